@@ -1,0 +1,167 @@
+// The reference host: plays the compositing application's part for an effect, so the
+// effect can be run, inspected and broken anywhere. It lends worlds, memory handles and
+// suites, answers parameter check-outs from timelines, counts what the effect holds (the
+// ledger) and can make any of its operations fail on demand.
+//
+// One Host is active per process at a time: the handle suite's functions carry no effect
+// reference, so they reach the host through the active one. Constructing a Host while
+// another exists is a programming error (std::logic_error).
+#ifndef VELUNARY_REFHOST_HOST_H
+#define VELUNARY_REFHOST_HOST_H
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "pf_effect.h"
+#include "pf_suites.h"
+#include "refhost/image.h"
+
+namespace refhost {
+
+// Every operation the host offers to an effect.
+enum class Op {
+  NewWorld,
+  DisposeWorld,
+  Fill,
+  Copy,
+  Blend,
+  Convolve,
+  NewHandle,
+  LockHandle,
+  GetHandleSize,
+  DisposeHandle,
+  AcquireSuite,
+  ReleaseSuite,
+  CheckoutParam,
+  CheckinParam,
+  AddParam,
+  Abort,
+  Sprintf,
+  Strcpy,
+  Count
+};
+
+const char* OpName(Op op);
+
+// Whether a failure can be injected into `op`: operations that return a PF_Err, and the
+// handle allocator and lock (which then return null). Releases and disposals of handles
+// return nothing and cannot fail.
+bool CanFail(Op op);
+
+// What the effect holds at a moment. After global setdown a well-behaved effect holds
+// nothing: every count is zero.
+struct Ledger {
+  long liveWorlds = 0;      // made by new_world, not yet disposed
+  long liveHandles = 0;     // made by host_new_handle, not yet disposed
+  long acquiredSuites = 0;  // acquisitions not yet released, all suites together
+  long openCheckouts = 0;   // check-outs not yet checked in
+  long faults = 0;          // refused misuse: unknown world or handle, double release...
+  std::vector<std::string> faultLog;
+
+  bool Empty() const {
+    return liveWorlds == 0 && liveHandles == 0 && acquiredSuites == 0 && openCheckouts == 0 &&
+           faults == 0;
+  }
+};
+
+// How a parameter's value is given over time.
+struct Keyframe {
+  int frame = 0;
+  double value = 0;
+};
+
+class Host {
+ public:
+  Host();
+  ~Host();
+  Host(const Host&) = delete;
+  Host& operator=(const Host&) = delete;
+
+  // ---- The records an effect is called with -------------------------------------------
+
+  // An input record for a layer of width x height with every callback, the utility table
+  // and the basic suite bound to this host; times are zero, appl_id is "FXTC".
+  PF_InData MakeInData(int width, int height) const;
+
+  // ---- Memory -----------------------------------------------------------------------
+
+  // host_new_handle answers null once the live handles' bytes would exceed `bytes`.
+  // The default is unlimited (the machine's memory).
+  void SetMemoryLimit(std::uint64_t bytes);
+
+  // ---- Failures ---------------------------------------------------------------------
+
+  // The n-th call of `op` from now on (n = 1: the next one) fails with `code` without
+  // doing anything; for NewHandle and LockHandle it returns null instead.
+  void FailNthCall(Op op, long n, PF_Err code);
+  // The n-th failable call of any kind from now on fails as above. Calls counted by
+  // CountFailableCalls() are the ones this numbers.
+  void FailNthFailableCall(long n, PF_Err code);
+  // Forget every pending failure.
+  void ClearFailures();
+  // Answers a suite of this name and version with a nonzero code and no table, always.
+  void SetSuiteMissing(std::string_view name, A_long version, bool missing);
+  // From now on `abort` answers PF_Interrupt_CANCEL (safe to call from a signal handler).
+  void RequestCancel();
+  void ClearCancel();
+
+  // Calls of `op` made so far, successful or failed.
+  long CallCount(Op op) const;
+  // Calls of any failable operation made so far.
+  long CountFailableCalls() const;
+  // Which operation the n-th failable call from the start was (n counted from 1), if the
+  // host remembers it (it remembers the last 1,000,000).
+  Op FailableCallOp(long n) const;
+
+  // ---- Accounting -------------------------------------------------------------------
+
+  Ledger GetLedger() const;
+  long Acquisitions(std::string_view suite, A_long version) const;
+  long Releases(std::string_view suite, A_long version) const;
+
+  // ---- Parameters -------------------------------------------------------------------
+
+  // The parameters: index 0 is the layer the effect is applied to (supplied by the host),
+  // indices 1... what the effect declared through add_param, in order.
+  int ParamCount() const;
+  const PF_ParamDef& Param(int index) const;
+  // Forget every declaration (before a second parameter setup).
+  void ClearDeclarations();
+
+  // The index of the parameter with this display name, compared case-insensitively; the
+  // first such when names repeat; -1 when there is none.
+  int FindParam(std::string_view name) const;
+
+  // A constant value for a float slider or checkbox (checkbox: 0 or 1). Throws
+  // std::invalid_argument, with a message naming the parameter and its range, when the
+  // value lies outside the valid range, or the index is no slider or checkbox.
+  void SetValue(int index, double value);
+  // A keyframe at a frame, replacing a constant value; the same checks as SetValue.
+  void SetKeyframe(int index, int frame, double value);
+  // The value the host hands out at frame position p (what_time / time_step).
+  double ValueAt(int index, double framePosition) const;
+
+  // A layer parameter's image (index 0 or a declared layer); an empty Image means none.
+  // The host owns the world it hands out. Throws std::invalid_argument for a non-layer.
+  void SetLayer(int index, const Image& image);
+
+  // ---- Worlds -----------------------------------------------------------------------
+
+  // Whether the host made this world through new_world and it is still alive.
+  bool IsLiveEffectWorld(const PF_EffectWorld& world) const;
+
+  struct Impl;
+
+ private:
+  std::unique_ptr<Impl> impl_;
+};
+
+// The active host, or null.
+Host* ActiveHost();
+
+}  // namespace refhost
+
+#endif

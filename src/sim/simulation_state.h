@@ -1,0 +1,74 @@
+// The one simulation of the loaded library: process-wide state shared by every instance of
+// the effect, the parameter values of the frame being simulated, and the operations that
+// create black trail fields and reset everything.
+#ifndef VELUNARY_SIM_SIMULATION_STATE_H
+#define VELUNARY_SIM_SIMULATION_STATE_H
+
+#include <cstdint>
+
+#include "pf_effect.h"
+#include "sim/particle.h"
+
+namespace velunary {
+
+struct SimulationState {
+  PF_Handle particleHandle;  // owns the particle array; null when there is none
+  Particle* particles;       // particleHandle's locked address; null exactly when no array
+  std::int32_t particleCount;  // wanted; after population the array holds exactly this many
+  std::int32_t nextFrame;      // the frame a render reaches by simulating one frame
+  PF_EffectWorld trailMap;     // the trail field, shown as the output
+  PF_EffectWorld infectionMap;  // the field that infects healthy particles
+  PF_EffectWorld stagingWorld;  // scratch of the layer's size, alive within one step only
+};
+
+// The parameter values of the simulated frame, overwritten as a whole at each read.
+struct SimulationSettings {
+  double sensorAngle;
+  double turnAngle;
+  double sensorDistance;
+  double trailColor;
+  double decay;
+  std::int32_t randomSeed;
+  bool infectionEnabled;
+  double infectedSensorAngle;
+  double infectedTurnAngle;
+  double infectedSensorDistance;
+  double infectedTrailColor;
+  // Images owned by the host, valid from the frame's check-out to its check-in.
+  PF_EffectWorld inputLayer;
+  PF_EffectWorld spawnLayer;
+  PF_EffectWorld infectedLayer;
+};
+
+// The process-wide simulation, all zero at load.
+extern SimulationState simulationState;
+extern SimulationSettings simulationSettings;
+
+// A world record is absent when it holds no image.
+inline bool IsAbsent(const PF_EffectWorld& world) { return world.data == nullptr; }
+
+// Clears `world`, then (when err is 0) makes a new opaque black world of the layer's size
+// into it. The world it held before is disposed through the host first, when it has one,
+// so re-creating a map never leaks. A failing new_world leaves `world` absent; a failing
+// fill leaves the new, unfilled world in it. Either way err holds the host's code.
+void NewBlackWorld(const PF_InData* in_data, PF_EffectWorld* world, PF_Err* err);
+
+// The full reset: nextFrame 0, particles released, both maps re-created black (or, with
+// an error pending, released and left absent). err keeps its first code.
+void ResetSimulation(const PF_InData* in_data, PF_Err* err);
+
+// Releases the particle array through the host, if there is one.
+void ReleaseParticles(const PF_InData* in_data, PF_Err* err);
+
+// The number of particles for "Particle Count in %" on a layer of width x height.
+std::int32_t ParticleCountFor(double percent, A_long width, A_long height);
+// "Random Seed" as the simulation uses it: truncated toward zero.
+std::int32_t RandomSeedFor(double sliderValue);
+
+// Returns the process-wide state to what it is when the library has just been loaded
+// (without releasing anything through a host); for tests only.
+void ResetProcessStateForTesting();
+
+}  // namespace velunary
+
+#endif
