@@ -10,8 +10,7 @@
 namespace velunary {
 
 // Utility callbacks.
-PF_Err HostNewWorld(const PF_InData* in_data, A_long width, A_long height,
-                    PF_EffectWorld* world);
+PF_Err HostNewWorld(const PF_InData* in_data, A_long width, A_long height, PF_EffectWorld* world);
 PF_Err HostDisposeWorld(const PF_InData* in_data, PF_EffectWorld* world);
 // Fills the whole world with one pixel.
 PF_Err HostFill(const PF_InData* in_data, const PF_Pixel& color, PF_EffectWorld* world);

@@ -12,11 +12,11 @@
 namespace velunary {
 
 struct SimulationState {
-  PF_Handle particleHandle;  // owns the particle array; null when there is none
-  Particle* particles;       // particleHandle's locked address; null exactly when no array
-  std::int32_t particleCount;  // wanted; after population the array holds exactly this many
-  std::int32_t nextFrame;      // the frame a render reaches by simulating one frame
-  PF_EffectWorld trailMap;     // the trail field, shown as the output
+  PF_Handle particleHandle;     // owns the particle array; null when there is none
+  Particle* particles;          // particleHandle's locked address; null exactly when no array
+  std::int32_t particleCount;   // wanted; after population the array holds exactly this many
+  std::int32_t nextFrame;       // the frame a render reaches by simulating one frame
+  PF_EffectWorld trailMap;      // the trail field, shown as the output
   PF_EffectWorld infectionMap;  // the field that infects healthy particles
   PF_EffectWorld stagingWorld;  // scratch of the layer's size, alive within one step only
 };
@@ -45,7 +45,9 @@ extern SimulationState simulationState;
 extern SimulationSettings simulationSettings;
 
 // A world record is absent when it holds no image.
-inline bool IsAbsent(const PF_EffectWorld& world) { return world.data == nullptr; }
+inline bool IsAbsent(const PF_EffectWorld& world) {
+  return world.data == nullptr;
+}
 
 // Clears `world`, then (when err is 0) makes a new opaque black world of the layer's size
 // into it. The world it held before is disposed through the host first, when it has one,
@@ -59,6 +61,11 @@ void ResetSimulation(const PF_InData* in_data, PF_Err* err);
 
 // Releases the particle array through the host, if there is one.
 void ReleaseParticles(const PF_InData* in_data, PF_Err* err);
+
+// The settings read of one simulated frame: assigns every SimulationSettings field and
+// particleCount from checked-out records. records[i] holds parameter i (a ParamIndex);
+// the records not checked out (group rows, the button) are not read.
+void ReadSettings(const PF_InData* in_data, const PF_ParamDef* records);
 
 // The number of particles for "Particle Count in %" on a layer of width x height.
 std::int32_t ParticleCountFor(double percent, A_long width, A_long height);
