@@ -3,6 +3,7 @@
 #ifndef VELUNARY_REFHOST_IMAGE_H
 #define VELUNARY_REFHOST_IMAGE_H
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
