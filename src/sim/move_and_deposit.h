@@ -9,6 +9,8 @@
 namespace velunary {
 
 // Reads only in_data's width and height; works on the process-wide state and settings.
+// Expects the TrailMap, and the InfectionMap when it has pixel data, to be of the layer's
+// size. Makes no host call; off-layer headings come from sharedRandom.
 void MoveAndDeposit(const PF_InData* in_data);
 
 }  // namespace velunary
