@@ -1,0 +1,91 @@
+#include "render/render_simulation.h"
+
+#include <cstdint>
+#include <limits>
+
+#include "host/host_services.h"
+#include "host/suite_cache.h"
+#include "render/simulate_frame.h"
+#include "sim/simulation_state.h"
+
+namespace velunary {
+
+namespace {
+
+// True when the stored simulation must not be continued even at nextFrame: while a render
+// is under way (so still true after one that an exception left part-way, with part of a
+// frame done, or a replay's first frames under an old nextFrame), and after the frame
+// index with no successor in 32 bits. A replay from frame 0 is always a correct answer,
+// only a slower one.
+bool continuationBlocked = false;
+
+// A map of another size than the layer is re-created black at the layer's size; the
+// particles were placed for the old size, so they go too.
+void FitMapToLayer(const PF_InData* in_data, PF_EffectWorld* map, PF_Err* err) {
+  if (!IsAbsent(*map) && (map->height != in_data->height || map->width != in_data->width)) {
+    NewBlackWorld(in_data, map, err);
+    ReleaseParticles(in_data, err);
+  }
+}
+
+// Back to the state before frame 0. An InfectionMap while infection was off in the last
+// simulated frame keeps its pixels.
+void ResetForReplay(const PF_InData* in_data, PF_Err* err) {
+  SimulationState& state = simulationState;
+  NewBlackWorld(in_data, &state.trailMap, err);
+  if (!IsAbsent(state.infectionMap) && simulationSettings.infectionEnabled) {
+    NewBlackWorld(in_data, &state.infectionMap, err);
+  }
+  ReleaseParticles(in_data, err);
+}
+
+}  // namespace
+
+PF_Err RenderSimulation(PF_InData* in_data, PF_OutData* /*out_data*/, PF_ParamDef* /*params*/[],
+                        PF_LayerDef* output) {
+  // Frames have no index without a positive length. Refused before any host call, so the
+  // simulation is exactly as it was.
+  if (in_data->time_step <= 0) {
+    return PF_Err_BAD_CALLBACK_PARAM;
+  }
+  HostSuiteCache suites(in_data->pica_basicP);
+  SimulationState& state = simulationState;
+  const bool mayContinue = !continuationBlocked;
+  continuationBlocked = true;
+
+  PF_Err err = PF_Err_NONE;
+  FitMapToLayer(in_data, &state.trailMap, &err);
+  FitMapToLayer(in_data, &state.infectionMap, &err);
+
+  // Truncates toward zero; cannot overflow with a positive time_step.
+  const std::int32_t frame = in_data->current_time / in_data->time_step;
+  std::int64_t frames = 1;
+  if (frame != state.nextFrame || !mayContinue) {
+    frames = std::int64_t{frame} + 1;
+    ResetForReplay(in_data, &err);
+  }
+  for (std::int64_t k = 0; k < frames && err == PF_Err_NONE; ++k) {
+    // k <= frame, so k * time_step <= current_time: the product fits in A_long.
+    const A_long what_time = frames == 1
+                                 ? in_data->current_time
+                                 : static_cast<A_long>(k * std::int64_t{in_data->time_step});
+    SimulateFrame(suites, in_data, what_time, &err);
+  }
+
+  if (err == PF_Err_NONE) {
+    err = HostCopy(in_data, &state.trailMap, output);
+  }
+  if (err != PF_Err_NONE) {
+    ResetSimulation(in_data, &err);
+    continuationBlocked = false;
+    return err;
+  }
+  const bool hasSuccessor = frame < std::numeric_limits<std::int32_t>::max();
+  if (hasSuccessor) {
+    state.nextFrame = frame + 1;
+  }
+  continuationBlocked = !hasSuccessor;
+  return PF_Err_NONE;
+}
+
+}  // namespace velunary
