@@ -125,7 +125,8 @@ class Host {
   // ---- Parameters -------------------------------------------------------------------
 
   // The parameters: index 0 is the layer the effect is applied to (supplied by the host),
-  // indices 1... what the effect declared through add_param, in order.
+  // indices 1... what the effect declared through add_param, in order. add_param with an
+  // index other than -1 is refused with PF_Err_INVALID_INDEX and recorded as a fault.
   int ParamCount() const;
   const PF_ParamDef& Param(int index) const;
   // Forget every declaration (before a second parameter setup).
@@ -147,6 +148,15 @@ class Host {
   // A layer parameter's image (index 0 or a declared layer); an empty Image means none.
   // The host owns the world it hands out. Throws std::invalid_argument for a non-layer.
   void SetLayer(int index, const Image& image);
+  // An image per frame: `image` is shown from `frame` on, until the next frame that has
+  // one (the first one also before its frame); an empty Image means none from there.
+  // Kept beside earlier frames' images; SetLayer replaces them all.
+  void SetLayerFrom(int index, int frame, const Image& image);
+
+  // The record checkout_param would fill for `index` at what_time / timeStep, without
+  // counting a call or opening a check-out. Throws std::out_of_range for an index outside
+  // the list or a zero time step.
+  PF_ParamDef ParamAt(int index, A_long whatTime, A_long timeStep) const;
 
   // ---- Worlds -----------------------------------------------------------------------
 

@@ -29,7 +29,6 @@ struct Image {
   void CopyInto(PF_EffectWorld& world) const;
 };
 
-bool operator==(const PF_Pixel& a, const PF_Pixel& b);
 bool operator==(const Image& a, const Image& b);
 
 // The row size the host uses for a world `width` pixels wide: always larger than
@@ -37,5 +36,9 @@ bool operator==(const Image& a, const Image& b);
 A_long PaddedRowbytes(A_long width);
 
 }  // namespace refhost
+
+// In PF_Pixel's own (the global) namespace, so that argument-dependent lookup finds it
+// from any namespace (the standard library's algorithms, test frameworks).
+bool operator==(const PF_Pixel& a, const PF_Pixel& b);
 
 #endif

@@ -1,0 +1,82 @@
+// The Host object: one active per process, holding the state every callback reaches,
+// and the input record that binds an effect to it.
+#include <stdexcept>
+
+#include "host_impl.h"
+
+namespace refhost {
+
+namespace {
+
+Host* activeHost = nullptr;
+Host::Impl* activeImpl = nullptr;
+
+constexpr A_long kApplId = 0x46585443;  // "FXTC"
+
+}  // namespace
+
+Host::Impl::Impl() {
+  BindInteractCallbacks(inter);
+  BindWorldCallbacks(utils);
+  BindAnsiCallbacks(utils.ansi);
+  BindBasicSuite(basic);
+  // Index 0: the layer the effect is applied to, which the host supplies itself.
+  ParamSlot input;
+  input.def.param_type = PF_Param_LAYER;
+  params.push_back(std::move(input));
+}
+
+Host::Host() {
+  if (activeHost != nullptr) {
+    throw std::logic_error("refhost::Host: another Host is active in this process");
+  }
+  impl_ = std::make_unique<Impl>();
+  activeHost = this;
+  activeImpl = impl_.get();
+}
+
+// Everything still lent out (worlds, handles) is owned by the state and freed with it.
+Host::~Host() {
+  activeHost = nullptr;
+  activeImpl = nullptr;
+}
+
+Host* ActiveHost() { return activeHost; }
+
+Host::Impl* ActiveImpl() { return activeImpl; }
+
+Host::Impl* ImplFromRef(PF_ProgPtr ref) {
+  if (activeImpl != nullptr && ref == activeImpl->EffectRef()) {
+    return activeImpl;
+  }
+  if (activeImpl != nullptr) {
+    activeImpl->Fault("a callback received an effect reference of no active host");
+  }
+  return nullptr;
+}
+
+PF_InData Host::MakeInData(int width, int height) const {
+  PF_InData in{};
+  in.inter = impl_->inter;
+  in.utils = &impl_->utils;
+  in.effect_ref = impl_->EffectRef();
+  in.appl_id = kApplId;
+  in.width = width;
+  in.height = height;
+  in.pica_basicP = &impl_->basic;
+  return in;
+}
+
+void Host::SetMemoryLimit(std::uint64_t bytes) { impl_->memoryLimit = bytes; }
+
+void Host::RequestCancel() { impl_->cancel.store(true); }
+
+void Host::ClearCancel() { impl_->cancel.store(false); }
+
+bool Host::IsLiveEffectWorld(const PF_EffectWorld& world) const {
+  auto it = impl_->effectWorlds.find(world.data);
+  return it != impl_->effectWorlds.end() &&
+         world.platform_ref == reinterpret_cast<void*>(it->second.token);
+}
+
+}  // namespace refhost

@@ -1,0 +1,158 @@
+// The reference host's inner state, shared by its source files: the lent worlds and
+// handles, the suite counts, the parameter timelines, the failure plan and the call
+// counters. Every callback reaches it through the effect reference or, where the host
+// API passes none (handles, basic suite, ANSI), through the active host.
+#ifndef VELUNARY_REFHOST_HOST_IMPL_H
+#define VELUNARY_REFHOST_HOST_IMPL_H
+
+#include <array>
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <unordered_set>
+#include <utility>
+#include <vector>
+
+#include "pf_effect.h"
+#include "pf_suites.h"
+#include "refhost/host.h"
+#include "refhost/image.h"
+
+namespace refhost {
+
+// A world whose pixels the host owns: effect worlds (new_world), layers and outputs.
+// Rows are padded (PaddedRowbytes) and start zeroed.
+class OwnedWorld {
+ public:
+  // Throws std::bad_alloc when the memory cannot be had.
+  OwnedWorld(A_long width, A_long height);
+  // The record lent out; `platform_ref` carries `token`, which tells this world apart
+  // from a later one that happens to reuse the same address.
+  PF_EffectWorld Record(std::uintptr_t token) const;
+  unsigned char* Data() const { return bytes_.get(); }
+
+ private:
+  std::unique_ptr<unsigned char[]> bytes_;
+  A_long width_;
+  A_long height_;
+  A_long rowbytes_;
+};
+
+// A memory handle. The PF_Handle given out is the address of `data`, the block's first
+// member, so that *handle is the bytes' address as the host API promises.
+struct HandleBlock {
+  void* data = nullptr;
+  A_HandleSize size = 0;
+  std::unique_ptr<unsigned char[]> bytes;
+};
+
+// A declared parameter and its timeline.
+struct ParamSlot {
+  PF_ParamDef def{};
+  // Sliders and checkboxes: keyframes sorted by frame, or else a constant, or else the
+  // declared default.
+  std::vector<Keyframe> keys;
+  bool hasConstant = false;
+  double constant = 0;
+  // Layers: one image per first frame it is shown from (frame 0 for a single image); an
+  // absent image stands for "none".
+  std::map<int, std::unique_ptr<OwnedWorld>> layerWorlds;
+};
+
+struct PendingFailure {
+  bool anyFailable = false;  // counted over every failable call, not only `op`'s
+  Op op = Op::Count;
+  long target = 0;  // the call number (of `op`, or of all failable calls) that fails
+  PF_Err code = 0;
+};
+
+struct SuiteCounts {
+  long acquisitions = 0;
+  long releases = 0;
+};
+
+struct Host::Impl {
+  Impl();
+
+  // Counts a call of `op` and answers the failure planned for it, or 0 to go ahead.
+  PF_Err Enter(Op op);
+  // Records refused misuse.
+  void Fault(std::string message);
+
+  PF_ProgPtr EffectRef() { return reinterpret_cast<PF_ProgPtr>(this); }
+
+  // The tables the effect is handed; their addresses stay fixed for the host's life.
+  PF_InteractCallbacks inter{};
+  PF_UtilCallbacks utils{};
+  SPBasicSuite basic{};
+
+  // Worlds made by new_world, by data address.
+  struct EffectWorld {
+    std::unique_ptr<OwnedWorld> world;
+    std::uintptr_t token = 0;
+  };
+  std::unordered_map<const void*, EffectWorld> effectWorlds;
+  std::uintptr_t nextWorldToken = 1;
+
+  // Live handles by handle address. Disposed blocks are kept for a while (without their
+  // bytes) so that a stale handle is not mistaken for a new one at the same address.
+  std::unordered_map<PF_Handle, std::unique_ptr<HandleBlock>> handles;
+  std::deque<std::unique_ptr<HandleBlock>> disposedHandles;
+  std::uint64_t handleBytes = 0;
+  std::uint64_t memoryLimit = UINT64_MAX;
+
+  std::map<std::pair<std::string, A_long>, SuiteCounts> suiteCounts;
+  std::vector<std::pair<std::string, A_long>> missingSuites;
+
+  std::vector<ParamSlot> params;
+  // Open check-outs by the serial stamped into the record's `unused` field.
+  std::unordered_set<A_long> openCheckouts;
+  A_long nextCheckoutSerial = 1;
+
+  std::atomic<bool> cancel{false};
+
+  std::array<long, static_cast<size_t>(Op::Count)> calls{};
+  long failableCalls = 0;
+  std::vector<unsigned char> failableOps;  // ring of the last kRememberedCalls ops
+  std::vector<PendingFailure> pending;
+
+  long faults = 0;
+  std::vector<std::string> faultLog;
+};
+
+constexpr long kRememberedCalls = 1000000;
+constexpr std::size_t kQuarantinedHandles = 65536;
+
+// The active host's state, or null.
+Host::Impl* ActiveImpl();
+// The host state an effect reference names; null (and a fault in the active host) when
+// it names none.
+Host::Impl* ImplFromRef(PF_ProgPtr ref);
+
+// The callback tables, bound in the files of their concepts.
+void BindWorldCallbacks(PF_UtilCallbacks& utils);
+void BindAnsiCallbacks(PF_ANSICallbacks& ansi);
+void BindInteractCallbacks(PF_InteractCallbacks& inter);
+void BindBasicSuite(SPBasicSuite& basic);
+const PF_HandleSuite2* HandleSuiteTable();
+const PF_WorldTransformSuite1* WorldTransformSuiteTable();
+
+// A world record that can be read or written: data present, size positive, rows at
+// least 4 * width bytes.
+bool UsableWorld(const PF_EffectWorld* world);
+bool SameSize(const PF_EffectWorld& a, const PF_EffectWorld& b);
+inline unsigned char* Row(const PF_EffectWorld& world, A_long y) {
+  return static_cast<unsigned char*>(world.data) + static_cast<std::ptrdiff_t>(y) * world.rowbytes;
+}
+
+// The record checkout_param hands out for a slot at frame position p.
+PF_ParamDef ParamRecordAt(const ParamSlot& slot, double framePosition);
+
+}  // namespace refhost
+
+#endif

@@ -1,0 +1,217 @@
+// "PF World Transform Suite" 1: blend and convolve.
+//
+// blend:    d = (s1 · (65536 − ratio) + s2 · ratio + 32768) >> 16 on every byte, ratio
+//           clamped to 0 … 65536. The largest sum, 255 · 65536 + 32768, fits 32 bits.
+// convolve: for each channel c with its kernel k_c of n × n taps (h = n / 2, pixels
+//           outside the image read as 0, D = 255 · n²):
+//             acc = Σ_i Σ_j k_c[i·n + j] · P_c(x + j − h, y + i − h)
+//             out = clamp(⌊(2·acc + D) / (2·D)⌋, 0, 255)      (round half up)
+//
+// convolve runs twice per simulated frame over full-HD trail fields, so a channel whose
+// taps are all equal (t) is computed as t times the sum over its window (a box sum),
+// which running sums give at a cost independent of n: a column sum per row kept up to
+// date by adding the row entering the window and subtracting the row leaving it, then a
+// running sum along the row. Being integer sums of the same terms, the result is exactly
+// that of the general formula, which the other channels use directly.
+#include <algorithm>
+#include <cstdint>
+#include <vector>
+
+#include "host_impl.h"
+
+namespace refhost {
+
+namespace {
+
+// Above this size a window of 2^21 in-image taps could be reached, and 2·acc might no
+// longer fit 64 bits (|tap| < 2^31, pixel < 2^8).
+constexpr A_long kMaxKernelSize = 1447;
+// Box sums map to output bytes through a table while it stays this small (n <= 31).
+constexpr std::int64_t kMaxTableSize = 1 << 18;
+
+inline unsigned char Rounded(std::int64_t acc, std::int64_t d) {
+  const std::int64_t num = 2 * acc + d;
+  const std::int64_t den = 2 * d;
+  std::int64_t q = num / den;
+  if (num % den != 0 && num < 0) --q;  // floor, where C++ truncates towards zero
+  return static_cast<unsigned char>(std::clamp<std::int64_t>(q, 0, 255));
+}
+
+PF_Err Blend(PF_ProgPtr ref, const PF_EffectWorld* src1, const PF_EffectWorld* src2,
+             PF_Fixed ratio, PF_EffectWorld* dst) {
+  Host::Impl* host = ImplFromRef(ref);
+  if (host == nullptr) return PF_Err_BAD_CALLBACK_PARAM;
+  if (PF_Err err = host->Enter(Op::Blend)) return err;
+  if (!UsableWorld(src1) || !UsableWorld(src2) || !UsableWorld(dst) || !SameSize(*src1, *dst) ||
+      !SameSize(*src2, *dst)) {
+    return PF_Err_BAD_CALLBACK_PARAM;
+  }
+  const std::uint32_t r = static_cast<std::uint32_t>(std::clamp<PF_Fixed>(ratio, 0, 65536));
+  const std::uint32_t q = 65536 - r;
+  const size_t rowBytes = static_cast<size_t>(dst->width) * 4;
+  for (A_long y = 0; y < dst->height; ++y) {
+    const unsigned char* a = Row(*src1, y);
+    const unsigned char* b = Row(*src2, y);
+    unsigned char* d = Row(*dst, y);
+    for (size_t i = 0; i < rowBytes; ++i) {
+      d[i] = static_cast<unsigned char>((a[i] * q + b[i] * r + 32768) >> 16);
+    }
+  }
+  return PF_Err_NONE;
+}
+
+bool AllTapsEqual(const A_long* taps, A_long n) {
+  const size_t count = static_cast<size_t>(n) * static_cast<size_t>(n);
+  return std::all_of(taps, taps + count, [&](A_long t) { return t == taps[0]; });
+}
+
+// The 1 × 1 case: each output byte is a function of one input byte.
+void ConvolvePointwise(const PF_EffectWorld& src, const PF_EffectWorld& dst,
+                       const A_long* const taps[4], unsigned mask) {
+  unsigned char table[4][256];
+  for (int c = 0; c < 4; ++c) {
+    for (int v = 0; v < 256; ++v) {
+      table[c][v] = Rounded(static_cast<std::int64_t>(taps[c][0]) * v, 255);
+    }
+  }
+  for (A_long y = 0; y < src.height; ++y) {
+    const unsigned char* in = Row(src, y);
+    unsigned char* out = Row(dst, y);
+    for (A_long x = 0; x < src.width; ++x) {
+      for (unsigned c = 0; c < 4; ++c) {
+        if (mask & (1u << c)) out[4 * x + c] = table[c][in[4 * x + c]];
+      }
+    }
+  }
+}
+
+// The channels in `mask`, whose kernels hold one repeated tap each, through box sums.
+void ConvolveBox(const PF_EffectWorld& src, const PF_EffectWorld& dst, A_long n,
+                 const A_long* const taps[4], unsigned mask) {
+  if (n == 1) {
+    ConvolvePointwise(src, dst, taps, mask);
+    return;
+  }
+  const A_long width = src.width;
+  const A_long height = src.height;
+  const A_long h = n / 2;
+  const std::int64_t d = 255LL * n * n;
+  const size_t values = static_cast<size_t>(width) * 4;
+
+  // A box sum lies in 0 … 255 · n² (below 2^31 for n <= kMaxKernelSize).
+  const bool useTable = d + 1 <= kMaxTableSize;
+  std::vector<unsigned char> tables[4];
+  if (useTable) {
+    for (unsigned c = 0; c < 4; ++c) {
+      if (!(mask & (1u << c))) continue;
+      tables[c].resize(static_cast<size_t>(d) + 1);
+      for (std::int64_t s = 0; s <= d; ++s) {
+        tables[c][static_cast<size_t>(s)] = Rounded(taps[c][0] * s, d);
+      }
+    }
+  }
+
+  std::vector<std::int32_t> column(values, 0);  // per x and channel: sum over the rows
+  std::vector<std::int32_t> box(values);
+  auto addRow = [&](A_long y, std::int32_t sign) {
+    const unsigned char* in = Row(src, y);
+    for (size_t i = 0; i < values; ++i) column[i] += sign * in[i];
+  };
+  for (A_long y = 0; y < std::min(h, height); ++y) addRow(y, 1);
+
+  for (A_long y = 0; y < height; ++y) {
+    if (y + h < height) addRow(y + h, 1);
+    if (y - h - 1 >= 0) addRow(y - h - 1, -1);
+
+    // Along the row: the window [x − h, x + h] clipped to the image.
+    std::int32_t sum[4] = {0, 0, 0, 0};
+    for (A_long j = 0; j <= std::min(h, width - 1); ++j) {
+      for (int c = 0; c < 4; ++c) sum[c] += column[4 * static_cast<size_t>(j) + c];
+    }
+    for (A_long x = 0; x < width; ++x) {
+      std::int32_t* b = &box[4 * static_cast<size_t>(x)];
+      for (int c = 0; c < 4; ++c) b[c] = sum[c];
+      if (x + h + 1 < width) {
+        const std::int32_t* entering = &column[4 * static_cast<size_t>(x + h + 1)];
+        for (int c = 0; c < 4; ++c) sum[c] += entering[c];
+      }
+      if (x - h >= 0) {
+        const std::int32_t* leaving = &column[4 * static_cast<size_t>(x - h)];
+        for (int c = 0; c < 4; ++c) sum[c] -= leaving[c];
+      }
+    }
+
+    unsigned char* out = Row(dst, y);
+    for (unsigned c = 0; c < 4; ++c) {
+      if (!(mask & (1u << c))) continue;
+      if (useTable) {
+        const unsigned char* table = tables[c].data();
+        for (size_t i = c; i < values; i += 4) out[i] = table[box[i]];
+      } else {
+        for (size_t i = c; i < values; i += 4) out[i] = Rounded(taps[c][0] * std::int64_t{box[i]}, d);
+      }
+    }
+  }
+}
+
+// One channel by the formula itself: each tap adds its multiple of a shifted source row.
+void ConvolveGeneral(const PF_EffectWorld& src, const PF_EffectWorld& dst, A_long n,
+                     const A_long* taps, unsigned c) {
+  const A_long width = src.width;
+  const A_long height = src.height;
+  const A_long h = n / 2;
+  const std::int64_t d = 255LL * n * n;
+  std::vector<std::int64_t> acc(static_cast<size_t>(width));
+  for (A_long y = 0; y < height; ++y) {
+    std::fill(acc.begin(), acc.end(), 0);
+    const A_long iFirst = std::max<A_long>(0, h - y);
+    const A_long iLast = std::min<A_long>(n - 1, height - 1 - y + h);
+    for (A_long i = iFirst; i <= iLast; ++i) {
+      const unsigned char* in = Row(src, y + i - h) + c;
+      for (A_long j = 0; j < n; ++j) {
+        const std::int64_t t = taps[static_cast<size_t>(i) * static_cast<size_t>(n) + static_cast<size_t>(j)];
+        const A_long dx = j - h;
+        const A_long x0 = std::max<A_long>(0, -dx);
+        const A_long x1 = std::min<A_long>(width, width - dx);
+        if (t == 0) continue;
+        for (A_long x = x0; x < x1; ++x) acc[static_cast<size_t>(x)] += t * in[4 * (x + dx)];
+      }
+    }
+    unsigned char* out = Row(dst, y) + c;
+    for (A_long x = 0; x < width; ++x) out[4 * x] = Rounded(acc[static_cast<size_t>(x)], d);
+  }
+}
+
+PF_Err Convolve(PF_ProgPtr ref, PF_EffectWorld* src, const PF_Rect* area, PF_KernelFlags flags,
+                A_long kernel_size, void* a_kernel, void* r_kernel, void* g_kernel,
+                void* b_kernel, PF_EffectWorld* dst) {
+  Host::Impl* host = ImplFromRef(ref);
+  if (host == nullptr) return PF_Err_BAD_CALLBACK_PARAM;
+  if (PF_Err err = host->Enter(Op::Convolve)) return err;
+  const A_long* const taps[4] = {
+      static_cast<const A_long*>(a_kernel), static_cast<const A_long*>(r_kernel),
+      static_cast<const A_long*>(g_kernel), static_cast<const A_long*>(b_kernel)};
+  if (area != nullptr || flags != PF_KernelFlag_NONE || kernel_size < 1 ||
+      kernel_size % 2 == 0 || kernel_size > kMaxKernelSize || !UsableWorld(src) ||
+      !UsableWorld(dst) || src == dst || src->data == dst->data || !SameSize(*src, *dst) ||
+      std::find(std::begin(taps), std::end(taps), nullptr) != std::end(taps)) {
+    return PF_Err_BAD_CALLBACK_PARAM;
+  }
+  unsigned boxMask = 0;
+  for (unsigned c = 0; c < 4; ++c) {
+    if (AllTapsEqual(taps[c], kernel_size)) boxMask |= 1u << c;
+  }
+  if (boxMask != 0) ConvolveBox(*src, *dst, kernel_size, taps, boxMask);
+  for (unsigned c = 0; c < 4; ++c) {
+    if (!(boxMask & (1u << c))) ConvolveGeneral(*src, *dst, kernel_size, taps[c], c);
+  }
+  return PF_Err_NONE;
+}
+
+const PF_WorldTransformSuite1 kWorldTransformSuite = {Blend, Convolve};
+
+}  // namespace
+
+const PF_WorldTransformSuite1* WorldTransformSuiteTable() { return &kWorldTransformSuite; }
+
+}  // namespace refhost

@@ -1,0 +1,172 @@
+// Worlds: new_world, dispose_world, fill and copy of the utility callbacks.
+//
+// Every world the host makes has padded rows and starts zeroed. An effect world is known
+// by its data address together with a token in `platform_ref`, so a stale record whose
+// address a later world reuses is still refused.
+#include <cstring>
+#include <limits>
+#include <new>
+#include <vector>
+
+#include "host_impl.h"
+
+namespace refhost {
+
+OwnedWorld::OwnedWorld(A_long width, A_long height)
+    : width_(width), height_(height), rowbytes_(PaddedRowbytes(width)) {
+  bytes_.reset(new unsigned char[static_cast<size_t>(rowbytes_) * static_cast<size_t>(height)]());
+}
+
+PF_EffectWorld OwnedWorld::Record(std::uintptr_t token) const {
+  PF_EffectWorld world{};
+  world.data = bytes_.get();
+  world.rowbytes = rowbytes_;
+  world.width = width_;
+  world.height = height_;
+  world.extent_hint = PF_Rect{0, 0, width_, height_};
+  world.platform_ref = reinterpret_cast<void*>(token);
+  world.pix_aspect_ratio = 0x10000;
+  return world;
+}
+
+bool UsableWorld(const PF_EffectWorld* world) {
+  return world != nullptr && world->data != nullptr && world->width > 0 && world->height > 0 &&
+         world->rowbytes / 4 >= world->width;
+}
+
+bool SameSize(const PF_EffectWorld& a, const PF_EffectWorld& b) {
+  return a.width == b.width && a.height == b.height;
+}
+
+namespace {
+
+// Worlds whose rows would not fit the 32-bit rowbytes are refused as out of memory.
+constexpr A_long kMaxWidth = (std::numeric_limits<A_long>::max() - 16) / 4;
+
+PF_Err NewWorld(PF_ProgPtr ref, A_long width, A_long height, PF_NewWorldFlags /*flags*/,
+                PF_EffectWorld* world) {
+  Host::Impl* host = ImplFromRef(ref);
+  if (host == nullptr) return PF_Err_BAD_CALLBACK_PARAM;
+  if (PF_Err err = host->Enter(Op::NewWorld)) return err;
+  if (world == nullptr || width < 1 || height < 1) return PF_Err_BAD_CALLBACK_PARAM;
+  if (width > kMaxWidth) return PF_Err_OUT_OF_MEMORY;
+  std::unique_ptr<OwnedWorld> made;
+  try {
+    made = std::make_unique<OwnedWorld>(width, height);
+  } catch (const std::bad_alloc&) {
+    return PF_Err_OUT_OF_MEMORY;
+  }
+  const std::uintptr_t token = host->nextWorldToken++;
+  *world = made->Record(token);
+  host->effectWorlds.emplace(made->Data(), Host::Impl::EffectWorld{std::move(made), token});
+  return PF_Err_NONE;
+}
+
+PF_Err DisposeWorld(PF_ProgPtr ref, PF_EffectWorld* world) {
+  Host::Impl* host = ImplFromRef(ref);
+  if (host == nullptr) return PF_Err_BAD_CALLBACK_PARAM;
+  if (PF_Err err = host->Enter(Op::DisposeWorld)) return err;
+  if (world == nullptr) {
+    host->Fault("dispose_world of a null record");
+    return PF_Err_BAD_CALLBACK_PARAM;
+  }
+  auto it = host->effectWorlds.find(world->data);
+  if (it == host->effectWorlds.end() ||
+      world->platform_ref != reinterpret_cast<void*>(it->second.token)) {
+    host->Fault("dispose_world of a world the host did not make or already disposed");
+    return PF_Err_BAD_CALLBACK_PARAM;
+  }
+  host->effectWorlds.erase(it);
+  return PF_Err_NONE;
+}
+
+// A rectangle (right and bottom exclusive) lying inside the world and not empty; null
+// stands for the whole world.
+bool ResolveRect(const PF_Rect* rect, const PF_EffectWorld& world, PF_Rect* out) {
+  if (rect == nullptr) {
+    *out = PF_Rect{0, 0, world.width, world.height};
+    return true;
+  }
+  *out = *rect;
+  return rect->left >= 0 && rect->top >= 0 && rect->left < rect->right &&
+         rect->top < rect->bottom && rect->right <= world.width && rect->bottom <= world.height;
+}
+
+PF_Err Fill(PF_ProgPtr ref, const PF_Pixel* color, const PF_Rect* dst_rect, PF_EffectWorld* world) {
+  Host::Impl* host = ImplFromRef(ref);
+  if (host == nullptr) return PF_Err_BAD_CALLBACK_PARAM;
+  if (PF_Err err = host->Enter(Op::Fill)) return err;
+  PF_Rect rect;
+  if (color == nullptr || !UsableWorld(world) || !ResolveRect(dst_rect, *world, &rect)) {
+    return PF_Err_BAD_CALLBACK_PARAM;
+  }
+  // One row of the rectangle is written pixel by pixel, the others are copies of it.
+  const size_t rowBytes = static_cast<size_t>(rect.right - rect.left) * 4;
+  unsigned char* first = Row(*world, rect.top) + static_cast<size_t>(rect.left) * 4;
+  for (size_t i = 0; i < rowBytes; i += 4) {
+    std::memcpy(first + i, color, 4);
+  }
+  for (A_long y = rect.top + 1; y < rect.bottom; ++y) {
+    std::memcpy(Row(*world, y) + static_cast<size_t>(rect.left) * 4, first, rowBytes);
+  }
+  return PF_Err_NONE;
+}
+
+// Destination pixel (x, y) of the destination rectangle takes the source pixel
+// (⌊x · srcWidth / dstWidth⌋, ⌊y · srcHeight / dstHeight⌋) of the source rectangle, both
+// counted from the rectangles' corners; equal sizes make it an exact copy.
+PF_Err Copy(PF_ProgPtr ref, PF_EffectWorld* src, PF_EffectWorld* dst, PF_Rect* src_r,
+            PF_Rect* dst_r) {
+  Host::Impl* host = ImplFromRef(ref);
+  if (host == nullptr) return PF_Err_BAD_CALLBACK_PARAM;
+  if (PF_Err err = host->Enter(Op::Copy)) return err;
+  PF_Rect s;
+  PF_Rect d;
+  if (!UsableWorld(src) || !UsableWorld(dst) || !ResolveRect(src_r, *src, &s) ||
+      !ResolveRect(dst_r, *dst, &d)) {
+    return PF_Err_BAD_CALLBACK_PARAM;
+  }
+  const std::int64_t sw = s.right - s.left;
+  const std::int64_t sh = s.bottom - s.top;
+  const std::int64_t dw = d.right - d.left;
+  const std::int64_t dh = d.bottom - d.top;
+  // Within one world, read from a snapshot: the rows written may be rows still to read.
+  std::vector<unsigned char> snapshot;
+  PF_EffectWorld from = *src;
+  if (src->data == dst->data) {
+    const auto* bytes = static_cast<const unsigned char*>(src->data);
+    snapshot.assign(bytes, bytes + static_cast<size_t>(src->rowbytes) * static_cast<size_t>(src->height));
+    from.data = snapshot.data();
+  }
+  if (sw == dw && sh == dh) {
+    for (std::int64_t y = 0; y < dh; ++y) {
+      std::memcpy(Row(*dst, static_cast<A_long>(d.top + y)) + static_cast<size_t>(d.left) * 4,
+                  Row(from, static_cast<A_long>(s.top + y)) + static_cast<size_t>(s.left) * 4,
+                  static_cast<size_t>(dw) * 4);
+    }
+    return PF_Err_NONE;
+  }
+  std::vector<size_t> sourceOffset(static_cast<size_t>(dw));
+  for (std::int64_t x = 0; x < dw; ++x) {
+    sourceOffset[static_cast<size_t>(x)] = static_cast<size_t>(s.left + x * sw / dw) * 4;
+  }
+  for (std::int64_t y = 0; y < dh; ++y) {
+    const unsigned char* in = Row(from, static_cast<A_long>(s.top + y * sh / dh));
+    unsigned char* out = Row(*dst, static_cast<A_long>(d.top + y)) + static_cast<size_t>(d.left) * 4;
+    for (std::int64_t x = 0; x < dw; ++x) {
+      std::memcpy(out + x * 4, in + sourceOffset[static_cast<size_t>(x)], 4);
+    }
+  }
+  return PF_Err_NONE;
+}
+
+}  // namespace
+
+void BindWorldCallbacks(PF_UtilCallbacks& utils) {
+  utils.new_world = NewWorld;
+  utils.dispose_world = DisposeWorld;
+  utils.fill = Fill;
+  utils.copy = Copy;
+}
+
+}  // namespace refhost
