@@ -58,7 +58,8 @@ PF_Err NewWorld(PF_ProgPtr ref, A_long width, A_long height, PF_NewWorldFlags /*
   }
   const std::uintptr_t token = host->nextWorldToken++;
   *world = made->Record(token);
-  host->effectWorlds.emplace(made->Data(), Host::Impl::EffectWorld{std::move(made), token});
+  const void* key = made->Data();
+  host->effectWorlds.emplace(key, Host::Impl::EffectWorld{std::move(made), token});
   return PF_Err_NONE;
 }
 
