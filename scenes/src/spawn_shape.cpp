@@ -6,7 +6,7 @@ namespace velunary::scenes {
 
 refhost::Image SpawnDisc(int width, int height) {
   refhost::Image image(width, height, PF_Pixel{255, 0, 0, 0});
-  const long long radius = std::max(1, std::min(width, height) / 6);
+  const long long radius = std::max(1, std::min(width, height) / 3);
   // In doubled coordinates the centre (width - 1) / 2 is a whole number, so the test of
   // each pixel is exact integer arithmetic.
   const long long limit = 4 * radius * radius;

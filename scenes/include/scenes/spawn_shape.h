@@ -8,7 +8,7 @@
 namespace velunary::scenes {
 
 // An opaque image of width x height: black, with a white filled disc at the centre whose
-// radius is a sixth of the smaller side (at least one pixel).
+// radius is a third of the smaller side (at least one pixel).
 refhost::Image SpawnDisc(int width, int height);
 
 }  // namespace velunary::scenes

@@ -1,0 +1,34 @@
+// The effect's controls by display name: giving them values and keyframes from the command
+// line, and the table that `velunary params` prints.
+#ifndef VELUNARY_CLI_CONTROLS_H
+#define VELUNARY_CLI_CONTROLS_H
+
+#include <string>
+#include <vector>
+
+#include "option_parsing.h"
+#include "refhost/host.h"
+
+namespace velunary::cli {
+
+// Resolves every assignment among the controls the effect declared (the host must hold the
+// declarations) and gives the host its constant or keyframe. A name no control has, a
+// control that takes no value (layers, groups, the button), a value of the wrong kind or
+// outside the control's range, and one control given both --set and --key are refused
+// with UsageError naming the option. A later --set of the same control replaces an earlier
+// one; keyframes add up.
+void ApplyControls(refhost::Host& host, const std::vector<ControlAssignment>& assignments);
+
+// The index of the first declared button (the "Reset particles" button); UsageError when
+// the effect declares none.
+int FindResetButton(const refhost::Host& host);
+
+// One line per parameter: index, name, type, range and default, with a header line.
+std::string ControlsTable(const refhost::Host& host);
+
+// A value with at most `decimals` places and no trailing zeros: 0.1, 45, -32768.
+std::string FormatValue(double value, int decimals);
+
+}  // namespace velunary::cli
+
+#endif

@@ -1,0 +1,73 @@
+#include "frame_writer.h"
+
+#include <cstdio>
+#include <exception>
+
+#include "png_io.h"
+
+namespace velunary::cli {
+
+std::string FramePath(const std::string& dir, long frame) {
+  char name[32];
+  std::snprintf(name, sizeof name, "%05ld.png", frame);
+  return dir + "/" + name;
+}
+
+FrameWriter::FrameWriter(std::string outDir, VideoEncoder* video, ContactSheet* sheet)
+    : outDir_(std::move(outDir)), video_(video), sheet_(sheet), thread_([this] { Run(); }) {}
+
+FrameWriter::~FrameWriter() {
+  Finish();
+}
+
+bool FrameWriter::Submit(long frame, refhost::Image image) {
+  std::unique_lock lock(mutex_);
+  changed_.wait(lock, [this] { return queue_.size() < kCapacity || !failure_.empty(); });
+  if (!failure_.empty() || closing_) return false;
+  queue_.emplace_back(frame, std::move(image));
+  changed_.notify_all();
+  return true;
+}
+
+std::string FrameWriter::Finish() {
+  {
+    std::lock_guard lock(mutex_);
+    closing_ = true;
+  }
+  changed_.notify_all();
+  if (thread_.joinable()) thread_.join();
+  std::lock_guard lock(mutex_);
+  return failure_;
+}
+
+void FrameWriter::Run() {
+  while (true) {
+    std::pair<long, refhost::Image> job;
+    {
+      std::unique_lock lock(mutex_);
+      changed_.wait(lock, [this] { return !queue_.empty() || closing_; });
+      if (queue_.empty()) return;
+      job = std::move(queue_.front());
+    }
+    // The job stays counted in the queue while it is written, so at most kCapacity frames
+    // are held besides the one the renderer is making.
+    std::string failure;
+    try {
+      if (!outDir_.empty()) WritePng(FramePath(outDir_, job.first), job.second);
+      if (video_ != nullptr) video_->Write(job.second);
+      if (sheet_ != nullptr) sheet_->Add(job.first, job.second);
+    } catch (const std::exception& e) {
+      failure = e.what();
+    }
+    std::lock_guard lock(mutex_);
+    queue_.pop_front();
+    if (!failure.empty()) {
+      failure_ = failure;
+      queue_.clear();
+    }
+    changed_.notify_all();
+    if (!failure_.empty()) return;
+  }
+}
+
+}  // namespace velunary::cli

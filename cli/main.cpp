@@ -1,0 +1,99 @@
+// velunary: renders a layer through the Velunary effect outside the compositing
+// application, by loading the effect library and driving it through the reference host.
+#include <CLI/CLI.hpp>
+
+#include <csignal>
+#include <cstdio>
+#include <exception>
+#include <string>
+
+#include "commands.h"
+#include "errors.h"
+#include "render_plan.h"
+#include "render_run.h"
+
+namespace {
+
+using velunary::cli::RenderOptions;
+
+void AddRenderOptions(CLI::App& render, RenderOptions& o) {
+  render.add_option("--plugin", o.plugin,
+                    "The effect library (default: the one built next to "
+                    "this program)");
+  render.add_option("--input", o.input,
+                    "PNG of the layer the effect is applied to, or \"feedback\" for the "
+                    "effect's own previous frame (default: a built-in demo layer)");
+  render.add_option("--size", o.size, "Layer size WxH (default: the input's size, or 1280x720)");
+  render.add_option("--spawn", o.spawn, "PNG for the \"Spawn Layer\"");
+  render.add_option("--infected", o.infected, "PNG for the \"Infected Layer\"");
+  auto* frames = render.add_option("--frames", o.frames, "Render frames 0 ... N-1 (default 120)");
+  auto* list = render.add_option("--frame-list", o.frameList,
+                                 "Render these frames in this order, e.g. 0,1,2,5,2");
+  frames->excludes(list);
+  render.add_option("--fps", o.fps, "Frame rate: 24, 29.97 or 30000/1001 (default 24)");
+  render.add_option("--set", o.sets, "\"NAME=VALUE\": a control's constant value")
+      ->take_all()
+      ->expected(1);
+  render.add_option("--key", o.keys, "\"NAME@FRAME=VALUE\": a keyframe of a control")
+      ->take_all()
+      ->expected(1);
+  render
+      .add_option("--reset-before", o.resetBefore,
+                  "Press \"Reset particles\" before each render of this frame")
+      ->take_all()
+      ->expected(1);
+  render.add_option("--out", o.out, "Write DIR/NNNNN.png for every rendered frame");
+  render.add_option("--video", o.video, "Also encode the frames into this video (needs ffmpeg)");
+  render.add_option("--contact-sheet", o.contactSheet,
+                    "Write a labelled grid of evenly spaced frames to this PNG");
+  render.add_flag("--quiet", o.quiet, "No progress and no summary");
+}
+
+int Run(int argc, char** argv) {
+  CLI::App app{"velunary: renders layers through the Velunary effect"};
+  app.require_subcommand(1);
+  RenderOptions render;
+  std::string demoOut = "velunary-demo";
+  std::string demoPlugin;
+  std::string infoPlugin;
+  auto* renderCommand = app.add_subcommand("render", "Render a layer through the effect");
+  AddRenderOptions(*renderCommand, render);
+  auto* demo = app.add_subcommand("demo", "Render the built-in demo scene with a contact sheet");
+  demo->add_option("--out", demoOut, "Output directory (default velunary-demo)");
+  demo->add_option("--plugin", demoPlugin, "The effect library");
+  auto* params = app.add_subcommand("params", "List the effect's controls");
+  params->add_option("--plugin", infoPlugin, "The effect library");
+  auto* about = app.add_subcommand("about", "Print the effect's about text");
+  about->add_option("--plugin", infoPlugin, "The effect library");
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    const int code = app.exit(e);
+    return code == 0 ? 0 : velunary::cli::kExitUsage;
+  }
+
+  if (*params) return velunary::cli::PrintParams(infoPlugin);
+  if (*about) return velunary::cli::PrintAbout(infoPlugin);
+  if (*demo) return velunary::cli::RunRender(velunary::cli::DemoPlan(demoPlugin, demoOut));
+  return velunary::cli::RunRender(velunary::cli::PlanRender(render));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // A video encoder that quits early must surface as a write error, not end the renderer.
+  std::signal(SIGPIPE, SIG_IGN);
+  try {
+    return Run(argc, argv);
+  } catch (const velunary::cli::UsageError& e) {
+    std::fprintf(stderr, "velunary: %s\n", e.what());
+    return velunary::cli::kExitUsage;
+  } catch (const velunary::cli::RenderFailure& e) {
+    std::fprintf(stderr, "velunary: %s\n", e.what());
+    return velunary::cli::kExitFailure;
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "velunary: %s\n", e.what());
+    return velunary::cli::kExitFailure;
+  }
+}

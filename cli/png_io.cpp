@@ -1,0 +1,208 @@
+// libpng reports errors by longjmp to the caller's setjmp. The functions that call
+// setjmp (Decode, Encode) keep only trivially destructible locals set before the jump
+// point, and every buffer they fill is owned by their caller, so a jump out of libpng
+// skips no destructor and leaks nothing but what png_destroy_*_struct frees.
+#include "png_io.h"
+
+#include <png.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csetjmp>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <stdexcept>
+#include <vector>
+
+namespace velunary::cli {
+namespace {
+
+struct PngErrorText {
+  char text[200] = "";
+};
+
+[[noreturn]] void OnPngError(png_structp png, png_const_charp message) {
+  auto* error = static_cast<PngErrorText*>(png_get_error_ptr(png));
+  std::snprintf(error->text, sizeof error->text, "%s", message);
+  png_longjmp(png, 1);
+}
+
+void OnPngWarning(png_structp, png_const_charp) {}
+
+// Rows as libpng leaves them after the expansion to whole bytes per sample.
+struct DecodedPng {
+  png_uint_32 width = 0;
+  png_uint_32 height = 0;
+  int channels = 0;  // 1 gray, 2 gray + alpha, 3 RGB, 4 RGBA
+  int bitDepth = 0;  // 8 or 16
+  std::vector<unsigned char> bytes;
+  std::vector<png_bytep> rows;
+};
+
+bool Decode(std::FILE* file, PngErrorText* error, DecodedPng* out) {
+  png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, error, OnPngError, OnPngWarning);
+  if (png == nullptr) return false;
+  png_infop info = png_create_info_struct(png);
+  if (info == nullptr) {
+    png_destroy_read_struct(&png, nullptr, nullptr);
+    return false;
+  }
+  if (setjmp(png_jmpbuf(png))) {
+    png_destroy_read_struct(&png, &info, nullptr);
+    return false;
+  }
+  png_set_user_limits(png, kMaxImageSide, kMaxImageSide);
+  png_init_io(png, file);
+  png_read_info(png, info);
+  png_set_expand(png);  // palette to RGB, low-bit gray to 8 bits, tRNS to alpha
+  png_set_interlace_handling(png);
+  png_read_update_info(png, info);
+  out->width = png_get_image_width(png, info);
+  out->height = png_get_image_height(png, info);
+  out->channels = png_get_channels(png, info);
+  out->bitDepth = png_get_bit_depth(png, info);
+  const png_size_t rowBytes = png_get_rowbytes(png, info);
+  out->bytes.resize(rowBytes * out->height);
+  out->rows.resize(out->height);
+  for (png_uint_32 y = 0; y < out->height; ++y) out->rows[y] = out->bytes.data() + y * rowBytes;
+  png_read_image(png, out->rows.data());
+  png_read_end(png, nullptr);
+  png_destroy_read_struct(&png, &info, nullptr);
+  return true;
+}
+
+// Nearest 8-bit value of a 16-bit sample: round(v * 255 / 65535), in integers.
+unsigned char To8Bit(unsigned v) {
+  return static_cast<unsigned char>((v * 255 + 32767) / 65535);
+}
+
+refhost::Image ToImage(const DecodedPng& png) {
+  refhost::Image image(static_cast<int>(png.width), static_cast<int>(png.height));
+  const int sampleBytes = png.bitDepth == 16 ? 2 : 1;
+  for (png_uint_32 y = 0; y < png.height; ++y) {
+    const unsigned char* p = png.rows[y];
+    for (png_uint_32 x = 0; x < png.width; ++x) {
+      unsigned char s[4] = {0, 0, 0, 255};
+      for (int c = 0; c < png.channels; ++c, p += sampleBytes) {
+        s[c] = sampleBytes == 2 ? To8Bit(p[0] * 256u + p[1]) : p[0];
+      }
+      PF_Pixel& d = image.At(static_cast<int>(x), static_cast<int>(y));
+      if (png.channels <= 2) {
+        d = PF_Pixel{png.channels == 2 ? s[1] : A_u_char{255}, s[0], s[0], s[0]};
+      } else {
+        d = PF_Pixel{s[3], s[0], s[1], s[2]};
+      }
+    }
+  }
+  return image;
+}
+
+bool Encode(std::FILE* file, PngErrorText* error, int width, int height, bool gray,
+            png_bytepp rows) {
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, error, OnPngError, OnPngWarning);
+  if (png == nullptr) return false;
+  png_infop info = png_create_info_struct(png);
+  if (info == nullptr) {
+    png_destroy_write_struct(&png, nullptr);
+    return false;
+  }
+  if (setjmp(png_jmpbuf(png))) {
+    png_destroy_write_struct(&png, &info);
+    return false;
+  }
+  png_init_io(png, file);
+  // Trail images compress well at a low level; a fast encoder keeps up with rendering.
+  png_set_compression_level(png, 3);
+  png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8,
+               gray ? PNG_COLOR_TYPE_GRAY : PNG_COLOR_TYPE_RGBA, PNG_INTERLACE_NONE,
+               PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  png_write_info(png, info);
+  png_write_image(png, rows);
+  png_write_end(png, nullptr);
+  png_destroy_write_struct(&png, &info);
+  return true;
+}
+
+std::string SystemReason() {
+  return std::strerror(errno);
+}
+
+}  // namespace
+
+bool IsOpaqueGray(const refhost::Image& image) {
+  for (const PF_Pixel& p : image.pixels) {
+    if (p.alpha != 255 || p.red != p.green || p.green != p.blue) return false;
+  }
+  return true;
+}
+
+refhost::Image ReadPng(const std::string& path) {
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) throw std::runtime_error("cannot open " + path + ": " + SystemReason());
+  unsigned char signature[8] = {};
+  const bool isPng = std::fread(signature, 1, 8, file) == 8 && png_sig_cmp(signature, 0, 8) == 0;
+  PngErrorText error;
+  DecodedPng decoded;
+  bool ok = false;
+  if (isPng) {
+    std::rewind(file);
+    ok = Decode(file, &error, &decoded);
+  }
+  std::fclose(file);
+  if (!isPng) throw std::runtime_error(path + " is not a PNG image");
+  if (!ok) throw std::runtime_error(path + " is not a readable PNG image: " + error.text);
+  return ToImage(decoded);
+}
+
+void WritePng(const std::string& path, const refhost::Image& image) {
+  const bool gray = IsOpaqueGray(image);
+  const int channels = gray ? 1 : 4;
+  const size_t rowBytes = static_cast<size_t>(image.width) * channels;
+  std::vector<unsigned char> bytes(rowBytes * image.height);
+  std::vector<png_bytep> rows(image.height);
+  for (int y = 0; y < image.height; ++y) {
+    unsigned char* row = bytes.data() + y * rowBytes;
+    rows[y] = row;
+    for (int x = 0; x < image.width; ++x) {
+      const PF_Pixel& p = image.At(x, y);
+      if (gray) {
+        row[x] = p.red;
+      } else {
+        unsigned char* d = row + 4 * x;
+        d[0] = p.red;
+        d[1] = p.green;
+        d[2] = p.blue;
+        d[3] = p.alpha;
+      }
+    }
+  }
+
+  const std::filesystem::path target(path);
+  // A hidden name of the writing process: a render that is killed outright leaves at
+  // most this, never a truncated file under the frame's own name.
+  std::string hidden = ".part-";
+  hidden += std::to_string(::getpid());
+  hidden += '-';
+  hidden += target.filename().string();
+  const std::filesystem::path temporary = target.parent_path() / hidden;
+  std::FILE* file = std::fopen(temporary.c_str(), "wb");
+  if (file == nullptr) throw std::runtime_error("cannot write " + path + ": " + SystemReason());
+  PngErrorText error;
+  std::string failure;
+  if (!Encode(file, &error, image.width, image.height, gray, rows.data())) {
+    failure = error.text;
+  } else if (std::fflush(file) != 0 || std::ferror(file)) {
+    failure = SystemReason();
+  }
+  if (std::fclose(file) != 0 && failure.empty()) failure = SystemReason();
+  if (failure.empty() && std::rename(temporary.c_str(), target.c_str()) != 0) {
+    failure = SystemReason();
+  }
+  if (!failure.empty()) {
+    std::remove(temporary.c_str());
+    throw std::runtime_error("cannot write " + path + ": " + failure);
+  }
+}
+
+}  // namespace velunary::cli

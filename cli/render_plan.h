@@ -1,0 +1,71 @@
+// What one render does, checked and resolved: from the `render` command's options, or
+// built directly by `demo`.
+#ifndef VELUNARY_CLI_RENDER_PLAN_H
+#define VELUNARY_CLI_RENDER_PLAN_H
+
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "option_parsing.h"
+#include "refhost/image.h"
+#include "refhost/session.h"
+
+namespace velunary::cli {
+
+inline constexpr int kDefaultFrames = 120;
+inline constexpr int kDefaultWidth = 1280;
+inline constexpr int kDefaultHeight = 720;
+// The --input value that makes the layer the effect's own previous output.
+inline constexpr const char* kFeedbackInput = "feedback";
+
+// The `render` command's options as typed.
+struct RenderOptions {
+  std::string plugin;
+  std::string input;
+  std::string size;
+  std::string spawn;
+  std::string infected;
+  std::string frames;
+  std::string frameList;
+  std::string fps = "24";
+  std::vector<std::string> sets;
+  std::vector<std::string> keys;
+  std::vector<std::string> resetBefore;
+  std::string out;
+  std::string video;
+  std::string contactSheet;
+  bool quiet = false;
+};
+
+struct RenderPlan {
+  std::string pluginPath;
+  int width = kDefaultWidth;
+  int height = kDefaultHeight;
+  refhost::FrameRate rate;
+  // The layer is the effect's previous output (opaque black before frame 0) instead of
+  // `layer`; the frames are then 0, 1, 2... in order.
+  bool feedback = false;
+  refhost::Image layer;
+  refhost::Image spawn;      // empty: no Spawn Layer
+  refhost::Image infected;   // empty: no Infected Layer
+  std::vector<long> frames;  // render requests, in order
+  std::vector<ControlAssignment> controls;
+  std::set<long> resetBefore;
+  std::string outDir;        // empty: frames are not written
+  std::string video;         // empty: no video
+  std::string contactSheet;  // empty: no contact sheet
+  bool quiet = false;
+};
+
+// Reads the images and checks every option; UsageError names the first problem.
+RenderPlan PlanRender(const RenderOptions& options);
+
+// Checks what the options cannot check alone: every frame's time fits the host's time
+// fields, every --reset-before frame is rendered. UsageError otherwise.
+void CheckPlan(const RenderPlan& plan);
+
+}  // namespace velunary::cli
+
+#endif

@@ -1,0 +1,19 @@
+// Runs a render plan: loads the effect library, drives it through the reference host as
+// the compositing application would (global setup, parameter setup, renders and button
+// presses, global setdown) and hands each output to the frame writer.
+#ifndef VELUNARY_CLI_RENDER_RUN_H
+#define VELUNARY_CLI_RENDER_RUN_H
+
+#include "render_plan.h"
+
+namespace velunary::cli {
+
+// Returns 0, or kExitInterrupted after Ctrl-C (the frames rendered before it are written
+// completely). Throws UsageError for anything refused before the first render (outputs
+// that cannot be written, a missing ffmpeg, an unloadable library, unknown or invalid
+// controls) and RenderFailure when the effect or an output fails on the way.
+int RunRender(const RenderPlan& plan);
+
+}  // namespace velunary::cli
+
+#endif
