@@ -21,8 +21,9 @@ namespace velunary {
 
 namespace {
 
-// Four-character codes read as big-endian 32-bit numbers, as the host compares them.
-constexpr A_long kEffectKind = 0x65464B54;  // "eFKT": an effect
+// What PluginDataEntryFunction tells the host. The kind is the four-character code "eFKT"
+// (an effect) as one 32-bit number, first character in the high byte.
+constexpr A_long kEffectKind = 0x65464B54;
 constexpr A_long kApiVersion = 13;
 constexpr A_long kApiSubversion = 17;
 constexpr A_long kReservedInfo = 8;

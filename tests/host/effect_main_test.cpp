@@ -8,6 +8,7 @@
 #include <new>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "host/effect_fixture.h"
@@ -236,50 +237,36 @@ TEST_F(EffectMainTest, MissingParamUtilsStopsTheCommandWithMessage) {
   EXPECT_EQ(host_.Releases(kParamUtils, 3), 0);
   EXPECT_EQ(host_.GetLedger().acquiredSuites, 0);
 
+  // Without an output record there is nowhere to put the message.
+  const long sprintfs = host_.CallCount(Op::Sprintf);
+  PF_UserChangedParamExtra resetButton{ResetButton};
+  for (PF_Cmd cmd : {PF_Cmd_USER_CHANGED_PARAM, PF_Cmd_GLOBAL_SETDOWN}) {
+    EXPECT_EQ(EffectMain(cmd, &session_.InData(), nullptr, nullptr, nullptr, &resetButton), 13);
+  }
+  EXPECT_EQ(host_.CallCount(Op::Sprintf), sprintfs);
+  EXPECT_EQ(simulationState.particleHandle, before.particleHandle);
+
   host_.SetSuiteMissing(kParamUtils, 3, false);
   EXPECT_EQ(session_.GlobalSetdown(), PF_Err_NONE);
   EXPECT_TRUE(host_.GetLedger().Empty());
 }
 
-TEST_F(EffectMainTest, MissingParamUtilsWithoutOutputRecordWritesNothing) {
-  host_.SetSuiteMissing(kParamUtils, 3, true);
-  PF_InData in = host_.MakeInData(kWidth, kHeight);
-  PF_UserChangedParamExtra resetButton{ResetButton};
-  EXPECT_EQ(EffectMain(PF_Cmd_USER_CHANGED_PARAM, &in, nullptr, nullptr, nullptr, &resetButton),
-            13);
-  EXPECT_EQ(EffectMain(PF_Cmd_GLOBAL_SETDOWN, &in, nullptr, nullptr, nullptr, nullptr), 13);
-  EXPECT_EQ(host_.CallCount(Op::Sprintf), 0);
-  EXPECT_EQ(host_.CallCount(Op::NewWorld), 0);
-}
-
-// add_param replacements, each failing in its own way.
-PF_Err ThrowHostCode(PF_ProgPtr, PF_ParamIndex, PF_ParamDef*) {
-  throw PF_Err{77};
-}
-PF_Err ThrowBadAlloc(PF_ProgPtr, PF_ParamIndex, PF_ParamDef*) {
-  throw std::bad_alloc();
-}
-PF_Err ThrowLogicError(PF_ProgPtr, PF_ParamIndex, PF_ParamDef*) {
-  throw std::logic_error("broken");
-}
-PF_Err ThrowDouble(PF_ProgPtr, PF_ParamIndex, PF_ParamDef*) {
-  throw 2.5;
-}
-
 TEST_F(EffectMainTest, NoExceptionReachesTheHost) {
-  struct Case {
-    decltype(PF_InteractCallbacks::add_param) addParam;
-    PF_Err expected;
+  using AddParam = decltype(PF_InteractCallbacks::add_param);
+  const std::pair<AddParam, PF_Err> cases[] = {
+      {[](PF_ProgPtr, PF_ParamIndex, PF_ParamDef*) -> PF_Err { throw PF_Err{77}; }, 77},
+      {[](PF_ProgPtr, PF_ParamIndex, PF_ParamDef*) -> PF_Err { throw std::bad_alloc(); },
+       PF_Err_OUT_OF_MEMORY},
+      {[](PF_ProgPtr, PF_ParamIndex, PF_ParamDef*) -> PF_Err { throw std::logic_error("x"); },
+       PF_Err_INTERNAL_STRUCT_DAMAGED},
+      {[](PF_ProgPtr, PF_ParamIndex, PF_ParamDef*) -> PF_Err { throw 2.5; },
+       PF_Err_INTERNAL_STRUCT_DAMAGED},
   };
-  const Case cases[] = {{ThrowHostCode, 77},
-                        {ThrowBadAlloc, PF_Err_OUT_OF_MEMORY},
-                        {ThrowLogicError, PF_Err_INTERNAL_STRUCT_DAMAGED},
-                        {ThrowDouble, PF_Err_INTERNAL_STRUCT_DAMAGED}};
-  for (const Case& c : cases) {
+  for (const auto& [addParam, expected] : cases) {
     PF_InData in = host_.MakeInData(kWidth, kHeight);
-    in.inter.add_param = c.addParam;
+    in.inter.add_param = addParam;
     PF_OutData out{};
-    EXPECT_EQ(EffectMain(PF_Cmd_PARAMS_SETUP, &in, &out, nullptr, nullptr, nullptr), c.expected);
+    EXPECT_EQ(EffectMain(PF_Cmd_PARAMS_SETUP, &in, &out, nullptr, nullptr, nullptr), expected);
     EXPECT_EQ(out.num_params, 0);
   }
 }
@@ -293,38 +280,27 @@ TEST_F(EffectMainTest, MissingSuiteInsideACommandIsItsResult) {
   EXPECT_EQ(host_.GetLedger().liveWorlds, 0);  // the maps need no suite
 }
 
-// The description callback's arguments, as received.
-struct Description {
-  PF_PluginDataPtr ptr;
-  std::string name, matchName, category, entryPoint;
-  A_long kind, version, subversion, reserved;
-  int calls = 0;
-};
-Description described;
+// The description callback's arguments, as received, and how often it was called.
+std::string described;
+int descriptions = 0;
 
 PF_Err Describe(PF_PluginDataPtr ptr, const A_char* name, const A_char* matchName,
                 const A_char* category, const A_char* entryPoint, A_long kind, A_long version,
                 A_long subversion, A_long reserved) {
-  described = {ptr,  name,    matchName,  category, entryPoint,
-               kind, version, subversion, reserved, described.calls + 1};
+  ++descriptions;
+  described = std::to_string(*static_cast<int*>(ptr)) + "|" + name + "|" + matchName + "|" +
+              category + "|" + entryPoint + "|" + std::to_string(kind) + "|" +
+              std::to_string(version) + "|" + std::to_string(subversion) + "|" +
+              std::to_string(reserved);
   return 0x5151;
 }
 
 TEST(PluginDataEntryFunctionTest, DescribesTheEffectOnceAndPassesTheResultOn) {
-  described = {};
-  int hostData = 0;
+  int hostData = 42;
   EXPECT_EQ(PluginDataEntryFunction(&hostData, Describe, nullptr, "host", "1"), 0x5151);
-  EXPECT_EQ(described.calls, 1);
-  EXPECT_EQ(described.ptr, &hostData);
-  EXPECT_EQ(described.name, "Didezeri");
-  EXPECT_EQ(described.matchName, "DIVA Rezederu");
-  EXPECT_EQ(described.category, "Sample Plug-ins");
-  EXPECT_EQ(described.entryPoint, "EffectMain");
-  EXPECT_EQ(described.kind, 0x65464B54);
-  EXPECT_EQ(described.version, 13);
-  EXPECT_EQ(described.subversion, 17);
-  EXPECT_EQ(described.reserved, 8);
-
+  EXPECT_EQ(descriptions, 1);
+  EXPECT_EQ(described, "42|Didezeri|DIVA Rezederu|Sample Plug-ins|EffectMain|" +
+                           std::to_string(0x65464B54) + "|13|17|8");
   EXPECT_EQ(PluginDataEntryFunction(&hostData, nullptr, nullptr, "host", "1"),
             PF_Err_INVALID_CALLBACK);
 }

@@ -57,21 +57,6 @@ TEST(SharedLibraryTest, ExportsOnlyTheTwoEntryPoints) {
 }
 #endif
 
-PF_Err CountDescription(PF_PluginDataPtr ptr, const A_char* name, const A_char*, const A_char*,
-                        const A_char* entryPoint, A_long, A_long, A_long, A_long) {
-  const bool expected =
-      std::strcmp(name, "Didezeri") == 0 && std::strcmp(entryPoint, "EffectMain") == 0;
-  ++*static_cast<int*>(ptr);
-  return expected ? 0x77 : 0x78;
-}
-
-TEST(SharedLibraryTest, LoadedLibraryDescribesItself) {
-  const refhost::PluginLibrary library(VELUNARIA_LIBRARY);
-  int calls = 0;
-  EXPECT_EQ(library.PluginDataEntry()(&calls, CountDescription, nullptr, "host", "1"), 0x77);
-  EXPECT_EQ(calls, 1);
-}
-
 // Setup, parameters, 30 frames, a reset, 10 more frames, the about text and setdown, with
 // every command answered 0; returns the last frame.
 refhost::Image RunSession(refhost::Host& host, PF_EffectMainFunc effectMain, std::string* about) {
