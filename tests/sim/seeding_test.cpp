@@ -1,0 +1,247 @@
+#include "sim/seeding.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <vector>
+
+#include "refhost/host.h"
+#include "refhost/image.h"
+#include "sim/particle.h"
+#include "sim/random.h"
+#include "sim/simulation_state.h"
+
+namespace velunary {
+
+static bool operator==(const Particle& a, const Particle& b) {
+  return a.x == b.x && a.y == b.y && a.heading == b.heading && a.infected == b.infected;
+}
+
+namespace {
+
+using refhost::Op;
+
+constexpr PF_Err kHostError = 37;
+constexpr PF_Pixel kBlack{255, 0, 0, 0};
+constexpr PF_Pixel kWhite{255, 255, 255, 255};
+// Engine outputs of a particle placed without searching: x, y and heading, two each.
+constexpr unsigned long long kPlainDraws = 6;
+// The whole budget: 100001 rejected positions of two draws of two outputs.
+constexpr unsigned long long kBudgetDraws = 100001 * 4;
+
+class SeedingTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ResetProcessStateForTesting();
+    simulationSettings.randomSeed = 12345;
+    SetLayerSize(7, 5);
+  }
+  void TearDown() override {
+    DropSpawnLayer();
+    PF_Err err = PF_Interrupt_CANCEL;  // releases particles and maps, creates nothing
+    ResetSimulation(&in, &err);
+    EXPECT_TRUE(host.GetLedger().Empty());
+  }
+
+  void SetLayerSize(int width, int height) {
+    in = host.MakeInData(width, height);
+    in.time_step = 1;
+  }
+
+  // The image becomes the Spawn Layer, checked out from the host as a layer parameter.
+  void UseSpawnLayer(const refhost::Image& image) {
+    DropSpawnLayer();
+    host.SetLayer(0, image);
+    ASSERT_EQ(in.inter.checkout_param(in.effect_ref, 0, 0, 1, 24, &spawnRecord), PF_Err_NONE);
+    spawnCheckedOut = true;
+    simulationSettings.spawnLayer = spawnRecord.u.ld;
+  }
+  void DropSpawnLayer() {
+    if (spawnCheckedOut) in.inter.checkin_param(in.effect_ref, &spawnRecord);
+    spawnCheckedOut = false;
+    simulationSettings.spawnLayer = PF_EffectWorld{};
+  }
+
+  PF_Err Populate(std::int32_t count) {
+    simulationState.particleCount = count;
+    PF_Err err = PF_Err_NONE;
+    PopulateParticles(&in, &err);
+    return err;
+  }
+
+  std::vector<Particle> Particles(std::int32_t count) const {
+    const Particle* p = simulationState.particles;
+    return std::vector<Particle>(p, p + count);
+  }
+
+  RandomEngine SeededAndAdvanced(unsigned long long outputs) const {
+    RandomEngine engine(SeedBits(simulationSettings.randomSeed));
+    engine.discard(outputs);
+    return engine;
+  }
+
+  refhost::Host host;
+  PF_InData in{};
+  PF_ParamDef spawnRecord{};
+  bool spawnCheckedOut = false;
+};
+
+TEST_F(SeedingTest, UniformPlacementCoversTheLayerInWholePixels) {
+  ASSERT_EQ(Populate(2000), PF_Err_NONE);
+  double maxX = 0, maxY = 0;
+  for (const Particle& p : Particles(2000)) {
+    EXPECT_TRUE(p.x >= 0 && p.x < 7 && p.y >= 0 && p.y < 5 && p.x == static_cast<int>(p.x) &&
+                p.y == static_cast<int>(p.y));
+    EXPECT_TRUE(p.heading >= 0 && p.heading <= 359 && p.heading == static_cast<int>(p.heading));
+    EXPECT_EQ(p.infected, 0);
+    maxX = std::max(maxX, p.x);
+    maxY = std::max(maxY, p.y);
+  }
+  EXPECT_EQ(maxX, 6);
+  EXPECT_EQ(maxY, 4);
+  EXPECT_EQ(host.CallCount(Op::NewWorld), 0);
+}
+
+TEST_F(SeedingTest, DrawsXThenYThenHeadingFromTheSeedsBitPattern) {
+  simulationSettings.randomSeed = -32768;
+  ASSERT_EQ(Populate(1), PF_Err_NONE);
+  RandomEngine expected(4294934528u);
+  const double x = static_cast<int>(UniformReal(expected, 0, 7));
+  const double y = static_cast<int>(UniformReal(expected, 0, 5));
+  EXPECT_EQ(Particles(1)[0], (Particle{x, y, RandomHeading(expected), 0}));
+  EXPECT_EQ(sharedRandom, expected);
+}
+
+TEST_F(SeedingTest, SpawnThresholdIsALuminanceOfOne) {
+  SetLayerSize(1, 1);
+  struct Case {
+    PF_Pixel pixel;
+    bool accepted;
+  };
+  const Case cases[] = {{{255, 4, 0, 0}, false}, {{255, 5, 0, 0}, true},   {{255, 0, 1, 0}, false},
+                        {{255, 0, 2, 0}, true},  {{255, 0, 0, 13}, false}, {{255, 0, 0, 14}, true},
+                        {{255, 1, 1, 0}, false}, {{255, 1, 1, 1}, true},   {{0, 5, 0, 0}, true}};
+  for (const Case& c : cases) {
+    UseSpawnLayer(refhost::Image(1, 1, c.pixel));
+    ASSERT_EQ(Populate(1), PF_Err_NONE);
+    // A rejected pixel spends the whole budget, then the particle is placed uniformly.
+    const unsigned long long draws = c.accepted ? kPlainDraws : kPlainDraws + kBudgetDraws + 4;
+    EXPECT_EQ(sharedRandom, SeededAndAdvanced(draws))
+        << int{c.pixel.alpha} << ' ' << int{c.pixel.red} << ' ' << int{c.pixel.green} << ' '
+        << int{c.pixel.blue};
+    PF_Err err = PF_Err_NONE;
+    ReleaseParticles(&in, &err);
+  }
+}
+
+TEST_F(SeedingTest, BlackSpawnLayerPlacesThePassUniformly) {
+  UseSpawnLayer(refhost::Image(7, 5, kBlack));
+  ASSERT_EQ(Populate(50), PF_Err_NONE);
+  // The first particle spends the budget; then every particle draws a uniform position
+  // after its unused first one, never the index of an earlier particle.
+  EXPECT_EQ(sharedRandom, SeededAndAdvanced(kBudgetDraws + 50 * (kPlainDraws + 4)));
+  EXPECT_EQ(host.GetLedger().liveWorlds, 0);
+}
+
+TEST_F(SeedingTest, AfterTheBudgetParticlesCopyEarlierOnesOfTheSamePass) {
+  SetLayerSize(64, 64);
+  ASSERT_EQ(Populate(10), PF_Err_NONE);
+  refhost::Image spot(64, 64, kBlack);
+  spot.At(40, 9) = spot.At(41, 9) = kWhite;
+  UseSpawnLayer(spot);
+  // A bright pixel costs about 2048 rejections, so the budget ends after ~50 particles;
+  // copies of the ten uniform particles of the first pass would land off the spot.
+  ASSERT_EQ(Populate(2000), PF_Err_NONE);
+  const std::vector<Particle> particles = Particles(2000);
+  for (std::size_t i = 10; i < particles.size(); ++i) {
+    ASSERT_TRUE(particles[i].y == 9 && (particles[i].x == 40 || particles[i].x == 41)) << i;
+  }
+}
+
+TEST_F(SeedingTest, ShrinkAndGrowKeepTheFirstParticles) {
+  SetLayerSize(300, 200);
+  ASSERT_EQ(Populate(100), PF_Err_NONE);
+  const std::vector<Particle> first60 = Particles(60);
+  ASSERT_EQ(Populate(60), PF_Err_NONE);
+  EXPECT_EQ(Particles(60), first60);
+  RandomEngine continued = sharedRandom;
+  ASSERT_EQ(Populate(100), PF_Err_NONE);
+  EXPECT_EQ(Particles(60), first60);
+  continued.discard(40 * kPlainDraws);
+  EXPECT_EQ(sharedRandom, continued);
+  EXPECT_EQ(host.GetLedger().liveHandles, 1);
+}
+
+TEST_F(SeedingTest, SameSeedAndSpawnLayerGiveTheSameParticlesAfterEveryReset) {
+  SetLayerSize(64, 64);
+  refhost::Image layer(64, 64, kBlack);
+  for (int x = 0; x < 64; x += 3) layer.At(x, x / 2) = kWhite;
+  UseSpawnLayer(layer);
+  ASSERT_EQ(Populate(500), PF_Err_NONE);
+  const std::vector<Particle> first = Particles(500);
+  for (int reset = 0; reset < 2; ++reset) {
+    PF_Err err = PF_Err_NONE;
+    ResetSimulation(&in, &err);
+    ASSERT_EQ(Populate(500), PF_Err_NONE);
+    EXPECT_EQ(Particles(500), first);
+  }
+}
+
+TEST_F(SeedingTest, EmptyArrayExistsAndIsNotCreatedAgain) {
+  ASSERT_EQ(Populate(0), PF_Err_NONE);
+  ASSERT_EQ(Populate(0), PF_Err_NONE);
+  EXPECT_NE(simulationState.particles, nullptr);
+  EXPECT_EQ(host.CallCount(Op::NewHandle), 1);
+}
+
+TEST_F(SeedingTest, ByteSizeIsComputedIn64Bits) {
+  // 270 million records are 8.64 GB; a 32-bit size would wrap to about 50 MB.
+  host.SetMemoryLimit(1ull << 32);
+  EXPECT_EQ(Populate(270000000), PF_Err_OUT_OF_MEMORY);
+  EXPECT_EQ(simulationState.particles, nullptr);
+}
+
+TEST_F(SeedingTest, FailedCreationHoldsNothing) {
+  for (const Op op : {Op::NewHandle, Op::LockHandle, Op::NewWorld, Op::Fill, Op::Copy}) {
+    UseSpawnLayer(refhost::Image(3, 2, kWhite));
+    host.FailNthCall(op, 1, kHostError);
+    const bool handleFails = op == Op::NewHandle || op == Op::LockHandle;
+    EXPECT_EQ(Populate(20), handleFails ? PF_Err_OUT_OF_MEMORY : kHostError) << OpName(op);
+    EXPECT_EQ(simulationState.particles, nullptr);
+    EXPECT_TRUE(IsAbsent(simulationState.stagingWorld));
+    DropSpawnLayer();
+    EXPECT_TRUE(host.GetLedger().Empty()) << OpName(op);
+  }
+}
+
+TEST_F(SeedingTest, FailedGrowthKeepsTheOldArray) {
+  ASSERT_EQ(Populate(10), PF_Err_NONE);
+  const std::vector<Particle> before = Particles(10);
+  UseSpawnLayer(refhost::Image(3, 2, kWhite));
+  for (const Op op : {Op::NewWorld, Op::Fill, Op::Copy}) {
+    host.FailNthCall(op, 1, kHostError);
+    EXPECT_EQ(Populate(20), kHostError);
+    EXPECT_EQ(Particles(10), before);
+    const refhost::Ledger ledger = host.GetLedger();
+    EXPECT_EQ(ledger.liveHandles, 1) << OpName(op);
+    EXPECT_EQ(ledger.liveWorlds, 0) << OpName(op);
+  }
+}
+
+TEST_F(SeedingTest, ResizeWithoutANewArrayStartsAfresh) {
+  for (const Op op : {Op::NewHandle, Op::LockHandle}) {
+    ASSERT_EQ(Populate(10), PF_Err_NONE);
+    const std::vector<Particle> created = Particles(10);
+    host.FailNthCall(op, 1, kHostError);
+    ASSERT_EQ(Populate(11), PF_Err_NONE);
+    // Created from nothing with the same seed: the first ten are those of the first pass.
+    EXPECT_EQ(Particles(10), created);
+    EXPECT_EQ(host.GetLedger().liveHandles, 1);
+    PF_Err err = PF_Err_NONE;
+    ReleaseParticles(&in, &err);
+  }
+}
+
+}  // namespace
+}  // namespace velunary

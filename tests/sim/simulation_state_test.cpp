@@ -1,0 +1,169 @@
+#include "sim/simulation_state.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <limits>
+
+#include "host/param_index.h"
+#include "refhost/host.h"
+#include "refhost/image.h"
+#include "sim/seeding.h"
+
+namespace velunary {
+namespace {
+
+using refhost::Op;
+
+constexpr PF_Err kHostError = 37;
+
+class SimulationStateTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ResetProcessStateForTesting(); }
+
+  bool IsOpaqueBlackLayerSized(const PF_EffectWorld& w) const {
+    return host.IsLiveEffectWorld(w) && w.width == in.width && w.height == in.height &&
+           refhost::Image::FromWorld(w) ==
+               refhost::Image(in.width, in.height, PF_Pixel{255, 0, 0, 0});
+  }
+
+  refhost::Host host;
+  PF_InData in = host.MakeInData(5, 3);
+  PF_EffectWorld world{};
+  PF_Err err = PF_Err_NONE;
+};
+
+TEST_F(SimulationStateTest, NewBlackWorldReplacesTheWorldItHeld) {
+  NewBlackWorld(&in, &world, &err);
+  const PF_EffectWorld before = world;
+  NewBlackWorld(&in, &world, &err);
+  EXPECT_EQ(err, PF_Err_NONE);
+  EXPECT_TRUE(IsOpaqueBlackLayerSized(world));
+  EXPECT_FALSE(host.IsLiveEffectWorld(before));
+  EXPECT_EQ(host.GetLedger().liveWorlds, 1);
+}
+
+TEST_F(SimulationStateTest, NewBlackWorldWithAnErrorPendingOnlyReleases) {
+  NewBlackWorld(&in, &world, &err);
+  err = kHostError;
+  NewBlackWorld(&in, &world, &err);
+  EXPECT_EQ(err, kHostError);
+  EXPECT_TRUE(IsAbsent(world));
+  EXPECT_EQ(host.CallCount(Op::NewWorld), 1);
+  EXPECT_TRUE(host.GetLedger().Empty());
+}
+
+TEST_F(SimulationStateTest, NewBlackWorldReportsEachFailingStep) {
+  host.FailNthCall(Op::NewWorld, 1, kHostError);
+  NewBlackWorld(&in, &world, &err);
+  EXPECT_EQ(err, kHostError);
+  EXPECT_TRUE(IsAbsent(world));
+
+  err = PF_Err_NONE;
+  host.FailNthCall(Op::Fill, 1, kHostError);
+  NewBlackWorld(&in, &world, &err);
+  EXPECT_EQ(err, kHostError);
+  EXPECT_TRUE(host.IsLiveEffectWorld(world));  // kept, so it can still be released
+
+  // A refused release stops the re-creation and is reported.
+  err = PF_Err_NONE;
+  host.FailNthCall(Op::DisposeWorld, 1, kHostError);
+  NewBlackWorld(&in, &world, &err);
+  EXPECT_EQ(err, kHostError);
+  EXPECT_TRUE(IsAbsent(world));
+  EXPECT_EQ(host.CallCount(Op::NewWorld), 2);
+}
+
+TEST_F(SimulationStateTest, ResetGivesBlackMapsAndNoParticles) {
+  simulationState.particleCount = 10;
+  simulationState.nextFrame = 7;
+  PopulateParticles(&in, &err);
+  ASSERT_EQ(err, PF_Err_NONE);
+  ResetSimulation(&in, &err);
+  EXPECT_EQ(err, PF_Err_NONE);
+  EXPECT_EQ(simulationState.nextFrame, 0);
+  EXPECT_EQ(simulationState.particleHandle, nullptr);
+  EXPECT_EQ(simulationState.particles, nullptr);
+  EXPECT_EQ(simulationState.particleCount, 10);
+  EXPECT_TRUE(IsOpaqueBlackLayerSized(simulationState.trailMap));
+  EXPECT_TRUE(IsOpaqueBlackLayerSized(simulationState.infectionMap));
+  const refhost::Ledger ledger = host.GetLedger();
+  EXPECT_EQ(ledger.liveHandles, 0);
+  EXPECT_EQ(ledger.liveWorlds, 2);
+  EXPECT_EQ(ledger.acquiredSuites, 0);
+}
+
+TEST_F(SimulationStateTest, ResetWithAnErrorPendingReleasesEverything) {
+  simulationState.particleCount = 10;
+  ResetSimulation(&in, &err);
+  PopulateParticles(&in, &err);
+  ASSERT_EQ(host.GetLedger().liveHandles, 1);
+  err = PF_Interrupt_CANCEL;
+  ResetSimulation(&in, &err);
+  EXPECT_EQ(err, PF_Interrupt_CANCEL);
+  EXPECT_EQ(simulationState.particles, nullptr);
+  EXPECT_TRUE(IsAbsent(simulationState.trailMap));
+  EXPECT_TRUE(IsAbsent(simulationState.infectionMap));
+  EXPECT_TRUE(host.GetLedger().Empty());
+}
+
+TEST_F(SimulationStateTest, ResetKeepsTheFirstErrorOfItsOwnSteps) {
+  host.FailNthCall(Op::NewWorld, 1, kHostError);
+  ResetSimulation(&in, &err);
+  EXPECT_EQ(err, kHostError);
+  EXPECT_EQ(host.CallCount(Op::NewWorld), 1);
+  EXPECT_TRUE(host.GetLedger().Empty());
+}
+
+TEST(ParticleCount, RoundsThePercentageOfTheLayerHalfAway) {
+  EXPECT_EQ(ParticleCountFor(15, 1920, 1080), 311040);
+  EXPECT_EQ(ParticleCountFor(2, 5, 5), 1);
+  EXPECT_EQ(ParticleCountFor(30, 5, 3), 5);
+  EXPECT_EQ(ParticleCountFor(15, 1, 1), 0);
+  EXPECT_EQ(ParticleCountFor(30, 30000, 30000), 270000000);
+  constexpr A_long kWidest = std::numeric_limits<A_long>::max();
+  EXPECT_EQ(ParticleCountFor(30, kWidest, kWidest), std::numeric_limits<std::int32_t>::max());
+}
+
+TEST(RandomSeed, TruncatesTowardZero) {
+  EXPECT_EQ(RandomSeedFor(-0.7), 0);
+  EXPECT_EQ(RandomSeedFor(32767), 32767);
+  EXPECT_EQ(RandomSeedFor(-32767.9), -32767);
+}
+
+TEST(ReadSettings, TakesEveryFieldFromItsOwnParameter) {
+  ResetProcessStateForTesting();
+  PF_ParamDef records[Count] = {};
+  for (int i = 0; i < Count; ++i) records[i].u.fs_d.value = 100 + i;
+  records[Infection] = PF_ParamDef{};
+  records[Infection].u.bd.value = 2;
+  int layerPixels[3] = {};
+  for (int layer : {Input, SpawnLayer, InfectedLayer}) records[layer] = PF_ParamDef{};
+  records[Input].u.ld.data = &layerPixels[0];
+  records[SpawnLayer].u.ld.data = &layerPixels[1];
+  records[InfectedLayer].u.ld.data = &layerPixels[2];
+  PF_InData in{};
+  in.width = 10;
+  in.height = 3;
+  ReadSettings(&in, records);
+
+  const SimulationSettings& s = simulationSettings;
+  EXPECT_EQ(s.randomSeed, 100 + RandomSeed);
+  EXPECT_EQ(s.sensorAngle, 100 + SensorAngle);
+  EXPECT_EQ(s.turnAngle, 100 + TurnAngle);
+  EXPECT_EQ(s.sensorDistance, 100 + SensorDistance);
+  EXPECT_EQ(s.decay, 100 + Decay);
+  EXPECT_EQ(s.trailColor, 100 + TrailColor);
+  EXPECT_EQ(simulationState.particleCount, 32);  // 108 % of 30 pixels is 32.4
+  EXPECT_TRUE(s.infectionEnabled);
+  EXPECT_EQ(s.infectedSensorAngle, 100 + InfectedSensorAngle);
+  EXPECT_EQ(s.infectedTurnAngle, 100 + InfectedTurnAngle);
+  EXPECT_EQ(s.infectedSensorDistance, 100 + InfectedSensorDistance);
+  EXPECT_EQ(s.infectedTrailColor, 100 + InfectedTrailColor);
+  EXPECT_EQ(s.inputLayer.data, &layerPixels[0]);
+  EXPECT_EQ(s.spawnLayer.data, &layerPixels[1]);
+  EXPECT_EQ(s.infectedLayer.data, &layerPixels[2]);
+}
+
+}  // namespace
+}  // namespace velunary
