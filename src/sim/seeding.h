@@ -9,6 +9,11 @@
 namespace velunary {
 
 // Reports host failures through err; PF_Err_OUT_OF_MEMORY when the array cannot be had.
+// Does nothing when err is nonzero on entry. A step that fails leaves no partly placed
+// array behind: a failed creation leaves no array, a failed growth the old one unchanged,
+// and a resize whose new array cannot be had creates the population afresh. An array of
+// 0 records exists (particles non-null) and is kept like any other.
+// Throws PF_Err_BAD_CALLBACK_PARAM (as an integer) when the handle suite is missing.
 void PopulateParticles(const PF_InData* in_data, PF_Err* err);
 
 }  // namespace velunary

@@ -59,7 +59,8 @@ void NewBlackWorld(const PF_InData* in_data, PF_EffectWorld* world, PF_Err* err)
 // an error pending, released and left absent). err keeps its first code.
 void ResetSimulation(const PF_InData* in_data, PF_Err* err);
 
-// Releases the particle array through the host, if there is one.
+// Releases the particle array through the host, if there is one, whatever err holds
+// (disposing a handle reports nothing, so err is left as it is).
 void ReleaseParticles(const PF_InData* in_data, PF_Err* err);
 
 // The settings read of one simulated frame: assigns every SimulationSettings field and
@@ -67,7 +68,8 @@ void ReleaseParticles(const PF_InData* in_data, PF_Err* err);
 // the records not checked out (group rows, the button) are not read.
 void ReadSettings(const PF_InData* in_data, const PF_ParamDef* records);
 
-// The number of particles for "Particle Count in %" on a layer of width x height.
+// The number of particles for "Particle Count in %" on a layer of width x height,
+// saturated to 0 .. INT32_MAX where the product leaves that range.
 std::int32_t ParticleCountFor(double percent, A_long width, A_long height);
 // "Random Seed" as the simulation uses it: truncated toward zero.
 std::int32_t RandomSeedFor(double sliderValue);
