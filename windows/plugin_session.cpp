@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <string_view>
 
@@ -143,6 +144,12 @@ std::vector<std::string> RunPluginSession(PF_EffectMainFunc effectMain, const st
       failures.push_back(what + " returned " + std::to_string(err));
     }
   };
+
+  std::error_code made;
+  std::filesystem::create_directories(outDir, made);
+  if (made) {
+    return {"cannot create " + outDir + ": " + made.message()};
+  }
 
   refhost::Host host;
   refhost::Session session(host, effectMain, kWidth, kHeight, refhost::FrameRate{1, 24});

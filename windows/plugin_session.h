@@ -19,7 +19,7 @@ std::vector<std::string> CheckPluginDataEntry(PF_PluginDataEntryFunc entry);
 // Runs the session: global setup, parameter setup, a scene with a non-black layer and
 // keyframed controls, frames 0 to 9, then 5 and 12 (a replay and a jump), the Reset
 // particles button, a few more frames, the about request and global setdown. Every output
-// is written into `outDir` (which must exist) as "<sequence>-frame<k>.pam", a PAM image
+// is written into `outDir` (created when missing) as "<sequence>-frame<k>.pam", a PAM image
 // with tuple type RGB_ALPHA. Returns one line per failed check (a command's result, the
 // about text, the ledger after setdown, a frame that should not be black); empty when all
 // passed.
