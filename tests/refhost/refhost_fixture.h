@@ -112,6 +112,13 @@ class HostFixture : public ::testing::Test {
   }
 
   PF_ProgPtr ref() const { return in.effect_ref; }
+  // The ledger is empty but for the two suites the fixture holds.
+  bool HoldsNothingElse() const {
+    Ledger ledger = host.GetLedger();
+    const bool onlyOurs = ledger.acquiredSuites == 2;
+    ledger.acquiredSuites = 0;
+    return onlyOurs && ledger.Empty();
+  }
   PF_UtilCallbacks& utils() const { return *in.utils; }
 
   Image Blend(const Image& a, const Image& b, PF_Fixed ratio) {

@@ -1,0 +1,119 @@
+#include <gtest/gtest.h>
+
+#include "refhost/host.h"
+#include "refhost_fixture.h"
+
+namespace refhost {
+namespace {
+
+class WorldsTest : public HostFixture {
+ protected:
+  PF_EffectWorld NewWorld(A_long width, A_long height) {
+    PF_EffectWorld world{};
+    EXPECT_EQ(utils().new_world(ref(), width, height, PF_NewWorldFlag_NONE, &world), PF_Err_NONE);
+    return world;
+  }
+
+  Image Copy(const Image& source, int dstWidth, int dstHeight) {
+    World src = MakeWorld(source);
+    World dst = MakeWorld(Image(dstWidth, dstHeight));
+    EXPECT_EQ(utils().copy(ref(), &src.world, &dst.world, nullptr, nullptr), PF_Err_NONE);
+    return Image::FromWorld(dst.world);
+  }
+};
+
+TEST_F(WorldsTest, NewWorldIsZeroedWithPaddedRows) {
+  PF_EffectWorld world = NewWorld(5, 3);
+  EXPECT_EQ(world.width, 5);
+  EXPECT_EQ(world.height, 3);
+  EXPECT_EQ(world.rowbytes, PaddedRowbytes(5));
+  const auto* bytes = static_cast<const unsigned char*>(world.data);
+  for (A_long i = 0; i < world.rowbytes * world.height; ++i) ASSERT_EQ(bytes[i], 0) << i;
+  EXPECT_TRUE(host.IsLiveEffectWorld(world));
+  EXPECT_EQ(host.GetLedger().liveWorlds, 1);
+  EXPECT_EQ(utils().dispose_world(ref(), &world), PF_Err_NONE);
+  EXPECT_TRUE(HoldsNothingElse());
+}
+
+TEST_F(WorldsTest, NewWorldRefusesSizesBelowOne) {
+  PF_EffectWorld world{};
+  EXPECT_EQ(utils().new_world(ref(), 0, 4, 0, &world), PF_Err_BAD_CALLBACK_PARAM);
+  EXPECT_EQ(utils().new_world(ref(), 4, -1, 0, &world), PF_Err_BAD_CALLBACK_PARAM);
+  EXPECT_EQ(host.GetLedger().liveWorlds, 0);
+}
+
+TEST_F(WorldsTest, DisposingTwiceIsRefusedAndRecorded) {
+  PF_EffectWorld world = NewWorld(2, 2);
+  const PF_EffectWorld stale = world;
+  ASSERT_EQ(utils().dispose_world(ref(), &world), PF_Err_NONE);
+  EXPECT_EQ(utils().dispose_world(ref(), &world), PF_Err_BAD_CALLBACK_PARAM);
+  EXPECT_EQ(host.GetLedger().faults, 1);
+  // A new world may take the old address; the stale record still names no live world.
+  PF_EffectWorld fresh = NewWorld(2, 2);
+  PF_EffectWorld staleCopy = stale;
+  EXPECT_EQ(utils().dispose_world(ref(), &staleCopy), PF_Err_BAD_CALLBACK_PARAM);
+  EXPECT_TRUE(host.IsLiveEffectWorld(fresh));
+  EXPECT_EQ(utils().dispose_world(ref(), &fresh), PF_Err_NONE);
+  EXPECT_EQ(host.GetLedger().faults, 2);
+}
+
+TEST_F(WorldsTest, DisposingAWorldTheHostDidNotMakeIsRefused) {
+  World mine = MakeWorld(Image(3, 3));
+  EXPECT_EQ(utils().dispose_world(ref(), &mine.world), PF_Err_BAD_CALLBACK_PARAM);
+  EXPECT_EQ(host.GetLedger().faults, 1);
+  EXPECT_EQ(host.GetLedger().faultLog.size(), 1u);
+}
+
+TEST_F(WorldsTest, FillWithoutRectangleSetsEveryPixelAndNoPadding) {
+  World world = MakeWorld(Pattern(6, 4, 2));
+  const PF_Pixel black{255, 0, 0, 0};
+  ASSERT_EQ(utils().fill(ref(), &black, nullptr, &world.world), PF_Err_NONE);
+  EXPECT_EQ(Image::FromWorld(world.world), Image(6, 4, black));
+  EXPECT_EQ(world.bytes[6 * 4], 0xEE);
+}
+
+TEST_F(WorldsTest, FillWithARectangleSetsOnlyIt) {
+  World world = MakeWorld(Image(4, 3));
+  const PF_Pixel c{1, 2, 3, 4};
+  const PF_Rect rect{1, 1, 3, 2};
+  ASSERT_EQ(utils().fill(ref(), &c, &rect, &world.world), PF_Err_NONE);
+  Image expected(4, 3);
+  expected.At(1, 1) = c;
+  expected.At(2, 1) = c;
+  EXPECT_EQ(Image::FromWorld(world.world), expected);
+  const PF_Rect outside{2, 0, 5, 1};
+  EXPECT_EQ(utils().fill(ref(), &c, &outside, &world.world), PF_Err_BAD_CALLBACK_PARAM);
+}
+
+TEST_F(WorldsTest, CopyOfEqualSizesIsExactThroughPaddedRows) {
+  const Image source = Pattern(7, 5, 3);
+  EXPECT_EQ(Copy(source, 7, 5), source);
+}
+
+TEST_F(WorldsTest, CopyBetweenSizesTakesTheNearestPixelInIntegers) {
+  const Image source = Pattern(5, 3, 4);
+  for (auto [w, h] : {std::pair{9, 7}, std::pair{2, 2}, std::pair{5, 1}, std::pair{13, 3}}) {
+    const Image result = Copy(source, w, h);
+    for (int y = 0; y < h; ++y) {
+      for (int x = 0; x < w; ++x) {
+        ASSERT_EQ(result.At(x, y), source.At(x * 5 / w, y * 3 / h)) << w << "x" << h;
+      }
+    }
+  }
+}
+
+TEST_F(WorldsTest, CopyRefusesAWorldWithoutPixels) {
+  World src = MakeWorld(Image(2, 2));
+  PF_EffectWorld none{};
+  EXPECT_EQ(utils().copy(ref(), &src.world, &none, nullptr, nullptr), PF_Err_BAD_CALLBACK_PARAM);
+}
+
+TEST_F(WorldsTest, CallbacksRefuseAnUnknownEffectReference) {
+  PF_EffectWorld world{};
+  EXPECT_EQ(utils().new_world(nullptr, 2, 2, 0, &world), PF_Err_BAD_CALLBACK_PARAM);
+  EXPECT_EQ(host.GetLedger().faults, 1);
+  EXPECT_EQ(host.GetLedger().liveWorlds, 0);
+}
+
+}  // namespace
+}  // namespace refhost
