@@ -21,7 +21,7 @@ namespace {
 
 refhost::PluginLibrary Load(const std::string& pluginPath) {
   try {
-    return refhost::PluginLibrary(pluginPath.empty() ? DefaultPluginPath() : pluginPath);
+    return refhost::PluginLibrary(ResolvePluginPath(pluginPath));
   } catch (const std::runtime_error& e) {
     throw UsageError(std::string("cannot load the effect (give its library with --plugin): ") +
                      e.what());
@@ -38,7 +38,7 @@ void Check(PF_Err err, const std::string& what) {
 
 RenderPlan DemoPlan(const std::string& pluginPath, const std::string& outDir) {
   RenderPlan plan;
-  plan.pluginPath = pluginPath.empty() ? DefaultPluginPath() : pluginPath;
+  plan.pluginPath = ResolvePluginPath(pluginPath);
   plan.width = scenes::kDemoWidth;
   plan.height = scenes::kDemoHeight;
   plan.feedback = true;

@@ -17,41 +17,59 @@ namespace {
 using velunary::cli::RenderOptions;
 
 void AddRenderOptions(CLI::App& render, RenderOptions& o) {
-  render.add_option("--plugin", o.plugin,
-                    "The effect library (default: the one built next to "
-                    "this program)");
-  render.add_option("--input", o.input,
-                    "PNG of the layer the effect is applied to, or \"feedback\" for the "
-                    "effect's own previous frame (default: a built-in demo layer)");
-  render.add_option("--size", o.size, "Layer size WxH (default: the input's size, or 1280x720)");
-  render.add_option("--spawn", o.spawn, "PNG for the \"Spawn Layer\"");
-  render.add_option("--infected", o.infected, "PNG for the \"Infected Layer\"");
-  auto* frames = render.add_option("--frames", o.frames, "Render frames 0 ... N-1 (default 120)");
-  auto* list = render.add_option("--frame-list", o.frameList,
-                                 "Render these frames in this order, e.g. 0,1,2,5,2");
+  render
+      .add_option("--plugin", o.plugin,
+                  "The effect library (default: the one built next to "
+                  "this program)")
+      ->type_name("FILE");
+  render
+      .add_option("--input", o.input,
+                  "PNG of the layer the effect is applied to, or \"feedback\" for the "
+                  "effect's own previous frame (default: a built-in demo layer)")
+      ->type_name("FILE|feedback");
+  render.add_option("--size", o.size, "Layer size WxH (default: the input's size, or 1280x720)")
+      ->type_name("WxH");
+  render.add_option("--spawn", o.spawn, "PNG for the \"Spawn Layer\"")->type_name("FILE");
+  render.add_option("--infected", o.infected, "PNG for the \"Infected Layer\"")->type_name("FILE");
+  auto* frames = render.add_option("--frames", o.frames, "Render frames 0 ... N-1 (default 120)")
+                     ->type_name("N");
+  auto* list = render
+                   .add_option("--frame-list", o.frameList,
+                               "Render these frames in this order, e.g. 0,1,2,5,2")
+                   ->type_name("LIST");
   frames->excludes(list);
-  render.add_option("--fps", o.fps, "Frame rate: 24, 29.97 or 30000/1001 (default 24)");
+  render.add_option("--fps", o.fps, "Frame rate: 24, 29.97 or 30000/1001 (default 24)")
+      ->type_name("RATE");
   render.add_option("--set", o.sets, "\"NAME=VALUE\": a control's constant value")
+      ->type_name("\"NAME=VALUE\"")
       ->take_all()
       ->expected(1);
   render.add_option("--key", o.keys, "\"NAME@FRAME=VALUE\": a keyframe of a control")
+      ->type_name("\"NAME@FRAME=VALUE\"")
       ->take_all()
       ->expected(1);
   render
       .add_option("--reset-before", o.resetBefore,
                   "Press \"Reset particles\" before each render of this frame")
+      ->type_name("FRAME")
       ->take_all()
       ->expected(1);
-  render.add_option("--out", o.out, "Write DIR/NNNNN.png for every rendered frame");
-  render.add_option("--video", o.video, "Also encode the frames into this video (needs ffmpeg)");
-  render.add_option("--contact-sheet", o.contactSheet,
-                    "Write a labelled grid of evenly spaced frames to this PNG");
+  render.add_option("--out", o.out, "Write DIR/NNNNN.png for every rendered frame")
+      ->type_name("DIR");
+  render.add_option("--video", o.video, "Also encode the frames into this video (needs ffmpeg)")
+      ->type_name("FILE");
+  render
+      .add_option("--contact-sheet", o.contactSheet,
+                  "Write a labelled grid of evenly spaced frames to this PNG")
+      ->type_name("FILE");
   render.add_flag("--quiet", o.quiet, "No progress and no summary");
 }
 
 int Run(int argc, char** argv) {
   CLI::App app{"velunary: renders layers through the Velunary effect"};
   app.require_subcommand(1);
+  // A repeated single-valued option takes its last value, as most command lines do.
+  app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
   RenderOptions render;
   std::string demoOut = "velunary-demo";
   std::string demoPlugin;
@@ -59,18 +77,22 @@ int Run(int argc, char** argv) {
   auto* renderCommand = app.add_subcommand("render", "Render a layer through the effect");
   AddRenderOptions(*renderCommand, render);
   auto* demo = app.add_subcommand("demo", "Render the built-in demo scene with a contact sheet");
-  demo->add_option("--out", demoOut, "Output directory (default velunary-demo)");
-  demo->add_option("--plugin", demoPlugin, "The effect library");
+  demo->add_option("--out", demoOut, "Output directory (default velunary-demo)")->type_name("DIR");
+  demo->add_option("--plugin", demoPlugin, "The effect library")->type_name("FILE");
   auto* params = app.add_subcommand("params", "List the effect's controls");
-  params->add_option("--plugin", infoPlugin, "The effect library");
+  params->add_option("--plugin", infoPlugin, "The effect library")->type_name("FILE");
   auto* about = app.add_subcommand("about", "Print the effect's about text");
-  about->add_option("--plugin", infoPlugin, "The effect library");
+  about->add_option("--plugin", infoPlugin, "The effect library")->type_name("FILE");
 
   try {
     app.parse(argc, argv);
+  } catch (const CLI::CallForHelp& e) {
+    return app.exit(e);
+  } catch (const CLI::CallForAllHelp& e) {
+    return app.exit(e);
   } catch (const CLI::ParseError& e) {
-    const int code = app.exit(e);
-    return code == 0 ? 0 : velunary::cli::kExitUsage;
+    std::fprintf(stderr, "velunary: %s\nRun velunary --help for more information.\n", e.what());
+    return velunary::cli::kExitUsage;
   }
 
   if (*params) return velunary::cli::PrintParams(infoPlugin);

@@ -12,4 +12,11 @@ std::string DefaultPluginPath() {
   return (dir / VELUNARY_PLUGIN_FILE_NAME).string();
 }
 
+std::string ResolvePluginPath(const std::string& given) {
+  if (given.empty()) return DefaultPluginPath();
+  std::error_code error;
+  const std::filesystem::path absolute = std::filesystem::absolute(given, error);
+  return error ? given : absolute.string();
+}
+
 }  // namespace velunary::cli

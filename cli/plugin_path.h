@@ -10,6 +10,11 @@ namespace velunary::cli {
 // there), found through /proc/self/exe so the working directory does not matter.
 std::string DefaultPluginPath();
 
+// The library to load for a --plugin value: the default when it is empty, otherwise the
+// path made absolute, since the system's loader would search its library directories for
+// a bare file name instead of the working directory.
+std::string ResolvePluginPath(const std::string& given);
+
 }  // namespace velunary::cli
 
 #endif

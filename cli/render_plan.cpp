@@ -24,7 +24,7 @@ refhost::Image ReadImageOption(const std::string& option, const std::string& pat
 
 RenderPlan PlanRender(const RenderOptions& options) {
   RenderPlan plan;
-  plan.pluginPath = options.plugin.empty() ? DefaultPluginPath() : options.plugin;
+  plan.pluginPath = ResolvePluginPath(options.plugin);
   plan.feedback = options.input == kFeedbackInput;
   if (plan.feedback && !options.frameList.empty()) {
     throw UsageError(

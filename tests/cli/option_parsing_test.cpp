@@ -1,0 +1,47 @@
+#include "option_parsing.h"
+
+#include <gtest/gtest.h>
+
+#include "errors.h"
+
+namespace velunary::cli {
+namespace {
+
+TEST(OptionParsing, FrameRatesBecomeExactTimeStepAndScale) {
+  const struct {
+    const char* text;
+    A_long step;
+    A_u_long scale;
+  } rates[] = {{"24", 1, 24},   {"29.97", 100, 2997}, {"30000/1001", 1001, 30000},
+               {"48/2", 1, 24}, {"12.5", 2, 25},      {".5", 2, 1}};
+  for (const auto& r : rates) {
+    const refhost::FrameRate rate = ParseFrameRate(r.text);
+    EXPECT_EQ(rate.timeStep, r.step) << r.text;
+    EXPECT_EQ(rate.timeScale, r.scale) << r.text;
+  }
+  for (const char* bad : {"", "0", "-24", "24.", "1/0", "abc", "24fps", "99999999999"}) {
+    EXPECT_THROW(ParseFrameRate(bad), UsageError) << bad;
+  }
+}
+
+TEST(OptionParsing, FrameListsKeepOrderAndRepeats) {
+  EXPECT_EQ(ParseFrameList("0,1,2,5,2"), (std::vector<long>{0, 1, 2, 5, 2}));
+  for (const char* bad : {"", "1,,2", "-1", "3,", "1.5"}) {
+    EXPECT_THROW(ParseFrameList(bad), UsageError) << bad;
+  }
+}
+
+TEST(OptionParsing, KeysSplitNameFrameAndValue) {
+  const ControlAssignment key = ParseKey("Particle Count in %@48=20");
+  EXPECT_EQ(key.name, "Particle Count in %");
+  EXPECT_EQ(key.frame, 48);
+  EXPECT_EQ(key.value, "20");
+  EXPECT_FALSE(ParseSet("Decay = 0.5").frame.has_value());
+  EXPECT_EQ(ParseSet("Decay = 0.5").value, "0.5");
+  for (const char* bad : {"Decay@=1", "@3=1", "Decay@3=", "Decay@-3=1"}) {
+    EXPECT_THROW(ParseKey(bad), UsageError) << bad;
+  }
+}
+
+}  // namespace
+}  // namespace velunary::cli

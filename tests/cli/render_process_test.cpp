@@ -1,0 +1,178 @@
+// The renderer as a user runs it: its files against the same session driven in this
+// process through the reference host, and its behaviour on replays, keyframes and Ctrl-C.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "frame_writer.h"
+#include "png_io.h"
+#include "refhost/host.h"
+#include "refhost/plugin_library.h"
+#include "refhost/session.h"
+#include "scenes/demo_layer.h"
+#include "scenes/spawn_shape.h"
+#include "velunary_process.h"
+
+namespace velunary::cli::testing {
+namespace {
+
+constexpr int kWidth = 64;
+constexpr int kHeight = 48;
+
+struct Scene {
+  bool feedback = false;
+  refhost::Image spawn;
+  std::vector<std::pair<std::string, double>> values;
+  std::vector<long> frames;
+};
+
+// The session a host application would run for `scene`, with the layer the renderer uses
+// by default (the demo layer) or, in feedback, each previous output.
+std::vector<refhost::Image> RenderInProcess(const Scene& scene) {
+  refhost::PluginLibrary library(VELUNARY_PLUGIN);
+  refhost::Host host;
+  refhost::Session session(host, library.EffectMain(), kWidth, kHeight, refhost::FrameRate{1, 24});
+  EXPECT_EQ(session.GlobalSetup(), PF_Err_NONE);
+  EXPECT_EQ(session.ParamsSetup(), PF_Err_NONE);
+  for (const auto& [name, value] : scene.values) host.SetValue(host.FindParam(name), value);
+  if (!scene.spawn.Empty()) host.SetLayer(host.FindParam("Spawn Layer"), scene.spawn);
+  refhost::Image layer = scene.feedback ? refhost::Image(kWidth, kHeight, PF_Pixel{255, 0, 0, 0})
+                                        : scenes::DemoLayer(kWidth, kHeight);
+  std::vector<refhost::Image> outputs;
+  for (long frame : scene.frames) {
+    host.SetLayer(0, layer);
+    EXPECT_EQ(session.RenderFrame(frame), PF_Err_NONE);
+    outputs.push_back(session.Output());
+    if (scene.feedback) layer = outputs.back();
+  }
+  EXPECT_EQ(session.GlobalSetdown(), PF_Err_NONE);
+  return outputs;
+}
+
+std::vector<std::string> Render(const std::string& out, std::vector<std::string> extra) {
+  std::vector<std::string> args = {"render", "--size", "64x48", "--out", out, "--quiet"};
+  args.insert(args.end(), extra.begin(), extra.end());
+  return args;
+}
+
+bool HasTrail(const refhost::Image& image) {
+  for (const PF_Pixel& p : image.pixels) {
+    if (p.red != 0) return true;
+  }
+  return false;
+}
+
+TEST(RenderProcess, WritesTheFramesOfTheSameSessionDrivenInProcess) {
+  const ScratchDir dir;
+  WritePng(dir / "spawn.png", scenes::SpawnDisc(kWidth, kHeight));
+  for (const bool feedback : {false, true}) {
+    SCOPED_TRACE(feedback ? "feedback" : "demo layer");
+    const std::string out = dir / (feedback ? "feedback" : "layer");
+    std::vector<std::string> extra = {
+        "--frames",        "5",     "--spawn",       dir / "spawn.png", "--set",
+        "sensor angle=30", "--set", "Random Seed=-7"};
+    if (feedback) extra.insert(extra.end(), {"--input", "feedback"});
+    const Outcome run = RunVelunary(Render(out, extra));
+    ASSERT_EQ(run.exitCode, 0) << run.errors;
+
+    Scene scene;
+    scene.feedback = feedback;
+    scene.spawn = scenes::SpawnDisc(kWidth, kHeight);
+    scene.values = {{"Sensor Angle", 30}, {"Random Seed", -7}};
+    scene.frames = {0, 1, 2, 3, 4};
+    const std::vector<refhost::Image> expected = RenderInProcess(scene);
+    ASSERT_TRUE(HasTrail(expected.back()));
+    for (long frame = 0; frame < 5; ++frame) {
+      EXPECT_TRUE(ReadFrame(out, frame) == expected[frame]) << "frame " << frame;
+    }
+  }
+}
+
+TEST(RenderProcess, FrameListWithRepeatAndJumpMatchesTheSequentialRender) {
+  const ScratchDir dir;
+  ASSERT_EQ(RunVelunary(Render(dir / "seq", {"--frames", "7"})).exitCode, 0);
+  const Outcome listed = RunVelunary(Render(dir / "list", {"--frame-list", "0,1,2,2,6,3"}));
+  ASSERT_EQ(listed.exitCode, 0) << listed.errors;
+  EXPECT_EQ(
+      ListFiles(dir / "list"),
+      (std::vector<std::string>{"00000.png", "00001.png", "00002.png", "00003.png", "00006.png"}));
+  for (long frame : {0, 1, 2, 3, 6}) {
+    EXPECT_TRUE(ReadFrame(dir / "list", frame) == ReadFrame(dir / "seq", frame))
+        << "frame " << frame;
+  }
+}
+
+TEST(RenderProcess, KeyframesChangeTheImageFromTheirFrameOn) {
+  const ScratchDir dir;
+  ASSERT_EQ(RunVelunary(Render(dir / "plain", {"--frames", "6"})).exitCode, 0);
+  // Trail Color holds its default up to the keyframe at 3 and jumps to 200 at frame 4.
+  const Outcome keyed = RunVelunary(Render(
+      dir / "keyed", {"--frames", "6", "--key", "trail color@3=50", "--key", "Trail Color@4=200"}));
+  ASSERT_EQ(keyed.exitCode, 0) << keyed.errors;
+  for (long frame = 0; frame < 6; ++frame) {
+    const bool same = ReadFrame(dir / "keyed", frame) == ReadFrame(dir / "plain", frame);
+    EXPECT_EQ(same, frame < 4) << "frame " << frame;
+  }
+}
+
+TEST(RenderProcess, ResetBeforeAFrameMakesTheEffectReplayFromFrameZero) {
+  // Replays are invisible with a fixed layer (they reproduce the frame exactly), so the
+  // press shows only in feedback: the replay of frames 0 to 2 senses frame 1's output
+  // throughout instead of each frame's predecessor.
+  const ScratchDir dir;
+  const std::vector<std::string> feedback = {"--input", "feedback", "--frames", "4"};
+  ASSERT_EQ(RunVelunary(Render(dir / "plain", feedback)).exitCode, 0);
+  std::vector<std::string> pressed = feedback;
+  pressed.insert(pressed.end(), {"--reset-before", "2"});
+  const Outcome reset = RunVelunary(Render(dir / "reset", pressed));
+  ASSERT_EQ(reset.exitCode, 0) << reset.errors;
+  for (long frame = 0; frame < 3; ++frame) {
+    const bool same = ReadFrame(dir / "reset", frame) == ReadFrame(dir / "plain", frame);
+    EXPECT_EQ(same, frame < 2) << "frame " << frame;
+  }
+}
+
+TEST(RenderProcess, InterruptKeepsOnlyCompleteFramesAndExits130) {
+  const ScratchDir dir;
+  const std::string out = dir / "out";
+  const pid_t pid =
+      StartVelunary({"render", "--size", "256x192", "--frames", "100000", "--out", out, "--quiet"},
+                    dir / "stderr.txt");
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  while (std::chrono::steady_clock::now() < deadline &&
+         !(std::filesystem::exists(out) && ListFiles(out).size() >= 3)) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  ASSERT_EQ(kill(pid, SIGINT), 0);
+  const Outcome outcome = WaitFor(pid, dir / "stderr.txt");
+  EXPECT_EQ(outcome.signal, 0);
+  EXPECT_EQ(outcome.exitCode, 130) << outcome.errors;
+
+  const std::vector<std::string> files = ListFiles(out);
+  ASSERT_GE(files.size(), 3u);
+  ASSERT_LT(files.size(), 100000u);
+  for (size_t i = 0; i < files.size(); ++i) {
+    ASSERT_EQ(files[i], FramePath("", static_cast<long>(i)).substr(1));
+    const refhost::Image frame = ReadFrame(out, static_cast<long>(i));
+    EXPECT_EQ(frame.width, 256);
+    EXPECT_EQ(frame.height, 192);
+  }
+}
+
+TEST(RenderProcess, EffectErrorIsReportedByNameAndNumber) {
+  const ScratchDir dir;
+  const Outcome run = RunVelunary(Render(dir / "out", {"--plugin", VELUNARY_FAILING_PLUGIN}));
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_NE(run.errors.find("frame 0"), std::string::npos) << run.errors;
+  EXPECT_NE(run.errors.find("PF_Err_OUT_OF_MEMORY (4)"), std::string::npos) << run.errors;
+  EXPECT_TRUE(ListFiles(dir / "out").empty());
+}
+
+}  // namespace
+}  // namespace velunary::cli::testing
