@@ -2,8 +2,14 @@
 // place, so a particle reads what the particles before it wrote in the same pass: two
 // landings on one pixel add up, and a healthy particle can catch the infection an infected
 // one painted a moment earlier. Nothing here may be reordered or split across threads.
+//
+// What can run ahead is each particle's step, which depends on that particle alone: it is
+// planned for a batch of particles at a time and the pixels it lands on are prefetched, so
+// the in-order deposits that follow find them in cache. The pass is otherwise bound by the
+// latency of reading scattered pixels.
 #include "sim/move_and_deposit.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 
@@ -15,10 +21,43 @@
 namespace velunary {
 namespace {
 
-std::uint8_t* PixelAt(const PF_EffectWorld& world, double column, double row) {
-  const std::ptrdiff_t offset =
-      static_cast<std::ptrdiff_t>(row) * world.rowbytes + 4 * static_cast<std::ptrdiff_t>(column);
-  return static_cast<std::uint8_t*>(world.data) + offset;
+constexpr std::int32_t kBatch = 16;
+
+struct Step {
+  double nx;
+  double ny;
+  std::ptrdiff_t trailOffset;      // of the pixel landed on; meaningful when onLayer
+  std::ptrdiff_t infectionOffset;  // likewise, in the InfectionMap
+  bool onLayer;
+};
+
+struct Layer {
+  double width;
+  double height;
+  A_long trailRowbytes;
+  A_long infectionRowbytes;
+};
+
+Step PlanStep(const Particle& p, const Layer& layer) {
+  const SinCosPair direction = SinCos(p.heading);
+  Step step;
+  step.nx = p.x + direction.cosine;
+  step.ny = p.y + direction.sine;
+  const double column = RoundHalfAway(step.nx);
+  const double row = RoundHalfAway(step.ny);
+  // Written so that a NaN position also counts as off the layer; comparing the rounded
+  // doubles keeps every value, however large, away from an undefined int conversion.
+  step.onLayer = column >= 0.0 && column < layer.width && row >= 0.0 && row < layer.height;
+  if (step.onLayer) {
+    const auto x = static_cast<std::ptrdiff_t>(column);
+    const auto y = static_cast<std::ptrdiff_t>(row);
+    step.trailOffset = y * layer.trailRowbytes + 4 * x;
+    step.infectionOffset = y * layer.infectionRowbytes + 4 * x;
+  } else {
+    step.trailOffset = 0;
+    step.infectionOffset = 0;
+  }
+  return step;
 }
 
 void WriteGray(std::uint8_t* argb, std::uint8_t gray) {
@@ -44,50 +83,57 @@ void MoveAndDeposit(const PF_InData* in_data) {
   if (particles == nullptr) {
     return;
   }
-  const double width = in_data->width;
-  const double height = in_data->height;
   const PF_EffectWorld& trail = simulationState.trailMap;
   const PF_EffectWorld& infection = simulationState.infectionMap;
+  auto* const trailData = static_cast<std::uint8_t*>(trail.data);
+  auto* const infectionData = static_cast<std::uint8_t*>(infection.data);
   const bool infectionActive = simulationSettings.infectionEnabled && !IsAbsent(infection);
   const double healthyDeposit = simulationSettings.trailColor;
   const double infectedDeposit = simulationSettings.infectedTrailColor;
+  const Layer layer{static_cast<double>(in_data->width), static_cast<double>(in_data->height),
+                    trail.rowbytes, infection.rowbytes};
 
-  for (std::int32_t i = 0; i < count; ++i) {
-    Particle& p = particles[i];
-    const SinCosPair step = SinCos(p.heading);
-    const double nx = p.x + step.cosine;
-    const double ny = p.y + step.sine;
-    const double column = RoundHalfAway(nx);
-    const double row = RoundHalfAway(ny);
-    // Written so that a NaN position also counts as off the layer; comparing the rounded
-    // doubles keeps every value, however large, away from an undefined int conversion.
-    const bool onLayer = column >= 0.0 && column < width && row >= 0.0 && row < height;
-    if (!onLayer) {
-      p.heading = RandomHeading(sharedRandom);
-      continue;
-    }
-
-    // The flag as it was on arrival: a particle infected below still lays healthy trail
-    // this frame.
-    const bool wasInfected = p.infected != 0;
-    std::uint8_t* const trailPixel = PixelAt(trail, column, row);
-    const std::uint8_t gray =
-        DepositGray(wasInfected ? infectedDeposit : healthyDeposit, LuminanceAt(trailPixel));
-
-    if (infectionActive) {
-      std::uint8_t* const infectionPixel = PixelAt(infection, column, row);
-      if (wasInfected) {
-        WriteGray(infectionPixel, gray);
-      } else if ((infectionPixel[1] | infectionPixel[2] | infectionPixel[3]) != 0) {
-        // Every luminance weight is positive, so "luminance above 0" is exactly "some
-        // colour byte is not 0", whatever the alpha.
-        p.infected = 1;
+  Step steps[kBatch];
+  for (std::int32_t base = 0; base < count; base += kBatch) {
+    const std::int32_t n = std::min(kBatch, count - base);
+    for (std::int32_t j = 0; j < n; ++j) {
+      steps[j] = PlanStep(particles[base + j], layer);
+      if (steps[j].onLayer) {
+        __builtin_prefetch(trailData + steps[j].trailOffset, 1);
+        if (infectionActive) __builtin_prefetch(infectionData + steps[j].infectionOffset, 1);
       }
     }
 
-    WriteGray(trailPixel, gray);
-    p.x = nx;
-    p.y = ny;
+    for (std::int32_t j = 0; j < n; ++j) {
+      Particle& p = particles[base + j];
+      const Step& step = steps[j];
+      if (!step.onLayer) {
+        p.heading = RandomHeading(sharedRandom);
+        continue;
+      }
+
+      // The flag as it was on arrival: a particle infected below still lays healthy
+      // trail this frame.
+      const bool wasInfected = p.infected != 0;
+      std::uint8_t* const trailPixel = trailData + step.trailOffset;
+      const std::uint8_t gray =
+          DepositGray(wasInfected ? infectedDeposit : healthyDeposit, LuminanceAt(trailPixel));
+
+      if (infectionActive) {
+        std::uint8_t* const infectionPixel = infectionData + step.infectionOffset;
+        if (wasInfected) {
+          WriteGray(infectionPixel, gray);
+        } else if ((infectionPixel[1] | infectionPixel[2] | infectionPixel[3]) != 0) {
+          // Every luminance weight is positive, so "luminance above 0" is exactly "some
+          // colour byte is not 0", whatever the alpha.
+          p.infected = 1;
+        }
+      }
+
+      WriteGray(trailPixel, gray);
+      p.x = step.nx;
+      p.y = step.ny;
+    }
   }
 }
 

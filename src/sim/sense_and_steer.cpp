@@ -6,6 +6,7 @@
 // workers over disjoint ranges share nothing they write.
 #include "sim/sense_and_steer.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 
@@ -17,34 +18,56 @@
 namespace velunary {
 namespace {
 
+constexpr int kBatch = 16;
+
 struct SteeringSettings {
   double distance;
   double sensorAngle;
   double turnAngle;
 };
 
-// One sensor point rounded to a pixel. Kept as doubles: the bounds test on the rounded
-// values means what the test on their int conversions means, and sends huge or NaN
-// coordinates (which no int can hold) outside without an undefined conversion.
-struct SensorPixel {
-  double column;
-  double row;
+struct Image {
+  const std::uint8_t* data;
+  A_long rowbytes;
+  double width;
+  double height;
 };
 
-SensorPixel Sensor(const Particle& p, double distance, double angle) {
+// The three pixels under a particle's sensors, as byte offsets into the image; meaningful
+// only when all three lie inside.
+struct Sensors {
+  std::ptrdiff_t front;
+  std::ptrdiff_t left;
+  std::ptrdiff_t right;
+  bool inside;
+};
+
+// One sensor point rounded to a pixel. The bounds test runs on the rounded doubles: for
+// every value an int can hold it means what the test on the int conversion means, and it
+// sends huge or NaN coordinates (which no int can hold) outside without an undefined
+// conversion.
+bool Locate(const Particle& p, double distance, double angle, const Image& image,
+            std::ptrdiff_t* offset) {
   const SinCosPair direction = SinCos(angle);
-  return {RoundHalfAway(p.x + distance * direction.cosine),
-          RoundHalfAway(p.y + distance * direction.sine)};
+  const double column = RoundHalfAway(p.x + distance * direction.cosine);
+  const double row = RoundHalfAway(p.y + distance * direction.sine);
+  if (!(column >= 0.0 && column < image.width && row >= 0.0 && row < image.height)) {
+    return false;
+  }
+  *offset =
+      static_cast<std::ptrdiff_t>(row) * image.rowbytes + 4 * static_cast<std::ptrdiff_t>(column);
+  return true;
 }
 
-bool Inside(const SensorPixel& s, double width, double height) {
-  return s.column >= 0.0 && s.column < width && s.row >= 0.0 && s.row < height;
-}
-
-double LuminanceUnder(const PF_LayerDef& image, const SensorPixel& s) {
-  const std::ptrdiff_t offset = static_cast<std::ptrdiff_t>(s.row) * image.rowbytes +
-                                4 * static_cast<std::ptrdiff_t>(s.column);
-  return LuminanceAt(static_cast<const std::uint8_t*>(image.data) + offset);
+Sensors Place(const Particle& p, const SteeringSettings& s, const Image& image) {
+  Sensors sensors{0, 0, 0, false};
+  // All three are computed whatever the first ones give: each costs its sine and cosine
+  // either way, and an early exit would only add a branch.
+  const bool front = Locate(p, s.distance, p.heading, image, &sensors.front);
+  const bool left = Locate(p, s.distance, p.heading - s.sensorAngle, image, &sensors.left);
+  const bool right = Locate(p, s.distance, p.heading + s.sensorAngle, image, &sensors.right);
+  sensors.inside = front && left && right;
+  return sensors;
 }
 
 }  // namespace
@@ -59,35 +82,48 @@ void SenseAndSteer(Particle* particles, int first, int last, int width, int heig
   const SteeringSettings infected{simulationSettings.infectedSensorDistance,
                                   simulationSettings.infectedSensorAngle,
                                   simulationSettings.infectedTurnAngle};
-  const double w = width;
-  const double h = height;
+  const Image image{static_cast<const std::uint8_t*>(sensing->data), sensing->rowbytes,
+                    static_cast<double>(width), static_cast<double>(height)};
 
-  for (int i = first; i < last; ++i) {
-    Particle& p = particles[i];
-    const SteeringSettings& s = p.infected != 0 ? infected : healthy;
-    const double heading = p.heading;
-    const SensorPixel front = Sensor(p, s.distance, heading);
-    const SensorPixel left = Sensor(p, s.distance, heading - s.sensorAngle);
-    const SensorPixel right = Sensor(p, s.distance, heading + s.sensorAngle);
-    if (!(Inside(front, w, h) && Inside(left, w, h) && Inside(right, w, h))) {
-      p.heading = RandomHeading(random);
-      continue;
+  // Each particle's sensing depends on that particle alone, so a batch is placed (and its
+  // pixels prefetched) ahead of the in-order decisions, which alone draw from the engine.
+  Sensors batch[kBatch];
+  for (int base = first; base < last; base += kBatch) {
+    const int n = std::min(kBatch, last - base);
+    for (int j = 0; j < n; ++j) {
+      const Particle& p = particles[base + j];
+      batch[j] = Place(p, p.infected != 0 ? infected : healthy, image);
+      if (batch[j].inside) {
+        __builtin_prefetch(image.data + batch[j].front);
+        __builtin_prefetch(image.data + batch[j].left);
+        __builtin_prefetch(image.data + batch[j].right);
+      }
     }
 
-    const double f = LuminanceUnder(*sensing, front);
-    const double l = LuminanceUnder(*sensing, left);
-    const double r = LuminanceUnder(*sensing, right);
-    // First matching row wins; every comparison is strict, so ties (an all-black image
-    // above all) leave the heading as it is. Headings are never wrapped into [0, 2 pi).
-    if (f > l && f > r) {
-      continue;
-    }
-    if (l > f && r > f) {
-      p.heading = UniformUnit(random) > 0.5 ? heading + s.turnAngle : heading - s.turnAngle;
-    } else if (r > l) {
-      p.heading = heading + s.turnAngle;
-    } else if (l > r) {
-      p.heading = heading - s.turnAngle;
+    for (int j = 0; j < n; ++j) {
+      Particle& p = particles[base + j];
+      const Sensors& sensors = batch[j];
+      if (!sensors.inside) {
+        p.heading = RandomHeading(random);
+        continue;
+      }
+      const double f = LuminanceAt(image.data + sensors.front);
+      const double l = LuminanceAt(image.data + sensors.left);
+      const double r = LuminanceAt(image.data + sensors.right);
+      const double heading = p.heading;
+      const double turn = p.infected != 0 ? infected.turnAngle : healthy.turnAngle;
+      // First matching row wins; every comparison is strict, so ties (an all-black image
+      // above all) leave the heading as it is. Headings are never wrapped into [0, 2 pi).
+      if (f > l && f > r) {
+        continue;
+      }
+      if (l > f && r > f) {
+        p.heading = UniformUnit(random) > 0.5 ? heading + turn : heading - turn;
+      } else if (r > l) {
+        p.heading = heading + turn;
+      } else if (l > r) {
+        p.heading = heading - turn;
+      }
     }
   }
 }

@@ -70,7 +70,7 @@ class MoveAndDepositTest : public ::testing::Test {
 };
 
 TEST_F(MoveAndDepositTest, ParticleThatWouldLeaveTheLayerTurnsInPlaceAndLaysNoTrail) {
-  std::vector<Particle> particles = {
+  const std::vector<Particle> cases = {
       {kWidth - 1, 1, 0, 0},                               // right edge: nx = width
       {0, 2, kPi, 0},                                      // left edge: nx = -1
       {2, 0, -kPi / 2, 0},                                 // top edge: ny = -1
@@ -79,6 +79,10 @@ TEST_F(MoveAndDepositTest, ParticleThatWouldLeaveTheLayerTurnsInPlaceAndLaysNoTr
       {kWidth - 1.5, 2, 0, 0},                             // nx = width - 0.5 rounds to width
       {2, 2, std::numeric_limits<double>::infinity(), 0},  // NaN step
   };
+  // Repeated, so the draws run over more particles than the pass handles at once.
+  std::vector<Particle> particles;
+  for (int copy = 0; copy < 5; ++copy)
+    particles.insert(particles.end(), cases.begin(), cases.end());
   const std::vector<Particle> before = particles;
   sharedRandom.seed(77u);
   RandomEngine expected(77u);

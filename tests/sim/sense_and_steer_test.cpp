@@ -166,7 +166,7 @@ TEST_F(SenseAndSteerTest, EqualSidesAboveTheFrontTurnRightOnlyForADrawAboveOneHa
 TEST_F(SenseAndSteerTest, AnySensorOutsideTheImageGivesANewHeadingInPlace) {
   simulationSettings.sensorDistance = 1;
   const double inf = std::numeric_limits<double>::infinity();
-  std::vector<Particle> particles = {
+  const std::vector<Particle> cases = {
       {0.6, 10, kPi, 0},        // front at x = -0.4: column 0, inside
       {0.5, 10, kPi, 0},        // front at x = -0.5: column -1
       {kSize - 1.6, 10, 0, 0},  // front at width - 0.6: inside
@@ -178,13 +178,17 @@ TEST_F(SenseAndSteerTest, AnySensorOutsideTheImageGivesANewHeadingInPlace) {
       {10, 10, 0, 1},           // infected: sensors ~1e300 pixels away
   };
   simulationSettings.infectedSensorDistance = 1e300;
+  // Repeated, so the draws run over more particles than the pass handles at once.
+  std::vector<Particle> particles;
+  for (int copy = 0; copy < 5; ++copy)
+    particles.insert(particles.end(), cases.begin(), cases.end());
   const std::vector<Particle> before = particles;
   OnNewThread([&] { Steer(particles, 0, static_cast<int>(particles.size()), -32768); });
 
   RandomEngine expected(4294934528u);
   for (std::size_t i = 0; i < particles.size(); ++i) {
     SCOPED_TRACE(i);
-    const bool inside = i == 0 || i == 2 || i == 4;
+    const bool inside = i % cases.size() == 0 || i % cases.size() == 2 || i % cases.size() == 4;
     EXPECT_EQ(particles[i].heading, inside ? before[i].heading : RandomHeading(expected));
     EXPECT_EQ(particles[i].x, before[i].x);
     EXPECT_EQ(particles[i].y, before[i].y);
