@@ -12,11 +12,11 @@ namespace velunary {
 
 namespace {
 
-// True when the stored simulation must not be continued even at nextFrame: while a render
-// is under way (so still true after one that an exception left part-way, with part of a
-// frame done, or a replay's first frames under an old nextFrame), and after the frame
-// index with no successor in 32 bits. A replay from frame 0 is always a correct answer,
-// only a slower one.
+// Whether the stored simulation may not be continued even at nextFrame. Set for the
+// length of every render, it outlives only one that an exception left part-way, which may
+// have done part of a frame or a replay's first frames under the old nextFrame. Also set
+// after the last 32-bit frame index, whose successor cannot be stored. A replay from
+// frame 0 always gives the right image, only more slowly.
 bool continuationBlocked = false;
 
 // A map of another size than the layer is re-created black at the layer's size; the

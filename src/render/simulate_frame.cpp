@@ -15,8 +15,8 @@ void SimulateFrame(HostSuiteCache& suites, const PF_InData* in_data, A_long what
   if (*err != PF_Err_NONE) {
     return;
   }
-  // Declared first, so it is destroyed last: the layer images in the settings stay valid
-  // until every world made from them is gone.
+  // Declared first, so destroyed last: on every exit the layers the settings point into
+  // stay checked out until every world of the frame is gone.
   FrameParams params(in_data);
   params.CheckOut(what_time, err);
   if (*err != PF_Err_NONE) {
@@ -40,8 +40,7 @@ void SimulateFrame(HostSuiteCache& suites, const PF_InData* in_data, A_long what
   WorldGuard firstGuard(in_data, &first);
   WorldGuard secondGuard(in_data, &second);
   PrepareSensingWorlds(suites, in_data, &first, &second, err);
-  // The kernels run on whole frames only: an error so far leaves particles and maps as
-  // they were.
+  // An error while preparing ends the frame before the kernels touch particles or maps.
   if (*err != PF_Err_NONE) {
     return;
   }
