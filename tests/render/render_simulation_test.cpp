@@ -35,31 +35,23 @@ TEST_F(RenderSimulationTest, AnyOtherFrameReplaysFromFrameZeroToTheSameImage) {
   EXPECT_EQ(rig_.session.Output(), third);
 
   EXPECT_EQ(rig_.FramesFor(5), 6);  // 0 to 5, not 3 to 5
-  const Image sixth = rig_.session.Output();
-  ASSERT_EQ(rig_.session.ChangeParam(ResetButton), PF_Err_NONE);
-  for (long frame = 0; frame < 6; ++frame) EXPECT_EQ(rig_.FramesFor(frame), 1);
-  EXPECT_EQ(rig_.session.Output(), sixth);
   rig_.ExpectLedgerMatchesState();
 }
 
-TEST_F(RenderSimulationTest, FrameIndexTruncatesTowardZero) {
+TEST_F(RenderSimulationTest, FrameIndexTruncatesTowardZeroAndOneFrameReadsTheRequestedTime) {
+  rig_.host.SetKeyframe(ParticleCount, 0, 2);
+  rig_.host.SetKeyframe(ParticleCount, 1, 30);
   // Just below zero is frame 0 (flooring would give frame -1, which simulates nothing).
   EXPECT_EQ(rig_.FramesAt(-(kRate.timeStep - 1)), 1);
   EXPECT_EQ(simulationState.nextFrame, 1);
-  // Just below one frame is frame 0 again: a replay of that single frame.
-  EXPECT_EQ(rig_.FramesAt(kRate.timeStep - 1), 1);
-  EXPECT_EQ(rig_.FramesFor(1), 1);
-}
-
-TEST_F(RenderSimulationTest, ASingleFrameReadsItsParametersAtTheRequestedTime) {
-  rig_.host.SetKeyframe(ParticleCount, 0, 2);
-  rig_.host.SetKeyframe(ParticleCount, 1, 30);
+  // Just below one frame is frame 0 again: a replay of that single frame, at that time.
   const A_long time = kRate.timeStep - 1;
-  rig_.FramesAt(time);
+  EXPECT_EQ(rig_.FramesAt(time), 1);
   const double position = static_cast<double>(time) / kRate.timeStep;
   EXPECT_EQ(simulationState.particleCount,
             ParticleCountFor(rig_.host.ValueAt(ParticleCount, position), kWidth, kHeight));
   EXPECT_NE(simulationState.particleCount, ParticleCountFor(2, kWidth, kHeight));
+  EXPECT_EQ(rig_.FramesFor(1), 1);
 }
 
 TEST_F(RenderSimulationTest, NegativeFrameShowsBlackAndMovesNextFrame) {
