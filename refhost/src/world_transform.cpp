@@ -74,14 +74,70 @@ void ConvolvePointwise(const PF_EffectWorld& src, const PF_EffectWorld& dst,
       table[c][v] = Rounded(static_cast<std::int64_t>(taps[c][0]) * v, 255);
     }
   }
+  const size_t values = static_cast<size_t>(src.width) * 4;
   for (A_long y = 0; y < src.height; ++y) {
     const unsigned char* in = Row(src, y);
     unsigned char* out = Row(dst, y);
-    for (A_long x = 0; x < src.width; ++x) {
-      for (unsigned c = 0; c < 4; ++c) {
-        if (mask & (1u << c)) out[4 * x + c] = table[c][in[4 * x + c]];
+    if (mask == 0xF) {
+      for (size_t i = 0; i < values; i += 4) {
+        out[i] = table[0][in[i]];
+        out[i + 1] = table[1][in[i + 1]];
+        out[i + 2] = table[2][in[i + 2]];
+        out[i + 3] = table[3][in[i + 3]];
       }
+      continue;
     }
+    for (unsigned c = 0; c < 4; ++c) {
+      if (!(mask & (1u << c))) continue;
+      for (size_t i = c; i < values; i += 4) out[i] = table[c][in[i]];
+    }
+  }
+}
+
+// column += entering − leaving, for the rows that exist.
+void UpdateColumnSums(const unsigned char* entering, const unsigned char* leaving,
+                      std::int32_t* column, size_t values) {
+  if (entering != nullptr && leaving != nullptr) {
+    for (size_t i = 0; i < values; ++i) column[i] += entering[i] - leaving[i];
+  } else if (entering != nullptr) {
+    for (size_t i = 0; i < values; ++i) column[i] += entering[i];
+  } else if (leaving != nullptr) {
+    for (size_t i = 0; i < values; ++i) column[i] -= leaving[i];
+  }
+}
+
+// box[x] = box[x − 1] + column[x + h] (if inside) − column[x − h − 1] (if inside), per
+// channel, for x in [x0, x1). Values are interleaved by channel, so the recurrence
+// reaches back 4 values and vectorises 4 wide.
+template <bool kEnter, bool kLeave>
+void SlideWindow(const std::int32_t* column, std::int32_t* box, A_long h, A_long x0, A_long x1) {
+  const size_t reach = 4 * static_cast<size_t>(h);
+  for (size_t i = 4 * static_cast<size_t>(x0); i < 4 * static_cast<size_t>(x1); ++i) {
+    std::int32_t v = box[i - 4];
+    if constexpr (kEnter) v += column[i + reach];
+    if constexpr (kLeave) v -= column[i - reach - 4];
+    box[i] = v;
+  }
+}
+
+// The sums over [x − h, x + h] clipped to the row, for every x and channel.
+void BoxSumsAlongRow(const std::int32_t* column, std::int32_t* box, A_long width, A_long h) {
+  for (int c = 0; c < 4; ++c) box[c] = 0;
+  for (A_long j = 0; j <= std::min(h, width - 1); ++j) {
+    for (int c = 0; c < 4; ++c) box[c] += column[4 * static_cast<size_t>(j) + c];
+  }
+  // From x = 1 on, column x + h enters while x < width − h, and column x − h − 1 leaves
+  // once x > h: the row splits into at most three runs with fixed terms.
+  const A_long enterEnd = std::clamp<A_long>(width - h, 1, width);
+  const A_long leaveStart = std::clamp<A_long>(h + 1, 1, width);
+  if (leaveStart <= enterEnd) {
+    SlideWindow<true, false>(column, box, h, 1, leaveStart);
+    SlideWindow<true, true>(column, box, h, leaveStart, enterEnd);
+    SlideWindow<false, true>(column, box, h, enterEnd, width);
+  } else {
+    SlideWindow<true, false>(column, box, h, 1, enterEnd);
+    SlideWindow<false, false>(column, box, h, enterEnd, leaveStart);
+    SlideWindow<false, true>(column, box, h, leaveStart, width);
   }
 }
 
@@ -113,35 +169,28 @@ void ConvolveBox(const PF_EffectWorld& src, const PF_EffectWorld& dst, A_long n,
 
   std::vector<std::int32_t> column(values, 0);  // per x and channel: sum over the rows
   std::vector<std::int32_t> box(values);
-  auto addRow = [&](A_long y, std::int32_t sign) {
-    const unsigned char* in = Row(src, y);
-    for (size_t i = 0; i < values; ++i) column[i] += sign * in[i];
-  };
-  for (A_long y = 0; y < std::min(h, height); ++y) addRow(y, 1);
-
+  for (A_long y = 0; y < std::min(h, height); ++y) {
+    UpdateColumnSums(Row(src, y), nullptr, column.data(), values);
+  }
   for (A_long y = 0; y < height; ++y) {
-    if (y + h < height) addRow(y + h, 1);
-    if (y - h - 1 >= 0) addRow(y - h - 1, -1);
-
-    // Along the row: the window [x − h, x + h] clipped to the image.
-    std::int32_t sum[4] = {0, 0, 0, 0};
-    for (A_long j = 0; j <= std::min(h, width - 1); ++j) {
-      for (int c = 0; c < 4; ++c) sum[c] += column[4 * static_cast<size_t>(j) + c];
-    }
-    for (A_long x = 0; x < width; ++x) {
-      std::int32_t* b = &box[4 * static_cast<size_t>(x)];
-      for (int c = 0; c < 4; ++c) b[c] = sum[c];
-      if (x + h + 1 < width) {
-        const std::int32_t* entering = &column[4 * static_cast<size_t>(x + h + 1)];
-        for (int c = 0; c < 4; ++c) sum[c] += entering[c];
-      }
-      if (x - h >= 0) {
-        const std::int32_t* leaving = &column[4 * static_cast<size_t>(x - h)];
-        for (int c = 0; c < 4; ++c) sum[c] -= leaving[c];
-      }
-    }
+    UpdateColumnSums(y + h < height ? Row(src, y + h) : nullptr,
+                     y - h - 1 >= 0 ? Row(src, y - h - 1) : nullptr, column.data(), values);
+    BoxSumsAlongRow(column.data(), box.data(), width, h);
 
     unsigned char* out = Row(dst, y);
+    if (useTable && mask == 0xF) {
+      const unsigned char* t0 = tables[0].data();
+      const unsigned char* t1 = tables[1].data();
+      const unsigned char* t2 = tables[2].data();
+      const unsigned char* t3 = tables[3].data();
+      for (size_t i = 0; i < values; i += 4) {
+        out[i] = t0[box[i]];
+        out[i + 1] = t1[box[i + 1]];
+        out[i + 2] = t2[box[i + 2]];
+        out[i + 3] = t3[box[i + 3]];
+      }
+      continue;
+    }
     for (unsigned c = 0; c < 4; ++c) {
       if (!(mask & (1u << c))) continue;
       if (useTable) {

@@ -156,14 +156,19 @@ TEST_F(WorldTransformTest, NonUniformKernelMatchesTheFormula) {
   EXPECT_EQ(result, ReferenceConvolve(source, n, kernels));
 }
 
+// Kernels narrower and wider than the image, on images down to one pixel.
 TEST_F(WorldTransformTest, UniformKernelsOfManySizesMatchTheFormula) {
-  const Image source = Pattern(13, 9, 5);
-  for (int n : {1, 3, 5, 7, 9, 15, 21, 33}) {
-    std::vector<A_long> kernels[4] = {std::vector<A_long>(n * n, 2295), std::vector<A_long>(n * n, 255),
-                                      std::vector<A_long>(n * n, -40), std::vector<A_long>(n * n, 1)};
-    EXPECT_EQ(Convolve(source, n, kernels[0], kernels[1], kernels[2], kernels[3]),
-              ReferenceConvolve(source, n, kernels))
-        << "kernel size " << n;
+  for (auto [w, h] : {std::pair{13, 9}, std::pair{1, 1}, std::pair{1, 6}, std::pair{6, 1},
+                      std::pair{2, 3}}) {
+    const Image source = Pattern(w, h, 5);
+    for (int n : {1, 3, 5, 7, 9, 15, 21, 33}) {
+      std::vector<A_long> kernels[4] = {
+          std::vector<A_long>(n * n, 2295), std::vector<A_long>(n * n, 255),
+          std::vector<A_long>(n * n, -40), std::vector<A_long>(n * n, 1)};
+      EXPECT_EQ(Convolve(source, n, kernels[0], kernels[1], kernels[2], kernels[3]),
+                ReferenceConvolve(source, n, kernels))
+          << "kernel size " << n << " on " << w << "x" << h;
+    }
   }
 }
 
