@@ -45,14 +45,14 @@ Host* ActiveHost() { return activeHost; }
 
 Host::Impl* ActiveImpl() { return activeImpl; }
 
-Host::Impl* ImplFromRef(PF_ProgPtr ref) {
-  if (activeImpl != nullptr && ref == activeImpl->EffectRef()) {
-    return activeImpl;
+PF_Err EnterCallback(PF_ProgPtr ref, Op op, Host::Impl** host) {
+  *host = activeImpl;
+  if (activeImpl == nullptr) return PF_Err_BAD_CALLBACK_PARAM;
+  if (ref != activeImpl->EffectRef()) {
+    activeImpl->Fault(std::string(OpName(op)) + " received an effect reference of no active host");
+    return PF_Err_BAD_CALLBACK_PARAM;
   }
-  if (activeImpl != nullptr) {
-    activeImpl->Fault("a callback received an effect reference of no active host");
-  }
-  return nullptr;
+  return activeImpl->Enter(op);
 }
 
 PF_InData Host::MakeInData(int width, int height) const {

@@ -114,7 +114,9 @@ struct Host::Impl {
   std::unordered_set<A_long> openCheckouts;
   A_long nextCheckoutSerial = 1;
 
+  // Set from signal handlers (the renderer's Ctrl-C), so it must not take a lock.
   std::atomic<bool> cancel{false};
+  static_assert(std::atomic<bool>::is_always_lock_free);
 
   std::array<long, static_cast<size_t>(Op::Count)> calls{};
   long failableCalls = 0;
@@ -130,9 +132,11 @@ constexpr std::size_t kQuarantinedHandles = 65536;
 
 // The active host's state, or null.
 Host::Impl* ActiveImpl();
-// The host state an effect reference names; null (and a fault in the active host) when
-// it names none.
-Host::Impl* ImplFromRef(PF_ProgPtr ref);
+// The start of every callback that carries an effect reference: finds the host state
+// it names and counts the call of `op`. A nonzero answer (PF_Err_BAD_CALLBACK_PARAM for
+// a reference naming no active host, recorded as a fault; or a planned failure) is what
+// the callback returns at once.
+PF_Err EnterCallback(PF_ProgPtr ref, Op op, Host::Impl** host);
 
 // The callback tables, bound in the files of their concepts.
 void BindWorldCallbacks(PF_UtilCallbacks& utils);

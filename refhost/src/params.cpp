@@ -25,12 +25,16 @@ double DeclaredValue(const PF_ParamDef& def) {
   return def.param_type == PF_Param_FLOAT_SLIDER ? def.u.fs_d.value : def.u.bd.value;
 }
 
+// The first keyframe after frame position p.
+std::vector<Keyframe>::const_iterator FirstAfter(const std::vector<Keyframe>& keys, double p) {
+  return std::upper_bound(keys.begin(), keys.end(), p,
+                          [](double pos, const Keyframe& k) { return pos < k.frame; });
+}
+
 double SliderAt(const std::vector<Keyframe>& keys, double p) {
   if (p <= keys.front().frame) return keys.front().value;
   if (p >= keys.back().frame) return keys.back().value;
-  // The first keyframe beyond p ends the segment.
-  auto next = std::upper_bound(keys.begin(), keys.end(), p,
-                               [](double pos, const Keyframe& k) { return pos < k.frame; });
+  auto next = FirstAfter(keys, p);
   const Keyframe& k0 = *(next - 1);
   const Keyframe& k1 = *next;
   if (p == k0.frame) return k0.value;
@@ -40,8 +44,7 @@ double SliderAt(const std::vector<Keyframe>& keys, double p) {
 }
 
 double CheckboxAt(const std::vector<Keyframe>& keys, double p) {
-  auto next = std::upper_bound(keys.begin(), keys.end(), p,
-                               [](double pos, const Keyframe& k) { return pos < k.frame; });
+  auto next = FirstAfter(keys, p);
   return next == keys.begin() ? keys.front().value : (next - 1)->value;
 }
 
@@ -65,9 +68,8 @@ std::string Describe(const ParamSlot& slot, int index) {
 }
 
 PF_Err AddParam(PF_ProgPtr ref, PF_ParamIndex index, PF_ParamDef* def) {
-  Host::Impl* host = ImplFromRef(ref);
-  if (host == nullptr) return PF_Err_BAD_CALLBACK_PARAM;
-  if (PF_Err err = host->Enter(Op::AddParam)) return err;
+  Host::Impl* host = nullptr;
+  if (PF_Err err = EnterCallback(ref, Op::AddParam, &host)) return err;
   if (def == nullptr) {
     host->Fault("add_param with a null definition");
     return PF_Err_BAD_CALLBACK_PARAM;
@@ -85,9 +87,8 @@ PF_Err AddParam(PF_ProgPtr ref, PF_ParamIndex index, PF_ParamDef* def) {
 
 PF_Err CheckoutParam(PF_ProgPtr ref, PF_ParamIndex index, A_long what_time, A_long time_step,
                      A_u_long /*time_scale*/, PF_ParamDef* param) {
-  Host::Impl* host = ImplFromRef(ref);
-  if (host == nullptr) return PF_Err_BAD_CALLBACK_PARAM;
-  if (PF_Err err = host->Enter(Op::CheckoutParam)) return err;
+  Host::Impl* host = nullptr;
+  if (PF_Err err = EnterCallback(ref, Op::CheckoutParam, &host)) return err;
   if (index < 0 || index >= static_cast<PF_ParamIndex>(host->params.size())) {
     return PF_Err_INVALID_INDEX;
   }
@@ -103,9 +104,8 @@ PF_Err CheckoutParam(PF_ProgPtr ref, PF_ParamIndex index, A_long what_time, A_lo
 }
 
 PF_Err CheckinParam(PF_ProgPtr ref, PF_ParamDef* param) {
-  Host::Impl* host = ImplFromRef(ref);
-  if (host == nullptr) return PF_Err_BAD_CALLBACK_PARAM;
-  if (PF_Err err = host->Enter(Op::CheckinParam)) return err;
+  Host::Impl* host = nullptr;
+  if (PF_Err err = EnterCallback(ref, Op::CheckinParam, &host)) return err;
   if (param == nullptr || host->openCheckouts.erase(param->unused) == 0) {
     host->Fault("checkin_param of a record that is not checked out");
     return PF_Err_BAD_CALLBACK_PARAM;
@@ -114,9 +114,8 @@ PF_Err CheckinParam(PF_ProgPtr ref, PF_ParamDef* param) {
 }
 
 PF_Err Abort(PF_ProgPtr ref) {
-  Host::Impl* host = ImplFromRef(ref);
-  if (host == nullptr) return PF_Err_BAD_CALLBACK_PARAM;
-  if (PF_Err err = host->Enter(Op::Abort)) return err;
+  Host::Impl* host = nullptr;
+  if (PF_Err err = EnterCallback(ref, Op::Abort, &host)) return err;
   return host->cancel.load() ? PF_Interrupt_CANCEL : PF_Err_NONE;
 }
 
@@ -191,20 +190,21 @@ ParamSlot& ValueSlot(std::vector<ParamSlot>& params, int index, double value) {
                                 " is no declared float slider or checkbox");
   }
   ParamSlot& slot = params[static_cast<size_t>(index)];
-  double low = 0;
-  double high = 1;
+  std::ostringstream range;
+  bool valid = false;
   if (slot.def.param_type == PF_Param_FLOAT_SLIDER) {
-    low = static_cast<double>(slot.def.u.fs_d.valid_min);
-    high = static_cast<double>(slot.def.u.fs_d.valid_max);
+    const double low = static_cast<double>(slot.def.u.fs_d.valid_min);
+    const double high = static_cast<double>(slot.def.u.fs_d.valid_max);
+    valid = value >= low && value <= high;  // false for NaN too
+    range << low << " to " << high;
+  } else {
+    valid = value == 0 || value == 1;
+    range << "0 or 1";
   }
-  const bool valid = slot.def.param_type == PF_Param_FLOAT_SLIDER ? value >= low && value <= high
-                                                                   : value == 0 || value == 1;
   if (!valid) {
     std::ostringstream message;
     message << Describe(slot, index) << ": " << value << " is outside its valid range "
-            << (slot.def.param_type == PF_Param_FLOAT_SLIDER ? "" : "{") << low
-            << (slot.def.param_type == PF_Param_FLOAT_SLIDER ? " to " : ", ") << high
-            << (slot.def.param_type == PF_Param_FLOAT_SLIDER ? "" : "}");
+            << range.str();
     throw std::invalid_argument(message.str());
   }
   return slot;

@@ -39,9 +39,8 @@ inline unsigned char Rounded(std::int64_t acc, std::int64_t d) {
 
 PF_Err Blend(PF_ProgPtr ref, const PF_EffectWorld* src1, const PF_EffectWorld* src2,
              PF_Fixed ratio, PF_EffectWorld* dst) {
-  Host::Impl* host = ImplFromRef(ref);
-  if (host == nullptr) return PF_Err_BAD_CALLBACK_PARAM;
-  if (PF_Err err = host->Enter(Op::Blend)) return err;
+  Host::Impl* host = nullptr;
+  if (PF_Err err = EnterCallback(ref, Op::Blend, &host)) return err;
   if (!UsableWorld(src1) || !UsableWorld(src2) || !UsableWorld(dst) || !SameSize(*src1, *dst) ||
       !SameSize(*src2, *dst)) {
     return PF_Err_BAD_CALLBACK_PARAM;
@@ -234,9 +233,8 @@ void ConvolveGeneral(const PF_EffectWorld& src, const PF_EffectWorld& dst, A_lon
 PF_Err Convolve(PF_ProgPtr ref, PF_EffectWorld* src, const PF_Rect* area, PF_KernelFlags flags,
                 A_long kernel_size, void* a_kernel, void* r_kernel, void* g_kernel,
                 void* b_kernel, PF_EffectWorld* dst) {
-  Host::Impl* host = ImplFromRef(ref);
-  if (host == nullptr) return PF_Err_BAD_CALLBACK_PARAM;
-  if (PF_Err err = host->Enter(Op::Convolve)) return err;
+  Host::Impl* host = nullptr;
+  if (PF_Err err = EnterCallback(ref, Op::Convolve, &host)) return err;
   const A_long* const taps[4] = {
       static_cast<const A_long*>(a_kernel), static_cast<const A_long*>(r_kernel),
       static_cast<const A_long*>(g_kernel), static_cast<const A_long*>(b_kernel)};

@@ -45,9 +45,8 @@ constexpr A_long kMaxWidth = (std::numeric_limits<A_long>::max() - 16) / 4;
 
 PF_Err NewWorld(PF_ProgPtr ref, A_long width, A_long height, PF_NewWorldFlags /*flags*/,
                 PF_EffectWorld* world) {
-  Host::Impl* host = ImplFromRef(ref);
-  if (host == nullptr) return PF_Err_BAD_CALLBACK_PARAM;
-  if (PF_Err err = host->Enter(Op::NewWorld)) return err;
+  Host::Impl* host = nullptr;
+  if (PF_Err err = EnterCallback(ref, Op::NewWorld, &host)) return err;
   if (world == nullptr || width < 1 || height < 1) return PF_Err_BAD_CALLBACK_PARAM;
   if (width > kMaxWidth) return PF_Err_OUT_OF_MEMORY;
   std::unique_ptr<OwnedWorld> made;
@@ -64,9 +63,8 @@ PF_Err NewWorld(PF_ProgPtr ref, A_long width, A_long height, PF_NewWorldFlags /*
 }
 
 PF_Err DisposeWorld(PF_ProgPtr ref, PF_EffectWorld* world) {
-  Host::Impl* host = ImplFromRef(ref);
-  if (host == nullptr) return PF_Err_BAD_CALLBACK_PARAM;
-  if (PF_Err err = host->Enter(Op::DisposeWorld)) return err;
+  Host::Impl* host = nullptr;
+  if (PF_Err err = EnterCallback(ref, Op::DisposeWorld, &host)) return err;
   if (world == nullptr) {
     host->Fault("dispose_world of a null record");
     return PF_Err_BAD_CALLBACK_PARAM;
@@ -94,9 +92,8 @@ bool ResolveRect(const PF_Rect* rect, const PF_EffectWorld& world, PF_Rect* out)
 }
 
 PF_Err Fill(PF_ProgPtr ref, const PF_Pixel* color, const PF_Rect* dst_rect, PF_EffectWorld* world) {
-  Host::Impl* host = ImplFromRef(ref);
-  if (host == nullptr) return PF_Err_BAD_CALLBACK_PARAM;
-  if (PF_Err err = host->Enter(Op::Fill)) return err;
+  Host::Impl* host = nullptr;
+  if (PF_Err err = EnterCallback(ref, Op::Fill, &host)) return err;
   PF_Rect rect;
   if (color == nullptr || !UsableWorld(world) || !ResolveRect(dst_rect, *world, &rect)) {
     return PF_Err_BAD_CALLBACK_PARAM;
@@ -118,9 +115,8 @@ PF_Err Fill(PF_ProgPtr ref, const PF_Pixel* color, const PF_Rect* dst_rect, PF_E
 // counted from the rectangles' corners; equal sizes make it an exact copy.
 PF_Err Copy(PF_ProgPtr ref, PF_EffectWorld* src, PF_EffectWorld* dst, PF_Rect* src_r,
             PF_Rect* dst_r) {
-  Host::Impl* host = ImplFromRef(ref);
-  if (host == nullptr) return PF_Err_BAD_CALLBACK_PARAM;
-  if (PF_Err err = host->Enter(Op::Copy)) return err;
+  Host::Impl* host = nullptr;
+  if (PF_Err err = EnterCallback(ref, Op::Copy, &host)) return err;
   PF_Rect s;
   PF_Rect d;
   if (!UsableWorld(src) || !UsableWorld(dst) || !ResolveRect(src_r, *src, &s) ||

@@ -58,7 +58,9 @@ struct Ledger {
   long liveHandles = 0;     // made by host_new_handle, not yet disposed
   long acquiredSuites = 0;  // acquisitions not yet released, all suites together
   long openCheckouts = 0;   // check-outs not yet checked in
-  long faults = 0;          // refused misuse: unknown world or handle, double release...
+  long faults = 0;          // refused misuse: unknown world or handle, double release,
+                            // check-in without check-out, add_param at an index
+                            // other than -1, a callback with a foreign effect reference
   std::vector<std::string> faultLog;
 
   bool Empty() const {
@@ -95,10 +97,12 @@ class Host {
   // ---- Failures ---------------------------------------------------------------------
 
   // The n-th call of `op` from now on (n = 1: the next one) fails with `code` without
-  // doing anything; for NewHandle and LockHandle it returns null instead.
+  // doing anything; for NewHandle and LockHandle it returns null instead. Several plans
+  // may wait at once; each fires once. Throws std::invalid_argument when n < 1, code is
+  // 0 or `op` cannot fail.
   void FailNthCall(Op op, long n, PF_Err code);
   // The n-th failable call of any kind from now on fails as above. Calls counted by
-  // CountFailableCalls() are the ones this numbers.
+  // CountFailableCalls() are the ones this numbers. The same checks as FailNthCall.
   void FailNthFailableCall(long n, PF_Err code);
   // Forget every pending failure.
   void ClearFailures();
