@@ -29,7 +29,8 @@ A_long DecayTap(double decay) {
 
 // The temporary world of one call. Disposed explicitly on the normal path, where the
 // result counts; the destructor covers an exception (a suite the host cannot supply)
-// leaving between creation and disposal.
+// leaving between creation and disposal, and makes one more attempt, its answer ignored,
+// at a world whose disposal the host refused, so that nothing is left behind.
 class TemporaryWorld {
  public:
   explicit TemporaryWorld(const PF_InData* in_data) : in_data_(in_data) {}
@@ -41,13 +42,16 @@ class TemporaryWorld {
   TemporaryWorld(const TemporaryWorld&) = delete;
   TemporaryWorld& operator=(const TemporaryWorld&) = delete;
 
-  // Disposes of the world if it was created; 0 when there was nothing to dispose of.
+  // Disposes of the world if it was created; 0 when there was nothing to dispose of. The
+  // record is forgotten only once the host has accepted it.
   PF_Err Dispose() {
     if (IsAbsent(world)) {
       return PF_Err_NONE;
     }
     const PF_Err result = HostDisposeWorld(in_data_, &world);
-    world = PF_EffectWorld{};
+    if (result == PF_Err_NONE) {
+      world = PF_EffectWorld{};
+    }
     return result;
   }
 

@@ -110,6 +110,7 @@ struct HostFailure {
   refhost::Op op;
   long nth;
   long convolutions;  // made before the pass gives up
+  long disposals;     // a refused disposal is tried once more
   bool mapUnchanged;
 };
 
@@ -131,22 +132,20 @@ TEST_P(DiffuseAndDecayFailureTest, KeepsTheFailingCodeAndReleasesTheTemporaryWor
   if (failure.mapUnchanged) {
     EXPECT_EQ(Map(), dot);
   }
-  const bool created = failure.op != refhost::Op::NewWorld;
   EXPECT_EQ(host_.CallCount(refhost::Op::NewWorld) - worldsBefore, 1);
-  EXPECT_EQ(host_.CallCount(refhost::Op::DisposeWorld), created ? 1 : 0);
+  EXPECT_EQ(host_.CallCount(refhost::Op::DisposeWorld), failure.disposals);
   const refhost::Ledger ledger = host_.GetLedger();
-  if (failure.op != refhost::Op::DisposeWorld) {
-    EXPECT_EQ(ledger.liveWorlds, 1);
-  }
+  EXPECT_EQ(ledger.liveWorlds, 1) << "only the map itself";
   EXPECT_EQ(ledger.acquiredSuites, 0);
+  EXPECT_EQ(ledger.faults, 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(EachHostCall, DiffuseAndDecayFailureTest,
-                         ::testing::Values(HostFailure{refhost::Op::NewWorld, 1, 0, true},
-                                           HostFailure{refhost::Op::Fill, 1, 0, true},
-                                           HostFailure{refhost::Op::Convolve, 1, 1, true},
-                                           HostFailure{refhost::Op::Convolve, 2, 2, false},
-                                           HostFailure{refhost::Op::DisposeWorld, 1, 2, false}));
+                         ::testing::Values(HostFailure{refhost::Op::NewWorld, 1, 0, 0, true},
+                                           HostFailure{refhost::Op::Fill, 1, 0, 1, true},
+                                           HostFailure{refhost::Op::Convolve, 1, 1, 1, true},
+                                           HostFailure{refhost::Op::Convolve, 2, 2, 1, false},
+                                           HostFailure{refhost::Op::DisposeWorld, 1, 2, 2, false}));
 
 TEST_F(DiffuseAndDecayTest, FailedDisposalDoesNotHideAnEarlierError) {
   host_.FailNthCall(refhost::Op::Convolve, 1, PF_Err_INTERNAL_STRUCT_DAMAGED);
