@@ -97,9 +97,6 @@ std::string Summary(const RenderPlan& plan, long rendered, double seconds) {
 
 int RunRender(const RenderPlan& plan) {
   CheckPlan(plan);
-  if (!plan.outDir.empty()) CheckWritableDirectory("--out", plan.outDir);
-  if (!plan.contactSheet.empty())
-    CheckWritableDirectory("--contact-sheet", ParentOf(plan.contactSheet));
   std::string ffmpeg;
   if (!plan.video.empty()) {
     ffmpeg = FindFfmpeg();
@@ -108,7 +105,6 @@ int RunRender(const RenderPlan& plan) {
           "--video needs the ffmpeg program, which is not installed (on Debian: "
           "apt-get install ffmpeg)");
     }
-    CheckWritableDirectory("--video", ParentOf(plan.video));
   }
 
   std::optional<refhost::PluginLibrary> library;
@@ -128,6 +124,12 @@ int RunRender(const RenderPlan& plan) {
   const int resetButton = plan.resetBefore.empty() ? -1 : FindResetButton(host);
   if (!plan.spawn.Empty()) host.SetLayer(LayerIndex(host, "Spawn Layer"), plan.spawn);
   if (!plan.infected.Empty()) host.SetLayer(LayerIndex(host, "Infected Layer"), plan.infected);
+  // Output places are made and checked last, so input refused above leaves nothing behind.
+  if (!plan.contactSheet.empty()) {
+    CheckWritableDirectory("--contact-sheet", ParentOf(plan.contactSheet));
+  }
+  if (!plan.video.empty()) CheckWritableDirectory("--video", ParentOf(plan.video));
+  if (!plan.outDir.empty()) CheckWritableDirectory("--out", plan.outDir);
   refhost::Image previous(plan.width, plan.height, PF_Pixel{255, 0, 0, 0});
   host.SetLayer(0, plan.feedback ? previous : plan.layer);
 

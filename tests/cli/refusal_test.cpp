@@ -58,9 +58,7 @@ TEST(Refusal, BadInputExitsWithCode2BeforeRendering) {
     EXPECT_EQ(outcome.signal, 0);
     EXPECT_EQ(outcome.exitCode, 2);
     EXPECT_NE(outcome.errors.find(refusal.named), std::string::npos) << outcome.errors;
-    if (std::filesystem::exists(dir / "out")) {
-      EXPECT_TRUE(ListFiles(dir / "out").empty());
-    }
+    EXPECT_FALSE(std::filesystem::exists(dir / "out"));
   }
 }
 
