@@ -93,6 +93,15 @@ void PlaceParticle(Pass& pass, std::int32_t i) {
   record.infected = 0;
 }
 
+// A staging world the host will not take back stays in its record, still held; the
+// next NewBlackWorld of the record or global setdown releases it.
+PF_Err ReleaseStaging(const PF_InData* in_data, PF_EffectWorld* staging) {
+  if (staging->data == nullptr) return PF_Err_NONE;
+  const PF_Err disposed = HostDisposeWorld(in_data, staging);
+  if (disposed == PF_Err_NONE) *staging = PF_EffectWorld{};
+  return disposed;
+}
+
 // Places records first .. count - 1. Returns false, having placed nothing, when the
 // Spawn Layer cannot be staged; err then holds the host's code.
 bool PlacePass(const PF_InData* in_data, Particle* particles, std::int32_t first,
@@ -106,17 +115,13 @@ bool PlacePass(const PF_InData* in_data, Particle* particles, std::int32_t first
     NewBlackWorld(in_data, &staging, err);
     if (*err == PF_Err_NONE) *err = HostCopy(in_data, &spawnLayer, &staging);
     if (*err != PF_Err_NONE) {
-      if (staging.data != nullptr) HostDisposeWorld(in_data, &staging);
-      staging = PF_EffectWorld{};
+      ReleaseStaging(in_data, &staging);
       return false;
     }
   }
   Pass pass{in_data, particles, first, withSpawnLayer ? &staging : nullptr, 0, false};
   for (std::int32_t i = first; i < count; ++i) PlaceParticle(pass, i);
-  if (withSpawnLayer) {
-    *err = HostDisposeWorld(in_data, &staging);
-    staging = PF_EffectWorld{};
-  }
+  if (withSpawnLayer) *err = ReleaseStaging(in_data, &staging);
   return true;
 }
 

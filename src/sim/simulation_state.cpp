@@ -3,7 +3,8 @@
 // Every host call of a sequence shares one running error code: once it is nonzero no
 // call that can fail is started. Releasing is the exception. A world or handle the state
 // owns is handed back even with an error pending, because the state forgets it either
-// way and nothing else would ever release it.
+// way and nothing else would ever release it. A record is cleared only once its world
+// is released.
 #include "sim/simulation_state.h"
 
 #include <cmath>
@@ -39,6 +40,9 @@ void NewBlackWorld(const PF_InData* in_data, PF_EffectWorld* world, PF_Err* err)
   if (world->data != nullptr) {
     const PF_Err disposed = HostDisposeWorld(in_data, world);
     if (*err == PF_Err_NONE) *err = disposed;
+    // A world the host would not take back is still held: the record keeps it, so that
+    // the next release (a reset, global setdown) tries again instead of losing it.
+    if (disposed != PF_Err_NONE) return;
   }
   *world = PF_EffectWorld{};
   if (*err != PF_Err_NONE) return;

@@ -51,8 +51,10 @@ inline bool IsAbsent(const PF_EffectWorld& world) {
 
 // Clears `world`, then (when err is 0) makes a new opaque black world of the layer's size
 // into it. The world it held before is disposed through the host first, when it has one,
-// so re-creating a map never leaks. A failing new_world leaves `world` absent; a failing
-// fill leaves the new, unfilled world in it. Either way err holds the host's code.
+// so re-creating a map never leaks (even with an error pending); if the host refuses to
+// take it back, `world` keeps it and nothing else happens. A failing new_world leaves
+// `world` absent; a failing fill leaves the new, unfilled world in it. In every case err
+// holds the first nonzero code.
 void NewBlackWorld(const PF_InData* in_data, PF_EffectWorld* world, PF_Err* err);
 
 // The full reset: nextFrame 0, particles released, both maps re-created black (or, with

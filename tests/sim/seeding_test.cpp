@@ -215,6 +215,16 @@ TEST_F(SeedingTest, FailedCreationHoldsNothing) {
   }
 }
 
+TEST_F(SeedingTest, RefusedStagingReleaseKeepsTheWorldHeld) {
+  UseSpawnLayer(refhost::Image(3, 2, kWhite));
+  host.FailNthCall(Op::DisposeWorld, 1, kHostError);
+  EXPECT_EQ(Populate(20), kHostError);
+  ASSERT_TRUE(host.IsLiveEffectWorld(simulationState.stagingWorld));
+  PF_Err err = kHostError;
+  NewBlackWorld(&in, &simulationState.stagingWorld, &err);
+  EXPECT_TRUE(IsAbsent(simulationState.stagingWorld));
+}
+
 TEST_F(SeedingTest, FailedGrowthKeepsTheOldArray) {
   ASSERT_EQ(Populate(10), PF_Err_NONE);
   const std::vector<Particle> before = Particles(10);

@@ -65,13 +65,18 @@ TEST_F(SimulationStateTest, NewBlackWorldReportsEachFailingStep) {
   EXPECT_EQ(err, kHostError);
   EXPECT_TRUE(host.IsLiveEffectWorld(world));  // kept, so it can still be released
 
-  // A refused release stops the re-creation and is reported.
+  // A refused release stops the re-creation and keeps the world for a later release.
   err = PF_Err_NONE;
+  const PF_EffectWorld held = world;
   host.FailNthCall(Op::DisposeWorld, 1, kHostError);
   NewBlackWorld(&in, &world, &err);
   EXPECT_EQ(err, kHostError);
+  EXPECT_EQ(world.data, held.data);
+  EXPECT_TRUE(host.IsLiveEffectWorld(world));
+  NewBlackWorld(&in, &world, &err);
   EXPECT_TRUE(IsAbsent(world));
   EXPECT_EQ(host.CallCount(Op::NewWorld), 2);
+  EXPECT_TRUE(host.GetLedger().Empty());
 }
 
 TEST_F(SimulationStateTest, ResetGivesBlackMapsAndNoParticles) {
