@@ -15,6 +15,7 @@
 // that of the general formula, which the other channels use directly.
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 #include "host_impl.h"
@@ -45,15 +46,28 @@ PF_Err Blend(PF_ProgPtr ref, const PF_EffectWorld* src1, const PF_EffectWorld* s
       !SameSize(*src2, *dst)) {
     return PF_Err_BAD_CALLBACK_PARAM;
   }
-  const std::uint32_t r = static_cast<std::uint32_t>(std::clamp<PF_Fixed>(ratio, 0, 65536));
-  const std::uint32_t q = 65536 - r;
+  const PF_Fixed r = std::clamp<PF_Fixed>(ratio, 0, 65536);
   const size_t rowBytes = static_cast<size_t>(dst->width) * 4;
+  if (r == 0 || r == 65536) {
+    // (s · 65536 + 32768) >> 16 = s: one source exactly.
+    const PF_EffectWorld& from = r == 0 ? *src1 : *src2;
+    for (A_long y = 0; y < dst->height; ++y) {
+      if (Row(from, y) != Row(*dst, y)) std::memcpy(Row(*dst, y), Row(from, y), rowBytes);
+    }
+    return PF_Err_NONE;
+  }
+  // Both weights now fit 16 bits, so the products are 16 × 16 → 32-bit multiplies, which
+  // vectorise on every x86-64 (there is no 32 × 32 one before SSE4.1).
+  const auto r16 = static_cast<std::uint16_t>(r);
+  const auto q16 = static_cast<std::uint16_t>(65536 - r);
   for (A_long y = 0; y < dst->height; ++y) {
     const unsigned char* a = Row(*src1, y);
     const unsigned char* b = Row(*src2, y);
     unsigned char* d = Row(*dst, y);
     for (size_t i = 0; i < rowBytes; ++i) {
-      d[i] = static_cast<unsigned char>((a[i] * q + b[i] * r + 32768) >> 16);
+      const std::uint32_t s1 = std::uint16_t{a[i]};
+      const std::uint32_t s2 = std::uint16_t{b[i]};
+      d[i] = static_cast<unsigned char>((s1 * q16 + s2 * r16 + 32768u) >> 16);
     }
   }
   return PF_Err_NONE;

@@ -63,6 +63,18 @@ TEST_F(WorldTransformTest, BlendMatchesTheFormulaAtAnyRatio) {
   EXPECT_EQ(Blend(a, b, ratio), expected);
 }
 
+TEST_F(WorldTransformTest, BlendIntoOneOfItsSourcesMatchesASeparateDestination) {
+  const Image a = Pattern(6, 3, 5);
+  const Image b = Pattern(6, 3, 6);
+  for (PF_Fixed ratio : {0, 30000, 65536}) {
+    World inPlace = MakeWorld(b);
+    World first = MakeWorld(a);
+    ASSERT_EQ(transform->blend(ref(), &first.world, &inPlace.world, ratio, &inPlace.world),
+              PF_Err_NONE);
+    EXPECT_EQ(Image::FromWorld(inPlace.world), Blend(a, b, ratio)) << "ratio " << ratio;
+  }
+}
+
 TEST_F(WorldTransformTest, BlendRefusesWorldsOfDifferentSizes) {
   World a = MakeWorld(Pattern(4, 4, 1));
   World b = MakeWorld(Pattern(4, 5, 1));
