@@ -49,10 +49,9 @@ RenderPlan PlanRender(const RenderOptions& options) {
   if (!options.frameList.empty()) {
     plan.frames = ParseFrameList(options.frameList);
   } else {
-    const long count =
-        options.frames.empty()
-            ? kDefaultFrames
-            : ParseWholeNumber(options.frames, 1, std::numeric_limits<A_long>::max(), "--frames");
+    const long count = options.frames.empty()
+                           ? kDefaultFrames
+                           : ParseWholeNumber(options.frames, 1, kMaxFrames, "--frames");
     for (long frame = 0; frame < count; ++frame) plan.frames.push_back(frame);
   }
   plan.rate = ParseFrameRate(options.fps);

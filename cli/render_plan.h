@@ -15,6 +15,9 @@
 namespace velunary::cli {
 
 inline constexpr int kDefaultFrames = 120;
+// The longest --frames render: eleven and a half hours at 24 frames per second. The plan
+// lists every request, so an absurd count must not turn into gigabytes of list.
+inline constexpr long kMaxFrames = 1000000;
 inline constexpr int kDefaultWidth = 1280;
 inline constexpr int kDefaultHeight = 720;
 // The --input value that makes the layer the effect's own previous output.
