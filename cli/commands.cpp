@@ -28,12 +28,6 @@ refhost::PluginLibrary Load(const std::string& pluginPath) {
   }
 }
 
-void Check(PF_Err err, const std::string& what) {
-  if (err != PF_Err_NONE) {
-    throw RenderFailure("the effect failed " + what + ": " + DescribeEffectError(err));
-  }
-}
-
 }  // namespace
 
 RenderPlan DemoPlan(const std::string& pluginPath, const std::string& outDir) {
@@ -61,11 +55,11 @@ int PrintParams(const std::string& pluginPath) {
   const refhost::PluginLibrary library = Load(pluginPath);
   refhost::Host host;
   refhost::Session session(host, library.EffectMain(), 1, 1, refhost::FrameRate{});
-  Check(session.GlobalSetup(), "global setup");
+  CheckEffect(session.GlobalSetup(), "global setup");
   const PF_Err err = session.ParamsSetup();
   const std::string table = err == PF_Err_NONE ? ControlsTable(host) : "";
   session.GlobalSetdown();
-  Check(err, "parameter setup");
+  CheckEffect(err, "parameter setup");
   std::fputs(table.c_str(), stdout);
   return 0;
 }
@@ -74,11 +68,11 @@ int PrintAbout(const std::string& pluginPath) {
   const refhost::PluginLibrary library = Load(pluginPath);
   refhost::Host host;
   refhost::Session session(host, library.EffectMain(), 1, 1, refhost::FrameRate{});
-  Check(session.GlobalSetup(), "global setup");
+  CheckEffect(session.GlobalSetup(), "global setup");
   std::string text;
   const PF_Err err = session.About(&text);
   session.GlobalSetdown();
-  Check(err, "the about request");
+  CheckEffect(err, "the about request");
   // The effect separates its lines with a lone carriage return, as the host's about box
   // expects; a terminal needs line feeds.
   std::replace(text.begin(), text.end(), '\r', '\n');

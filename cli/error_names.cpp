@@ -1,5 +1,7 @@
 #include "error_names.h"
 
+#include "errors.h"
+
 namespace velunary::cli {
 namespace {
 
@@ -28,6 +30,12 @@ std::string DescribeEffectError(PF_Err err) {
     if (entry.code == err) name = entry.name;
   }
   return std::string(name) + " (" + std::to_string(err) + ")";
+}
+
+void CheckEffect(PF_Err err, const std::string& what) {
+  if (err != PF_Err_NONE) {
+    throw RenderFailure("the effect failed " + what + ": " + DescribeEffectError(err));
+  }
 }
 
 }  // namespace velunary::cli

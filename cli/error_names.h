@@ -11,6 +11,9 @@ namespace velunary::cli {
 // "NAME (number)"; a code the API does not define reads "unknown error (number)".
 std::string DescribeEffectError(PF_Err err);
 
+// Throws RenderFailure "the effect failed WHAT: NAME (number)" unless `err` is 0.
+void CheckEffect(PF_Err err, const std::string& what);
+
 }  // namespace velunary::cli
 
 #endif

@@ -8,6 +8,7 @@
 #include <optional>
 #include <stdexcept>
 #include <system_error>
+#include <vector>
 
 #include "contact_sheet.h"
 #include "controls.h"
@@ -63,12 +64,6 @@ class SetdownGuard {
   refhost::Session& session_;
 };
 
-void Check(PF_Err err, const std::string& what) {
-  if (err != PF_Err_NONE) {
-    throw RenderFailure("the effect failed " + what + ": " + DescribeEffectError(err));
-  }
-}
-
 int LayerIndex(const refhost::Host& host, const char* name) {
   const int index = host.FindParam(name);
   if (index < 0 || host.Param(index).param_type != PF_Param_LAYER) {
@@ -82,15 +77,15 @@ std::string Summary(const RenderPlan& plan, long rendered, double seconds) {
   std::snprintf(head, sizeof head, "rendered %ld frame%s of %dx%d in %.2f s (%.1f fps)", rendered,
                 rendered == 1 ? "" : "s", plan.width, plan.height, seconds,
                 seconds > 0 ? rendered / seconds : 0.0);
-  std::string line = head;
-  std::string where;
-  if (!plan.outDir.empty()) where += "frames in " + plan.outDir + "/";
-  if (!plan.contactSheet.empty())
-    where += (where.empty() ? "" : ", ") + std::string("contact sheet ") + plan.contactSheet;
-  if (!plan.video.empty())
-    where += (where.empty() ? "" : ", ") + std::string("video ") + plan.video;
-  return line + (where.empty() ? " (nothing written: no --out, --contact-sheet or --video)"
-                               : ": " + where);
+  std::vector<std::string> places;
+  if (!plan.outDir.empty()) places.push_back("frames in " + plan.outDir + "/");
+  if (!plan.contactSheet.empty()) places.push_back("contact sheet " + plan.contactSheet);
+  if (!plan.video.empty()) places.push_back("video " + plan.video);
+  if (places.empty())
+    return std::string(head) + " (nothing written: no --out, --contact-sheet or --video)";
+  std::string line = std::string(head) + ": " + places.front();
+  for (size_t i = 1; i < places.size(); ++i) line += ", " + places[i];
+  return line;
 }
 
 }  // namespace
@@ -116,9 +111,9 @@ int RunRender(const RenderPlan& plan) {
   }
   refhost::Host host;
   refhost::Session session(host, library->EffectMain(), plan.width, plan.height, plan.rate);
-  Check(session.GlobalSetup(), "global setup");
+  CheckEffect(session.GlobalSetup(), "global setup");
   SetdownGuard setdown(session);
-  Check(session.ParamsSetup(), "parameter setup");
+  CheckEffect(session.ParamsSetup(), "parameter setup");
 
   ApplyControls(host, plan.controls);
   const int resetButton = plan.resetBefore.empty() ? -1 : FindResetButton(host);
