@@ -88,8 +88,8 @@ void BM_ConvolveUniform(benchmark::State& state) {
   const auto n = static_cast<A_long>(state.range(0));
   std::vector<A_long> taps(static_cast<size_t>(n * n), 255);
   for (auto _ : state) {
-    rig.transform->convolve(rig.ref(), &rig.a, nullptr, 0, n, taps.data(), taps.data(),
-                            taps.data(), taps.data(), &rig.b);
+    rig.transform->convolve(rig.ref(), &rig.a, nullptr, 0, n, taps.data(), taps.data(), taps.data(),
+                            taps.data(), &rig.b);
     benchmark::ClobberMemory();
   }
   SetPixels(state);
@@ -100,8 +100,8 @@ void BM_ConvolveGeneral3x3(benchmark::State& state) {
   Rig rig;
   std::vector<A_long> taps = {1, 2, 1, 2, 4, 2, 1, 2, 1};
   for (auto _ : state) {
-    rig.transform->convolve(rig.ref(), &rig.a, nullptr, 0, 3, taps.data(), taps.data(),
-                            taps.data(), taps.data(), &rig.b);
+    rig.transform->convolve(rig.ref(), &rig.a, nullptr, 0, 3, taps.data(), taps.data(), taps.data(),
+                            taps.data(), &rig.b);
     benchmark::ClobberMemory();
   }
   SetPixels(state);

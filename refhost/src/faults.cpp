@@ -10,25 +10,44 @@ namespace refhost {
 
 const char* OpName(Op op) {
   switch (op) {
-    case Op::NewWorld: return "new_world";
-    case Op::DisposeWorld: return "dispose_world";
-    case Op::Fill: return "fill";
-    case Op::Copy: return "copy";
-    case Op::Blend: return "blend";
-    case Op::Convolve: return "convolve";
-    case Op::NewHandle: return "host_new_handle";
-    case Op::LockHandle: return "host_lock_handle";
-    case Op::GetHandleSize: return "host_get_handle_size";
-    case Op::DisposeHandle: return "host_dispose_handle";
-    case Op::AcquireSuite: return "AcquireSuite";
-    case Op::ReleaseSuite: return "ReleaseSuite";
-    case Op::CheckoutParam: return "checkout_param";
-    case Op::CheckinParam: return "checkin_param";
-    case Op::AddParam: return "add_param";
-    case Op::Abort: return "abort";
-    case Op::Sprintf: return "sprintf";
-    case Op::Strcpy: return "strcpy";
-    case Op::Count: break;
+    case Op::NewWorld:
+      return "new_world";
+    case Op::DisposeWorld:
+      return "dispose_world";
+    case Op::Fill:
+      return "fill";
+    case Op::Copy:
+      return "copy";
+    case Op::Blend:
+      return "blend";
+    case Op::Convolve:
+      return "convolve";
+    case Op::NewHandle:
+      return "host_new_handle";
+    case Op::LockHandle:
+      return "host_lock_handle";
+    case Op::GetHandleSize:
+      return "host_get_handle_size";
+    case Op::DisposeHandle:
+      return "host_dispose_handle";
+    case Op::AcquireSuite:
+      return "AcquireSuite";
+    case Op::ReleaseSuite:
+      return "ReleaseSuite";
+    case Op::CheckoutParam:
+      return "checkout_param";
+    case Op::CheckinParam:
+      return "checkin_param";
+    case Op::AddParam:
+      return "add_param";
+    case Op::Abort:
+      return "abort";
+    case Op::Sprintf:
+      return "sprintf";
+    case Op::Strcpy:
+      return "strcpy";
+    case Op::Count:
+      break;
   }
   return "?";
 }
@@ -59,7 +78,8 @@ PF_Err Host::Impl::Enter(Op op) {
       static_cast<unsigned char>(op);
   PF_Err code = PF_Err_NONE;
   for (auto it = pending.begin(); it != pending.end();) {
-    const bool fires = it->anyFailable ? it->target == failable : it->op == op && it->target == call;
+    const bool fires =
+        it->anyFailable ? it->target == failable : it->op == op && it->target == call;
     if (fires) {
       if (code == PF_Err_NONE) {
         code = it->code;
@@ -104,7 +124,9 @@ void Host::FailNthFailableCall(long n, PF_Err code) {
   impl_->pending.push_back(PendingFailure{true, Op::Count, impl_->failableCalls + n, code});
 }
 
-void Host::ClearFailures() { impl_->pending.clear(); }
+void Host::ClearFailures() {
+  impl_->pending.clear();
+}
 
 long Host::CallCount(Op op) const {
   if (op == Op::Count) {
@@ -113,7 +135,9 @@ long Host::CallCount(Op op) const {
   return impl_->calls[static_cast<size_t>(op)];
 }
 
-long Host::CountFailableCalls() const { return impl_->failableCalls; }
+long Host::CountFailableCalls() const {
+  return impl_->failableCalls;
+}
 
 Op Host::FailableCallOp(long n) const {
   if (n < 1 || n > impl_->failableCalls || n <= impl_->failableCalls - kRememberedCalls) {

@@ -85,6 +85,8 @@ const PF_HandleSuite2 kHandleSuite = {NewHandle, LockHandle, UnlockHandle, Dispo
 
 }  // namespace
 
-const PF_HandleSuite2* HandleSuiteTable() { return &kHandleSuite; }
+const PF_HandleSuite2* HandleSuiteTable() {
+  return &kHandleSuite;
+}
 
 }  // namespace refhost

@@ -41,9 +41,13 @@ Host::~Host() {
   activeImpl = nullptr;
 }
 
-Host* ActiveHost() { return activeHost; }
+Host* ActiveHost() {
+  return activeHost;
+}
 
-Host::Impl* ActiveImpl() { return activeImpl; }
+Host::Impl* ActiveImpl() {
+  return activeImpl;
+}
 
 PF_Err EnterCallback(PF_ProgPtr ref, Op op, Host::Impl** host) {
   *host = activeImpl;
@@ -67,11 +71,17 @@ PF_InData Host::MakeInData(int width, int height) const {
   return in;
 }
 
-void Host::SetMemoryLimit(std::uint64_t bytes) { impl_->memoryLimit = bytes; }
+void Host::SetMemoryLimit(std::uint64_t bytes) {
+  impl_->memoryLimit = bytes;
+}
 
-void Host::RequestCancel() { impl_->cancel.store(true); }
+void Host::RequestCancel() {
+  impl_->cancel.store(true);
+}
 
-void Host::ClearCancel() { impl_->cancel.store(false); }
+void Host::ClearCancel() {
+  impl_->cancel.store(false);
+}
 
 bool Host::IsLiveEffectWorld(const PF_EffectWorld& world) const {
   auto it = impl_->effectWorlds.find(world.data);

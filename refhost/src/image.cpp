@@ -46,7 +46,9 @@ bool operator==(const Image& a, const Image& b) {
 
 // The next multiple of 16 strictly above 4 * width: at least 4 bytes of padding, and
 // 16-byte aligned rows for the image loops.
-A_long PaddedRowbytes(A_long width) { return (4 * width / 16 + 1) * 16; }
+A_long PaddedRowbytes(A_long width) {
+  return (4 * width / 16 + 1) * 16;
+}
 
 }  // namespace refhost
 

@@ -148,7 +148,9 @@ void BindInteractCallbacks(PF_InteractCallbacks& inter) {
   inter.abort = Abort;
 }
 
-int Host::ParamCount() const { return static_cast<int>(impl_->params.size()); }
+int Host::ParamCount() const {
+  return static_cast<int>(impl_->params.size());
+}
 
 const PF_ParamDef& Host::Param(int index) const {
   if (index < 0 || index >= ParamCount()) {
@@ -166,10 +168,14 @@ PF_ParamDef Host::ParamAt(int index, A_long whatTime, A_long timeStep) const {
                        static_cast<double>(whatTime) / static_cast<double>(timeStep));
 }
 
-void Host::ClearDeclarations() { impl_->params.resize(1); }
+void Host::ClearDeclarations() {
+  impl_->params.resize(1);
+}
 
 int Host::FindParam(std::string_view name) const {
-  auto lower = [](char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); };
+  auto lower = [](char c) {
+    return static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  };
   for (int i = 0; i < ParamCount(); ++i) {
     const std::string_view candidate(impl_->params[static_cast<size_t>(i)].def.name);
     if (candidate.size() == name.size() &&

@@ -15,8 +15,12 @@ namespace refhost {
 namespace {
 
 #ifdef _WIN32
-std::string LastError() { return "Windows error " + std::to_string(GetLastError()); }
-void* Open(const std::string& path) { return reinterpret_cast<void*>(LoadLibraryA(path.c_str())); }
+std::string LastError() {
+  return "Windows error " + std::to_string(GetLastError());
+}
+void* Open(const std::string& path) {
+  return reinterpret_cast<void*>(LoadLibraryA(path.c_str()));
+}
 void* Symbol(void* module, const char* name) {
   FARPROC proc = GetProcAddress(static_cast<HMODULE>(module), name);
   void* address = nullptr;
@@ -24,15 +28,23 @@ void* Symbol(void* module, const char* name) {
   std::memcpy(&address, &proc, sizeof address);
   return address;
 }
-void Close(void* module) { FreeLibrary(static_cast<HMODULE>(module)); }
+void Close(void* module) {
+  FreeLibrary(static_cast<HMODULE>(module));
+}
 #else
 std::string LastError() {
   const char* reason = dlerror();
   return reason != nullptr ? reason : "unknown reason";
 }
-void* Open(const std::string& path) { return dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL); }
-void* Symbol(void* module, const char* name) { return dlsym(module, name); }
-void Close(void* module) { dlclose(module); }
+void* Open(const std::string& path) {
+  return dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+}
+void* Symbol(void* module, const char* name) {
+  return dlsym(module, name);
+}
+void Close(void* module) {
+  dlclose(module);
+}
 #endif
 
 // Object and function pointers are converted through their bytes, which both loaders
@@ -62,6 +74,8 @@ PluginLibrary::PluginLibrary(const std::string& path) {
   pluginDataEntry_ = Find<PF_PluginDataEntryFunc>(module_, path, "PluginDataEntryFunction");
 }
 
-PluginLibrary::~PluginLibrary() { Close(module_); }
+PluginLibrary::~PluginLibrary() {
+  Close(module_);
+}
 
 }  // namespace refhost

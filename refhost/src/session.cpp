@@ -25,7 +25,10 @@ void CheckRate(FrameRate rate) {
 }  // namespace
 
 Session::Session(Host& host, PF_EffectMainFunc effectMain, int width, int height, FrameRate rate)
-    : host_(host), effectMain_(effectMain), inData_(host.MakeInData(width, height)), outData_{},
+    : host_(host),
+      effectMain_(effectMain),
+      inData_(host.MakeInData(width, height)),
+      outData_{},
       rate_(rate) {
   if (effectMain == nullptr) throw std::invalid_argument("refhost::Session: no entry point");
   CheckSize(width, height);
@@ -74,7 +77,9 @@ PF_Err Session::Send(PF_Cmd cmd, void* extra) {
   return effectMain_(cmd, &inData_, &outData_, params.data(), &output_, extra);
 }
 
-PF_Err Session::GlobalSetup() { return Send(PF_Cmd_GLOBAL_SETUP, nullptr); }
+PF_Err Session::GlobalSetup() {
+  return Send(PF_Cmd_GLOBAL_SETUP, nullptr);
+}
 
 PF_Err Session::ParamsSetup() {
   host_.ClearDeclarations();
@@ -105,8 +110,12 @@ PF_Err Session::About(std::string* text) {
   return err;
 }
 
-PF_Err Session::GlobalSetdown() { return Send(PF_Cmd_GLOBAL_SETDOWN, nullptr); }
+PF_Err Session::GlobalSetdown() {
+  return Send(PF_Cmd_GLOBAL_SETDOWN, nullptr);
+}
 
-Image Session::Output() const { return Image::FromWorld(output_); }
+Image Session::Output() const {
+  return Image::FromWorld(output_);
+}
 
 }  // namespace refhost

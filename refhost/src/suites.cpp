@@ -19,7 +19,8 @@ constexpr SPErr kBadParameter = 0x2170726D;  // '!prm'
 #if defined(__GNUC__)
 __attribute__((format(printf, 2, 3)))
 #endif
-A_long Sprintf(A_char* buffer, const A_char* format, ...) {
+A_long
+Sprintf(A_char* buffer, const A_char* format, ...) {
   if (Host::Impl* host = ActiveImpl()) host->Enter(Op::Sprintf);
   va_list args;
   va_start(args, format);
@@ -114,9 +115,10 @@ void Host::SetSuiteMissing(std::string_view name, A_long version, bool missing) 
   if (missing && !present) {
     list.emplace_back(std::string(name), version);
   } else if (!missing && present) {
-    list.erase(std::remove_if(list.begin(), list.end(),
-                              [&](const auto& s) { return s.first == name && s.second == version; }),
-               list.end());
+    list.erase(
+        std::remove_if(list.begin(), list.end(),
+                       [&](const auto& s) { return s.first == name && s.second == version; }),
+        list.end());
   }
 }
 

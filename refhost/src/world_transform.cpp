@@ -38,8 +38,8 @@ inline unsigned char Rounded(std::int64_t acc, std::int64_t d) {
   return static_cast<unsigned char>(std::clamp<std::int64_t>(q, 0, 255));
 }
 
-PF_Err Blend(PF_ProgPtr ref, const PF_EffectWorld* src1, const PF_EffectWorld* src2,
-             PF_Fixed ratio, PF_EffectWorld* dst) {
+PF_Err Blend(PF_ProgPtr ref, const PF_EffectWorld* src1, const PF_EffectWorld* src2, PF_Fixed ratio,
+             PF_EffectWorld* dst) {
   Host::Impl* host = nullptr;
   if (PF_Err err = EnterCallback(ref, Op::Blend, &host)) return err;
   if (!UsableWorld(src1) || !UsableWorld(src2) || !UsableWorld(dst) || !SameSize(*src1, *dst) ||
@@ -210,7 +210,8 @@ void ConvolveBox(const PF_EffectWorld& src, const PF_EffectWorld& dst, A_long n,
         const unsigned char* table = tables[c].data();
         for (size_t i = c; i < values; i += 4) out[i] = table[box[i]];
       } else {
-        for (size_t i = c; i < values; i += 4) out[i] = Rounded(taps[c][0] * std::int64_t{box[i]}, d);
+        for (size_t i = c; i < values; i += 4)
+          out[i] = Rounded(taps[c][0] * std::int64_t{box[i]}, d);
       }
     }
   }
@@ -231,7 +232,8 @@ void ConvolveGeneral(const PF_EffectWorld& src, const PF_EffectWorld& dst, A_lon
     for (A_long i = iFirst; i <= iLast; ++i) {
       const unsigned char* in = Row(src, y + i - h) + c;
       for (A_long j = 0; j < n; ++j) {
-        const std::int64_t t = taps[static_cast<size_t>(i) * static_cast<size_t>(n) + static_cast<size_t>(j)];
+        const std::int64_t t =
+            taps[static_cast<size_t>(i) * static_cast<size_t>(n) + static_cast<size_t>(j)];
         const A_long dx = j - h;
         const A_long x0 = std::max<A_long>(0, -dx);
         const A_long x1 = std::min<A_long>(width, width - dx);
@@ -245,16 +247,16 @@ void ConvolveGeneral(const PF_EffectWorld& src, const PF_EffectWorld& dst, A_lon
 }
 
 PF_Err Convolve(PF_ProgPtr ref, PF_EffectWorld* src, const PF_Rect* area, PF_KernelFlags flags,
-                A_long kernel_size, void* a_kernel, void* r_kernel, void* g_kernel,
-                void* b_kernel, PF_EffectWorld* dst) {
+                A_long kernel_size, void* a_kernel, void* r_kernel, void* g_kernel, void* b_kernel,
+                PF_EffectWorld* dst) {
   Host::Impl* host = nullptr;
   if (PF_Err err = EnterCallback(ref, Op::Convolve, &host)) return err;
   const A_long* const taps[4] = {
       static_cast<const A_long*>(a_kernel), static_cast<const A_long*>(r_kernel),
       static_cast<const A_long*>(g_kernel), static_cast<const A_long*>(b_kernel)};
-  if (area != nullptr || flags != PF_KernelFlag_NONE || kernel_size < 1 ||
-      kernel_size % 2 == 0 || kernel_size > kMaxKernelSize || !UsableWorld(src) ||
-      !UsableWorld(dst) || src == dst || src->data == dst->data || !SameSize(*src, *dst) ||
+  if (area != nullptr || flags != PF_KernelFlag_NONE || kernel_size < 1 || kernel_size % 2 == 0 ||
+      kernel_size > kMaxKernelSize || !UsableWorld(src) || !UsableWorld(dst) || src == dst ||
+      src->data == dst->data || !SameSize(*src, *dst) ||
       std::find(std::begin(taps), std::end(taps), nullptr) != std::end(taps)) {
     return PF_Err_BAD_CALLBACK_PARAM;
   }
@@ -273,6 +275,8 @@ const PF_WorldTransformSuite1 kWorldTransformSuite = {Blend, Convolve};
 
 }  // namespace
 
-const PF_WorldTransformSuite1* WorldTransformSuiteTable() { return &kWorldTransformSuite; }
+const PF_WorldTransformSuite1* WorldTransformSuiteTable() {
+  return &kWorldTransformSuite;
+}
 
 }  // namespace refhost

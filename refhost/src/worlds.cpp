@@ -132,7 +132,8 @@ PF_Err Copy(PF_ProgPtr ref, PF_EffectWorld* src, PF_EffectWorld* dst, PF_Rect* s
   PF_EffectWorld from = *src;
   if (src->data == dst->data) {
     const auto* bytes = static_cast<const unsigned char*>(src->data);
-    snapshot.assign(bytes, bytes + static_cast<size_t>(src->rowbytes) * static_cast<size_t>(src->height));
+    snapshot.assign(bytes,
+                    bytes + static_cast<size_t>(src->rowbytes) * static_cast<size_t>(src->height));
     from.data = snapshot.data();
   }
   if (sw == dw && sh == dh) {
@@ -149,7 +150,8 @@ PF_Err Copy(PF_ProgPtr ref, PF_EffectWorld* src, PF_EffectWorld* dst, PF_Rect* s
   }
   for (std::int64_t y = 0; y < dh; ++y) {
     const unsigned char* in = Row(from, static_cast<A_long>(s.top + y * sh / dh));
-    unsigned char* out = Row(*dst, static_cast<A_long>(d.top + y)) + static_cast<size_t>(d.left) * 4;
+    unsigned char* out =
+        Row(*dst, static_cast<A_long>(d.top + y)) + static_cast<size_t>(d.left) * 4;
     for (std::int64_t x = 0; x < dw; ++x) {
       std::memcpy(out + x * 4, in + sourceOffset[static_cast<size_t>(x)], 4);
     }

@@ -43,7 +43,8 @@ TEST_F(FaultsTest, AFailedFillOrConvolveWritesNothing) {
   EXPECT_EQ(Image::FromWorld(world.world), Pattern(3, 3, 1));
   A_long k = 255;
   host.FailNthCall(Op::Convolve, 1, 78);
-  EXPECT_EQ(transform->convolve(ref(), &world.world, nullptr, 0, 1, &k, &k, &k, &k, &out.world), 78);
+  EXPECT_EQ(transform->convolve(ref(), &world.world, nullptr, 0, 1, &k, &k, &k, &k, &out.world),
+            78);
   EXPECT_EQ(Image::FromWorld(out.world), Image(3, 3));
 }
 
@@ -71,12 +72,12 @@ TEST_F(FaultsTest, FailableCallsAreNumberedAcrossOperations) {
   const long start = host.CountFailableCalls();
   PF_EffectWorld world{};
   host.FailNthFailableCall(3, 99);
-  ASSERT_EQ(NewWorld(&world), PF_Err_NONE);                                     // 1
-  EXPECT_EQ(handles->host_get_handle_size(nullptr), 0u);                         // cannot fail
+  ASSERT_EQ(NewWorld(&world), PF_Err_NONE);               // 1
+  EXPECT_EQ(handles->host_get_handle_size(nullptr), 0u);  // cannot fail
   const PF_Pixel c{};
-  EXPECT_EQ(utils().fill(ref(), &c, nullptr, &world), PF_Err_NONE);              // 2
-  EXPECT_EQ(in.inter.abort(ref()), 99);                                          // 3
-  EXPECT_EQ(utils().dispose_world(ref(), &world), PF_Err_NONE);                  // 4
+  EXPECT_EQ(utils().fill(ref(), &c, nullptr, &world), PF_Err_NONE);  // 2
+  EXPECT_EQ(in.inter.abort(ref()), 99);                              // 3
+  EXPECT_EQ(utils().dispose_world(ref(), &world), PF_Err_NONE);      // 4
   EXPECT_EQ(host.CountFailableCalls(), start + 4);
   EXPECT_EQ(host.FailableCallOp(start + 1), Op::NewWorld);
   EXPECT_EQ(host.FailableCallOp(start + 3), Op::Abort);

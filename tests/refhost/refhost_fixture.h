@@ -81,7 +81,8 @@ inline Image ReferenceConvolve(const Image& src, int n, const std::vector<A_long
             const int sx = x + j - h;
             const int sy = y + i - h;
             if (sx < 0 || sy < 0 || sx >= src.width || sy >= src.height) continue;
-            acc += std::int64_t{kernels[c][static_cast<size_t>(i * n + j)]} * Channel(src.At(sx, sy), c);
+            acc += std::int64_t{kernels[c][static_cast<size_t>(i * n + j)]} *
+                   Channel(src.At(sx, sy), c);
           }
         }
         const std::int64_t num = 2 * acc + d;

@@ -52,7 +52,8 @@ TEST_F(WorldTransformTest, BlendMatchesTheFormulaAtAnyRatio) {
   const PF_Fixed ratio = 12345;
   Image expected(9, 4);
   auto mix = [&](A_u_char s1, A_u_char s2) {
-    return static_cast<A_u_char>((s1 * (65536u - ratio) + s2 * std::uint32_t{ratio} + 32768u) >> 16);
+    return static_cast<A_u_char>((s1 * (65536u - ratio) + s2 * std::uint32_t{ratio} + 32768u) >>
+                                 16);
   };
   for (size_t i = 0; i < a.pixels.size(); ++i) {
     const PF_Pixel& p = a.pixels[i];
@@ -170,8 +171,8 @@ TEST_F(WorldTransformTest, NonUniformKernelMatchesTheFormula) {
 
 // Kernels narrower and wider than the image, on images down to one pixel.
 TEST_F(WorldTransformTest, UniformKernelsOfManySizesMatchTheFormula) {
-  for (auto [w, h] : {std::pair{13, 9}, std::pair{1, 1}, std::pair{1, 6}, std::pair{6, 1},
-                      std::pair{2, 3}}) {
+  for (auto [w, h] :
+       {std::pair{13, 9}, std::pair{1, 1}, std::pair{1, 6}, std::pair{6, 1}, std::pair{2, 3}}) {
     const Image source = Pattern(w, h, 5);
     for (int n : {1, 3, 5, 7, 9, 15, 21, 33}) {
       std::vector<A_long> kernels[4] = {
@@ -197,7 +198,8 @@ TEST_F(WorldTransformTest, ConvolveRefusesWhatItDoesNotSupport) {
   };
   EXPECT_EQ(convolve(&src.world, &area, 0, 3, k.data(), &dst.world), PF_Err_BAD_CALLBACK_PARAM);
   EXPECT_EQ(convolve(&src.world, nullptr, 1, 3, k.data(), &dst.world), PF_Err_BAD_CALLBACK_PARAM);
-  EXPECT_EQ(convolve(&src.world, nullptr, 0, 2, even.data(), &dst.world), PF_Err_BAD_CALLBACK_PARAM);
+  EXPECT_EQ(convolve(&src.world, nullptr, 0, 2, even.data(), &dst.world),
+            PF_Err_BAD_CALLBACK_PARAM);
   EXPECT_EQ(convolve(&src.world, nullptr, 0, 0, k.data(), &dst.world), PF_Err_BAD_CALLBACK_PARAM);
   EXPECT_EQ(convolve(&src.world, nullptr, 0, -3, k.data(), &dst.world), PF_Err_BAD_CALLBACK_PARAM);
   EXPECT_EQ(convolve(&src.world, nullptr, 0, 3, k.data(), &src.world), PF_Err_BAD_CALLBACK_PARAM);
