@@ -234,10 +234,10 @@ void ConvolveGeneral(const PF_EffectWorld& src, const PF_EffectWorld& dst, A_lon
       for (A_long j = 0; j < n; ++j) {
         const std::int64_t t =
             taps[static_cast<size_t>(i) * static_cast<size_t>(n) + static_cast<size_t>(j)];
+        if (t == 0) continue;
         const A_long dx = j - h;
         const A_long x0 = std::max<A_long>(0, -dx);
         const A_long x1 = std::min<A_long>(width, width - dx);
-        if (t == 0) continue;
         for (A_long x = x0; x < x1; ++x) acc[static_cast<size_t>(x)] += t * in[4 * (x + dx)];
       }
     }

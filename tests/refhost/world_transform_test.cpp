@@ -202,6 +202,9 @@ TEST_F(WorldTransformTest, ConvolveRefusesWhatItDoesNotSupport) {
             PF_Err_BAD_CALLBACK_PARAM);
   EXPECT_EQ(convolve(&src.world, nullptr, 0, 0, k.data(), &dst.world), PF_Err_BAD_CALLBACK_PARAM);
   EXPECT_EQ(convolve(&src.world, nullptr, 0, -3, k.data(), &dst.world), PF_Err_BAD_CALLBACK_PARAM);
+  // Beyond 1447 the 64-bit sums could overflow; the kernel is not read.
+  EXPECT_EQ(convolve(&src.world, nullptr, 0, 1449, k.data(), &dst.world),
+            PF_Err_BAD_CALLBACK_PARAM);
   EXPECT_EQ(convolve(&src.world, nullptr, 0, 3, k.data(), &src.world), PF_Err_BAD_CALLBACK_PARAM);
   EXPECT_EQ(convolve(&src.world, nullptr, 0, 3, k.data(), &other.world), PF_Err_BAD_CALLBACK_PARAM);
   EXPECT_EQ(transform->convolve(ref(), &src.world, nullptr, 0, 3, k.data(), nullptr, k.data(),

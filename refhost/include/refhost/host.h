@@ -6,6 +6,11 @@
 // One Host is active per process at a time: the handle suite's functions carry no effect
 // reference, so they reach the host through the active one. Constructing a Host while
 // another exists is a programming error (std::logic_error).
+//
+// Limits of this host beyond the host API's own rules: convolve refuses kernels wider than
+// 1447 taps (PF_Err_BAD_CALLBACK_PARAM), beyond which its exact 64-bit sums could
+// overflow; new_world answers PF_Err_OUT_OF_MEMORY for a world whose rows would not fit
+// 32-bit rowbytes or whose pixels cannot be allocated.
 #ifndef VELUNARY_REFHOST_HOST_H
 #define VELUNARY_REFHOST_HOST_H
 
