@@ -10,26 +10,20 @@ namespace {
 
 using HandlesTest = HostFixture;
 
-TEST_F(HandlesTest, AHandleHoldsItsBytesUntilDisposed) {
-  PF_Handle handle = handles->host_new_handle(100);
-  ASSERT_NE(handle, nullptr);
-  void* bytes = handles->host_lock_handle(handle);
-  ASSERT_NE(bytes, nullptr);
-  EXPECT_EQ(*handle, bytes);
-  std::memset(bytes, 0x5A, 100);
-  EXPECT_EQ(handles->host_get_handle_size(handle), 100u);
-  EXPECT_EQ(host.GetLedger().liveHandles, 1);
-  handles->host_dispose_handle(handle);
-  EXPECT_TRUE(HoldsNothingElse());
-}
-
-TEST_F(HandlesTest, AnEmptyHandleIsValidAndLockable) {
-  PF_Handle handle = handles->host_new_handle(0);
-  ASSERT_NE(handle, nullptr);
-  EXPECT_NE(handles->host_lock_handle(handle), nullptr);
-  EXPECT_EQ(handles->host_get_handle_size(handle), 0u);
-  handles->host_dispose_handle(handle);
-  EXPECT_TRUE(HoldsNothingElse());
+TEST_F(HandlesTest, AHandleHoldsItsBytesUntilDisposedEvenWhenEmpty) {
+  for (const A_HandleSize size : {A_HandleSize{100}, A_HandleSize{0}}) {
+    SCOPED_TRACE(size);
+    PF_Handle handle = handles->host_new_handle(size);
+    ASSERT_NE(handle, nullptr);
+    void* bytes = handles->host_lock_handle(handle);
+    ASSERT_NE(bytes, nullptr);
+    EXPECT_EQ(*handle, bytes);
+    std::memset(bytes, 0x5A, size);
+    EXPECT_EQ(handles->host_get_handle_size(handle), size);
+    EXPECT_EQ(host.GetLedger().liveHandles, 1);
+    handles->host_dispose_handle(handle);
+    EXPECT_TRUE(HoldsNothingElse());
+  }
 }
 
 TEST_F(HandlesTest, TheMemoryLimitCountsLiveHandlesOnly) {

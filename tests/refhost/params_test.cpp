@@ -53,20 +53,19 @@ TEST_F(ParamsTest, AddParamAppendsCopiesAfterTheInputLayer) {
   EXPECT_EQ(host.ParamCount(), 1);
 }
 
-TEST_F(ParamsTest, AddParamRefusesAnyIndexButAppend) {
+TEST_F(ParamsTest, IndicesOutsideTheListAreRefused) {
   PF_ParamDef def{};
   EXPECT_EQ(in.inter.add_param(ref(), 4, &def), PF_Err_INVALID_INDEX);
   EXPECT_EQ(in.inter.add_param(ref(), 0, &def), PF_Err_INVALID_INDEX);
   EXPECT_EQ(host.ParamCount(), 4);
   EXPECT_EQ(host.GetLedger().faults, 2);
-}
-
-TEST_F(ParamsTest, UnsetValuesAreTheDeclaredDefaults) {
-  EXPECT_EQ(At(1, 6).u.fs_d.value, 0.1);
-  EXPECT_EQ(At(2, 6).u.bd.value, 0);
+  EXPECT_EQ(in.inter.checkout_param(ref(), 4, 0, 1, 24, &def), PF_Err_INVALID_INDEX);
+  EXPECT_EQ(in.inter.checkout_param(ref(), -1, 0, 1, 24, &def), PF_Err_INVALID_INDEX);
+  EXPECT_EQ(host.GetLedger().openCheckouts, 0);
 }
 
 TEST_F(ParamsTest, SliderInterpolatesLinearlyBetweenKeyframesAndHoldsOutside) {
+  EXPECT_EQ(At(1, 6).u.fs_d.value, 0.1) << "the declared default";
   host.SetKeyframe(1, 10, 0.2);
   host.SetKeyframe(1, 4, 0.9);
   host.SetKeyframe(1, 13, 0.5);
@@ -81,6 +80,7 @@ TEST_F(ParamsTest, SliderInterpolatesLinearlyBetweenKeyframesAndHoldsOutside) {
 }
 
 TEST_F(ParamsTest, ACheckboxHoldsTheLastKeyframeAtOrBeforeTheTime) {
+  EXPECT_EQ(At(2, 6).u.bd.value, 0) << "the declared default";
   host.SetKeyframe(2, 3, 1);
   host.SetKeyframe(2, 6, 0);
   EXPECT_EQ(At(2, 0).u.bd.value, 1);   // before the first keyframe: its value
@@ -131,13 +131,6 @@ TEST_F(ParamsTest, ALayerCanChangeImageFromFrameToFrame) {
   EXPECT_EQ(Image::FromWorld(At(0, 9).u.ld), Pattern(3, 3, 1));  // frame 4.5
   EXPECT_EQ(Image::FromWorld(At(0, 10).u.ld), Pattern(3, 3, 2));
   EXPECT_EQ(At(0, 14).u.ld.data, nullptr);
-}
-
-TEST_F(ParamsTest, CheckoutOutsideTheListIsRefused) {
-  PF_ParamDef param{};
-  EXPECT_EQ(in.inter.checkout_param(ref(), 4, 0, 1, 24, &param), PF_Err_INVALID_INDEX);
-  EXPECT_EQ(in.inter.checkout_param(ref(), -1, 0, 1, 24, &param), PF_Err_INVALID_INDEX);
-  EXPECT_EQ(host.GetLedger().openCheckouts, 0);
 }
 
 TEST_F(ParamsTest, OpenCheckoutsAreCountedAndFalseCheckinsAreFaults) {
