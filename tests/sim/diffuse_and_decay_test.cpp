@@ -8,17 +8,12 @@
 #include "refhost/host.h"
 #include "refhost/image.h"
 #include "sim/simulation_state.h"
+#include "sim_test_support.h"
 
 namespace velunary {
 namespace {
 
 constexpr int kSize = 5;
-constexpr PF_Pixel kBlack{255, 0, 0, 0};
-
-PF_Pixel Gray(int value) {
-  const auto v = static_cast<A_u_char>(value);
-  return PF_Pixel{255, v, v, v};
-}
 
 class DiffuseAndDecayTest : public ::testing::Test {
  protected:

@@ -12,6 +12,7 @@
 #include "refhost/image.h"
 #include "sim/random.h"
 #include "sim/simulation_state.h"
+#include "sim_test_support.h"
 
 namespace velunary {
 namespace {
@@ -19,12 +20,6 @@ namespace {
 constexpr double kPi = std::numbers::pi;
 constexpr int kWidth = 6;
 constexpr int kHeight = 4;
-constexpr PF_Pixel kBlack{255, 0, 0, 0};
-
-PF_Pixel Gray(int value) {
-  const auto v = static_cast<A_u_char>(value);
-  return PF_Pixel{255, v, v, v};
-}
 
 // Worlds come from the reference host, whose padded rows catch any read or write that
 // ignores rowbytes; every check compares whole images, so stray writes show too.
@@ -198,28 +193,27 @@ TEST_F(MoveAndDepositTest, InfectedParticlePaintsItsGrayIntoBothMapsAndSpreadsWi
 }
 
 TEST_F(MoveAndDepositTest, WithInfectionOffOrNoMapNobodyCatchesItAndInfectedKeepTheirColour) {
-  refhost::Image infection(kWidth, kHeight, Gray(255));
+  const refhost::Image infection(kWidth, kHeight, Gray(255));
   EnableInfection(infection);
-  simulationSettings.infectionEnabled = false;
-  std::vector<Particle> particles = {{0, 0, 0, 0}, {0, 1, 0, 1}};
+  for (const bool withMap : {true, false}) {
+    SCOPED_TRACE(withMap ? "infection off" : "no map");
+    if (!withMap) {
+      HostDisposeWorld(&in_, &simulationState.infectionMap);
+      simulationState.infectionMap = PF_EffectWorld{};
+    }
+    simulationSettings.infectionEnabled = !withMap;
+    const int row = withMap ? 0 : 2;
+    std::vector<Particle> particles = {{0, 1.0 * row, 0, 0}, {0, row + 1.0, 0, 1}};
 
-  Move(particles);
+    Move(particles);
 
-  EXPECT_EQ(particles[0].infected, 0);
-  EXPECT_EQ(Trail().At(1, 0), Gray(50));
-  EXPECT_EQ(Trail().At(1, 1), Gray(200));
-  EXPECT_EQ(Infection(), infection);
-
-  HostDisposeWorld(&in_, &simulationState.infectionMap);
-  simulationState.infectionMap = PF_EffectWorld{};
-  simulationSettings.infectionEnabled = true;
-  std::vector<Particle> noMap = {{0, 2, 0, 0}, {0, 3, 0, 1}};
-
-  Move(noMap);
-
-  EXPECT_EQ(noMap[0].infected, 0);
-  EXPECT_EQ(Trail().At(1, 2), Gray(50));
-  EXPECT_EQ(Trail().At(1, 3), Gray(200));
+    EXPECT_EQ(particles[0].infected, 0);
+    EXPECT_EQ(Trail().At(1, row), Gray(50));
+    EXPECT_EQ(Trail().At(1, row + 1), Gray(200));
+    if (withMap) {
+      EXPECT_EQ(Infection(), infection);
+    }
+  }
 }
 
 }  // namespace

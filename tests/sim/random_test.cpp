@@ -4,38 +4,14 @@
 
 #include <cmath>
 #include <cstdint>
-#include <initializer_list>
-#include <sstream>
-#include <thread>
 
 #include "sim/simulation_state.h"
+#include "sim_test_support.h"
 
 namespace velunary {
 namespace {
 
 constexpr std::uint32_t kMax = 0xFFFFFFFFu;
-
-// An engine whose next outputs are `outputs`. With state words 0 to k + 1 zero, the twist
-// makes the k-th next word equal to word 397 + k, which therefore holds the k-th output
-// untempered. Loaded through the standard text format; the trailing position 624 (no word
-// used yet) is what libstdc++ reads as well.
-RandomEngine EngineYielding(std::initializer_list<std::uint32_t> outputs) {
-  std::uint32_t words[624] = {};
-  int k = 397;
-  for (std::uint32_t y : outputs) {
-    y ^= y >> 18;
-    y ^= (y << 15) & 0xEFC60000u;
-    std::uint32_t x = y;
-    for (int i = 0; i < 4; ++i) x = y ^ ((x << 7) & 0x9D2C5680u);
-    words[k++] = x ^ (x >> 11) ^ (x >> 22);
-  }
-  std::stringstream text;
-  for (std::uint32_t word : words) text << word << ' ';
-  text << 624;
-  RandomEngine engine;
-  text >> engine;
-  return engine;
-}
 
 TEST(RandomEngine, SharedEngineStartsFromTheDefaultSeed) {
   ResetProcessStateForTesting();
@@ -43,18 +19,6 @@ TEST(RandomEngine, SharedEngineStartsFromTheDefaultSeed) {
   EXPECT_EQ(copy(), 3499211612u);
   copy.discard(9998);
   EXPECT_EQ(copy(), 4123659995u);
-}
-
-TEST(RandomEngine, SensingEngineIsSeededOnTheThreadsFirstCallOnly) {
-  std::uint32_t outputs[2] = {};
-  std::thread worker([&] {
-    outputs[0] = static_cast<std::uint32_t>(SensingRandom(4294934528u)());
-    outputs[1] = static_cast<std::uint32_t>(SensingRandom(7)());
-  });
-  worker.join();
-  RandomEngine expected(4294934528u);
-  EXPECT_EQ(outputs[0], expected());
-  EXPECT_EQ(outputs[1], expected());
 }
 
 TEST(UniformUnit, TakesTheLowWordFirstAndStaysBelowOne) {

@@ -11,6 +11,7 @@
 #include "sim/particle.h"
 #include "sim/random.h"
 #include "sim/simulation_state.h"
+#include "sim_test_support.h"
 
 namespace velunary {
 
@@ -23,7 +24,6 @@ namespace {
 using refhost::Op;
 
 constexpr PF_Err kHostError = 37;
-constexpr PF_Pixel kBlack{255, 0, 0, 0};
 constexpr PF_Pixel kWhite{255, 255, 255, 255};
 // Engine outputs of a particle placed without searching: x, y and heading, two each.
 constexpr unsigned long long kPlainDraws = 6;

@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <limits>
 #include <numbers>
-#include <sstream>
 #include <thread>
 #include <vector>
 
@@ -14,6 +13,7 @@
 #include "refhost/image.h"
 #include "sim/random.h"
 #include "sim/simulation_state.h"
+#include "sim_test_support.h"
 
 namespace velunary {
 namespace {
@@ -22,44 +22,6 @@ constexpr double kPi = std::numbers::pi;
 constexpr int kSize = 21;
 constexpr double kTurn = 0.3;
 constexpr int kSeed = 1234;
-
-PF_Pixel Gray(int value) {
-  const auto v = static_cast<A_u_char>(value);
-  return PF_Pixel{255, v, v, v};
-}
-
-// The inverse of MT19937's output tempering, each xor-shift undone by iterating it.
-std::uint32_t Untemper(std::uint32_t y) {
-  auto undoRight = [](std::uint32_t v, int shift) {
-    std::uint32_t x = v;
-    for (int i = 0; i < 32; i += shift) x = v ^ (x >> shift);
-    return x;
-  };
-  auto undoLeft = [](std::uint32_t v, int shift, std::uint32_t mask) {
-    std::uint32_t x = v;
-    for (int i = 0; i < 32; i += shift) x = v ^ ((x << shift) & mask);
-    return x;
-  };
-  y = undoRight(y, 18);
-  y = undoLeft(y, 15, 0xefc60000u);
-  y = undoLeft(y, 7, 0x9d2c5680u);
-  return undoRight(y, 11);
-}
-
-// An engine whose next two outputs are `first` and `second`: with state words 0 and 1 zero,
-// the next regenerated words are words 397 and 398 unchanged. The state is the engine's
-// textual form (the 624 words, oldest first); the trailing 624 is the position that
-// libstdc++ also reads, and makes the next call regenerate.
-RandomEngine EngineWithNextOutputs(std::uint32_t first, std::uint32_t second) {
-  std::ostringstream state;
-  for (int i = 0; i < 624; ++i) {
-    state << (i == 397 ? Untemper(first) : i == 398 ? Untemper(second) : 0u) << ' ';
-  }
-  state << 624;
-  RandomEngine engine;
-  std::istringstream(state.str()) >> engine;
-  return engine;
-}
 
 // The sensing engine is per thread and seeded on the thread's first call, so each run
 // gets a thread of its own unless a test means to continue one.
@@ -149,7 +111,7 @@ TEST_F(SenseAndSteerTest, EqualSidesAboveTheFrontTurnRightOnlyForADrawAboveOneHa
   };
   for (const Draw& draw : draws) {
     SCOPED_TRACE(draw.high);
-    const RandomEngine crafted = EngineWithNextOutputs(draw.low, draw.high);
+    const RandomEngine crafted = EngineYielding({draw.low, draw.high});
     RandomEngine check = crafted;
     ASSERT_EQ(check(), draw.low);
     ASSERT_EQ(check(), draw.high);
