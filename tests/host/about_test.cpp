@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -27,9 +26,6 @@ TEST_F(AboutTest, TwoLinesSplitByOneCarriageReturn) {
   std::string text;
   ASSERT_EQ(session_.About(&text), PF_Err_NONE);
   EXPECT_EQ(text, "VELUNARY v1.0\rThank you for using Velunary. Let networks grow!");
-  EXPECT_EQ(text.size(), 62u);
-  EXPECT_EQ(std::count(text.begin(), text.end(), '\r'), 1);
-  EXPECT_EQ(text.find('\n'), std::string::npos);
   EXPECT_EQ(host_.Acquisitions(kAnsi, 1), 1);
   EXPECT_EQ(host_.Releases(kAnsi, 1), 1);
   EXPECT_TRUE(host_.GetLedger().Empty());

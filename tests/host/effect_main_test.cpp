@@ -122,17 +122,14 @@ TEST_F(EffectMainTest, FailedResetIsTheResult) {
   EXPECT_EQ(host_.GetLedger().acquiredSuites, 0);
 }
 
-TEST_F(EffectMainTest, SetdownBeforeAnyRenderDisposesNothing) {
+TEST_F(EffectMainTest, SetdownReturnsEverythingOnce) {
+  // Before any render there is nothing to dispose.
   ASSERT_EQ(session_.GlobalSetup(), PF_Err_NONE);
   EXPECT_EQ(session_.GlobalSetdown(), PF_Err_NONE);
   EXPECT_EQ(host_.CallCount(Op::DisposeHandle), 0);
   EXPECT_EQ(host_.CallCount(Op::DisposeWorld), 0);
-  EXPECT_EQ(simulationState.particleHandle, nullptr);
-  EXPECT_EQ(simulationState.particles, nullptr);
   EXPECT_TRUE(host_.GetLedger().Empty());
-}
 
-TEST_F(EffectMainTest, SetdownReturnsEverythingOnce) {
   SetUpEffect();
   RenderFrames(0, 2);
   ASSERT_EQ(session_.ChangeParam(ResetButton), PF_Err_NONE);  // both maps exist now
