@@ -48,9 +48,13 @@ PF_Err Blend(PF_ProgPtr ref, const PF_EffectWorld* src1, const PF_EffectWorld* s
   }
   const PF_Fixed r = std::clamp<PF_Fixed>(ratio, 0, 65536);
   const size_t rowBytes = static_cast<size_t>(dst->width) * 4;
-  if (r == 0 || r == 65536) {
-    // (s · 65536 + 32768) >> 16 = s: one source exactly.
-    const PF_EffectWorld& from = r == 0 ? *src1 : *src2;
+  // Near either end the formula gives one source exactly: with s1 · (65536 − r) + s2 · r
+  // = s1 · 65536 + r · (s2 − s1) and |s2 − s1| <= 255, a ratio r <= 128 keeps
+  // r · (s2 − s1) + 32768 within 128 … 65408, so the shift leaves s1; by symmetry a ratio
+  // of 65408 or more leaves s2. The effect blends at ratio 1 every frame.
+  constexpr PF_Fixed kExactReach = 128;
+  if (r <= kExactReach || r >= 65536 - kExactReach) {
+    const PF_EffectWorld& from = r <= kExactReach ? *src1 : *src2;
     for (A_long y = 0; y < dst->height; ++y) {
       if (Row(from, y) != Row(*dst, y)) std::memcpy(Row(*dst, y), Row(from, y), rowBytes);
     }
@@ -78,6 +82,102 @@ bool AllTapsEqual(const A_long* taps, A_long n) {
   return std::all_of(taps, taps + count, [&](A_long t) { return t == taps[0]; });
 }
 
+// A channel's table written as arithmetic that vectorises 8 lanes wide: table[s] = min(255,
+// ((s · scale + add) · mul) >> shift) with s · scale + add and mul within 16 bits (so the
+// product is a 16 × 16 multiply, high half), shift being one for all channels. The
+// forms follow the rounded rule ⌊(t·s + (D − 1)/2) / D⌋ (D = 255 · n² is odd, so the half
+// never ties): for 1 × 1 kernels with 0 <= t <= 255, scale t, add 127 and mul ⌈2^23 / 255⌉;
+// for box sums, scale 1, mul ≈ 2^16 · t / D and add ≈ ((D − 1)/2) / t (an alpha that
+// saturates, t = D, is min(255, ((s + 1) · 65535) >> 16)). Each candidate is
+// checked against the whole table, and used only if it reproduces every entry.
+constexpr int kPointwiseShift = 23;
+constexpr int kBoxShift = 16;
+
+struct ChannelArithmetic {
+  std::uint32_t scale;
+  std::uint32_t add;
+  std::uint32_t mul;
+};
+
+bool Reproduces(const unsigned char* table, std::int64_t d, const ChannelArithmetic& a, int shift) {
+  // The high half stays below 2^15, so the clamp is a signed 16-bit minimum (SSE2 has no
+  // unsigned one).
+  const std::int64_t largest = d * a.scale + a.add;
+  if (largest > 65535 || a.mul > 65535 || ((largest * a.mul) >> 16) > 32767) return false;
+  for (std::int64_t s = 0; s <= d; ++s) {
+    const std::int64_t v = ((s * a.scale + a.add) * a.mul) >> shift;
+    if (std::min<std::int64_t>(255, v) != table[s]) return false;
+  }
+  return true;
+}
+
+bool FindArithmetic(const unsigned char* table, std::int64_t d, std::int64_t tap, int shift,
+                    ChannelArithmetic* found) {
+  if (tap < 0) return false;
+  if (shift == kPointwiseShift) {
+    *found = {static_cast<std::uint32_t>(tap), 127, 32897};
+    return tap <= 255 && Reproduces(table, d, *found, shift);
+  }
+  if (tap == 0 || d > 65535) return false;
+  const std::int64_t mulFloor = std::min<std::int64_t>(65536 * tap / d, 65535);
+  const std::int64_t addFloor = (d - 1) / 2 / tap;
+  for (std::int64_t mul : {std::min<std::int64_t>(mulFloor + 1, 65535), mulFloor}) {
+    for (std::int64_t add : {addFloor, addFloor + 1}) {
+      *found = {1, static_cast<std::uint32_t>(add), static_cast<std::uint32_t>(mul)};
+      if (mul > 0 && Reproduces(table, d, *found, shift)) return true;
+    }
+  }
+  return false;
+}
+
+// The four channels' arithmetic laid out for four pixels at a time.
+struct RowArithmetic {
+  std::uint16_t scale[16];
+  std::uint16_t add[16];
+  std::uint16_t mul[16];
+};
+
+// False when some channel has no such arithmetic.
+bool FindRowArithmetic(const unsigned char* const tables[4], std::int64_t d,
+                       const A_long* const taps[4], int shift, RowArithmetic* row) {
+  for (int c = 0; c < 4; ++c) {
+    ChannelArithmetic channel;
+    if (!FindArithmetic(tables[c], d, taps[c][0], shift, &channel)) return false;
+    for (int k = c; k < 16; k += 4) {
+      row->scale[k] = static_cast<std::uint16_t>(channel.scale);
+      row->add[k] = static_cast<std::uint16_t>(channel.add);
+      row->mul[k] = static_cast<std::uint16_t>(channel.mul);
+    }
+  }
+  return true;
+}
+
+// One value through its channel's arithmetic: a 16-bit multiply-add, then the high half
+// of a 16 × 16 multiply.
+template <int kShift>
+unsigned char Mapped(std::uint16_t s, std::uint16_t scale, std::uint16_t add, std::uint16_t mul) {
+  const auto v = static_cast<std::uint16_t>(s * scale + add);
+  const auto high = static_cast<std::int16_t>((std::uint32_t{v} * mul) >> 16);
+  return static_cast<unsigned char>(std::min<std::int16_t>(high >> (kShift - 16), 255));
+}
+
+// out[i] = table_c[sums[i]] through the arithmetic; `values` is a multiple of 4.
+template <int kShift, typename Sum>
+void MapRow(const Sum* sums, unsigned char* out, size_t values, const RowArithmetic& row) {
+  size_t i = 0;
+  for (; i + 16 <= values; i += 16) {
+    for (size_t k = 0; k < 16; ++k) {
+      out[i + k] = Mapped<kShift>(static_cast<std::uint16_t>(sums[i + k]), row.scale[k], row.add[k],
+                                  row.mul[k]);
+    }
+  }
+  for (; i < values; ++i) {
+    const size_t k = i % 16;
+    out[i] =
+        Mapped<kShift>(static_cast<std::uint16_t>(sums[i]), row.scale[k], row.add[k], row.mul[k]);
+  }
+}
+
 // The 1 × 1 case: each output byte is a function of one input byte.
 void ConvolvePointwise(const PF_EffectWorld& src, const PF_EffectWorld& dst,
                        const A_long* const taps[4], unsigned mask) {
@@ -88,6 +188,14 @@ void ConvolvePointwise(const PF_EffectWorld& src, const PF_EffectWorld& dst,
     }
   }
   const size_t values = static_cast<size_t>(src.width) * 4;
+  const unsigned char* const tables[4] = {table[0], table[1], table[2], table[3]};
+  RowArithmetic arithmetic;
+  if (mask == 0xF && FindRowArithmetic(tables, 255, taps, kPointwiseShift, &arithmetic)) {
+    for (A_long y = 0; y < src.height; ++y) {
+      MapRow<kPointwiseShift>(Row(src, y), Row(dst, y), values, arithmetic);
+    }
+    return;
+  }
   for (A_long y = 0; y < src.height; ++y) {
     const unsigned char* in = Row(src, y);
     unsigned char* out = Row(dst, y);
@@ -154,6 +262,36 @@ void BoxSumsAlongRow(const std::int32_t* column, std::int32_t* box, A_long width
   }
 }
 
+// The 3 × 3 box sums in 16 bits (a sum is at most 9 · 255): the three rows added, then
+// each value and its neighbours one pixel (four values) to either side, with zeros beyond
+// the edges; then the arithmetic in place of the tables.
+void Box3InSixteenBits(const PF_EffectWorld& src, const PF_EffectWorld& dst,
+                       const RowArithmetic& arithmetic) {
+  const size_t values = static_cast<size_t>(src.width) * 4;
+  std::vector<std::uint16_t> columns(values + 8, 0);
+  std::uint16_t* const column = columns.data() + 4;  // column[-4 … -1], column[values …] = 0
+  std::vector<std::uint16_t> box(values);
+  for (A_long y = 0; y < src.height; ++y) {
+    const unsigned char* above = y > 0 ? Row(src, y - 1) : nullptr;
+    const unsigned char* middle = Row(src, y);
+    const unsigned char* below = y + 1 < src.height ? Row(src, y + 1) : nullptr;
+    // A missing row (above the first, below the last) reads as the middle one with a
+    // weight of 0, which keeps one loop.
+    const std::uint16_t aboveWeight = above != nullptr ? 1 : 0;
+    const std::uint16_t belowWeight = below != nullptr ? 1 : 0;
+    if (above == nullptr) above = middle;
+    if (below == nullptr) below = middle;
+    for (size_t i = 0; i < values; ++i) {
+      column[i] =
+          static_cast<std::uint16_t>(above[i] * aboveWeight + middle[i] + below[i] * belowWeight);
+    }
+    for (size_t i = 0; i < values; ++i) {
+      box[i] = static_cast<std::uint16_t>(column[i - 4] + column[i] + column[i + 4]);
+    }
+    MapRow<kBoxShift>(box.data(), Row(dst, y), values, arithmetic);
+  }
+}
+
 // The channels in `mask`, whose kernels hold one repeated tap each, through box sums.
 void ConvolveBox(const PF_EffectWorld& src, const PF_EffectWorld& dst, A_long n,
                  const A_long* const taps[4], unsigned mask) {
@@ -177,6 +315,16 @@ void ConvolveBox(const PF_EffectWorld& src, const PF_EffectWorld& dst, A_long n,
       for (std::int64_t s = 0; s <= d; ++s) {
         tables[c][static_cast<size_t>(s)] = Rounded(taps[c][0] * s, d);
       }
+    }
+  }
+
+  if (n == 3 && useTable && mask == 0xF) {
+    const unsigned char* const tablePointers[4] = {tables[0].data(), tables[1].data(),
+                                                   tables[2].data(), tables[3].data()};
+    RowArithmetic arithmetic;
+    if (FindRowArithmetic(tablePointers, d, taps, kBoxShift, &arithmetic)) {
+      Box3InSixteenBits(src, dst, arithmetic);
+      return;
     }
   }
 
