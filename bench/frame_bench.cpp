@@ -1,19 +1,31 @@
 // One simulated frame of a render at the default workload (a 1920 x 1080 layer showing the
-// demo web, 15 % of its pixels as particles, every control at its default), after the
-// network has grown for a few hundred frames: the whole render of the next frame through
-// the entry point, and each stage of it alone, calling what the driver calls.
+// demo web, 15 % of its pixels as particles, 311,040 of them, every control at its
+// default), after the network has grown for 300 frames: the whole render of the next
+// frame through the entry point, each stage of it alone (calling what the driver calls),
+// a catch-up render from nothing to frame 300, and the floor: what this machine needs at
+// the very least for a frame, measured on the same buffers in the same run.
+//
+// The floor is a copy of one frame's image bytes plus the sines and cosines a frame must
+// compute (one pair per particle for its step, three for its sensors), split over threads
+// as the frame splits them: the steps on the calling thread, the sensors on two workers
+// over the two halves of the particles. Every figure can be read as a multiple of it;
+// BM_FrameOverFloor times the two alternately and reports the ratio itself.
 //
 // The grown state is made once with a host of its own, which is gone before any benchmark
 // makes its host (only one may exist at a time); each benchmark restores it into a fresh
-// session.
+// session, and the stages that change it restore it again before each timed pass.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <chrono>
+#include <cstring>
 #include <memory>
 #include <stdexcept>
+#include <thread>
 #include <vector>
 
 #include "host/effect_main.h"
+#include "host/host_services.h"
 #include "host/param_index.h"
 #include "host/suite_cache.h"
 #include "refhost/host.h"
@@ -26,7 +38,9 @@
 #include "sim/diffuse_and_decay.h"
 #include "sim/move_and_deposit.h"
 #include "sim/seeding.h"
+#include "sim/sense_and_steer.h"
 #include "sim/simulation_state.h"
+#include "sim/sin_cos.h"
 
 namespace velunary {
 namespace {
@@ -66,7 +80,7 @@ class DefaultSession {
 const GrownState& Grown() {
   static const GrownState grown = [] {
     DefaultSession fresh;
-    for (long frame = 0; frame < kGrownFrames; ++frame) Check(fresh.Session().RenderFrame(frame));
+    Check(fresh.Session().RenderFrame(kGrownFrames - 1));
     const SimulationState& s = simulationState;
     return GrownState{std::vector<Particle>(s.particles, s.particles + s.particleCount),
                       refhost::Image::FromWorld(s.trailMap)};
@@ -80,18 +94,22 @@ class GrownSession {
   // One render makes the maps and the particle array; the grown state then goes into them.
   GrownSession() {
     Check(effect_.Session().RenderFrame(0));
-    SimulationState& s = simulationState;
-    if (s.particleCount != static_cast<std::int32_t>(grown_.particles.size())) {
+    if (simulationState.particleCount != static_cast<std::int32_t>(grown_.particles.size())) {
       throw std::logic_error("the grown state has another particle count");
     }
-    std::copy(grown_.particles.begin(), grown_.particles.end(), s.particles);
-    grown_.trail.CopyInto(s.trailMap);
-    s.nextFrame = kGrownFrames;
+    Restore();
+    simulationState.nextFrame = kGrownFrames;
     effect_.Session().InData().current_time = kGrownFrames * kRate.timeStep;
+  }
+
+  void Restore() {
+    std::copy(grown_.particles.begin(), grown_.particles.end(), simulationState.particles);
+    grown_.trail.CopyInto(simulationState.trailMap);
   }
 
   refhost::Session& Session() { return effect_.Session(); }
   const PF_InData* InData() { return &effect_.Session().InData(); }
+  int Count() const { return static_cast<int>(grown_.particles.size()); }
 
  private:
   // Grown first, with its own host, before this session's host exists.
@@ -108,14 +126,139 @@ struct StageSetup {
     Check(err);
     ReadSettings(grown.InData(), params.Records());
   }
+  ~StageSetup() {
+    PF_Err err = PF_Err_NONE;
+    params.CheckIn(&err);
+  }
   GrownSession grown;
   FrameParams params;
+};
+
+// The two sensing images of the frame, made as the driver makes them.
+struct SensingWorlds {
+  explicit SensingWorlds(const PF_InData* in_data)
+      : suites(in_data->pica_basicP), firstGuard(in_data, &first), secondGuard(in_data, &second) {
+    PF_Err err = PF_Err_NONE;
+    PrepareSensingWorlds(suites, in_data, &first, &second, &err);
+    Check(err);
+  }
+  HostSuiteCache suites;
+  PF_EffectWorld first{};
+  PF_EffectWorld second{};
+  WorldGuard firstGuard;
+  WorldGuard secondGuard;
+};
+
+// Reports the time per particle (shown in seconds with an SI prefix, e.g. 40n).
+void PerParticle(benchmark::State& state, int count) {
+  state.counters["per_particle"] = benchmark::Counter(
+      count, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+
+// The floor's parts, over the grown particles and the frame's own buffers.
+class Floor {
+ public:
+  Floor(const PF_InData* in_data, int count) : count_(count), copyGuard_(in_data, &copy_) {
+    PF_Err err = PF_Err_NONE;
+    NewBlackWorld(in_data, &copy_, &err);
+    Check(err);
+  }
+
+  void CopyImage() {
+    const PF_EffectWorld& trail = simulationState.trailMap;
+    std::memcpy(copy_.data, trail.data,
+                static_cast<size_t>(trail.rowbytes) * static_cast<size_t>(trail.height));
+    benchmark::ClobberMemory();
+  }
+
+  void SinesAndCosines() {
+    const Particle* particles = simulationState.particles;
+    double steps = 0.0;
+    for (int i = 0; i < count_; ++i) steps += Sum(SinCos(particles[i].heading));
+    benchmark::DoNotOptimize(steps);
+    const int half = count_ / 2;
+    std::thread one([&] { Sensors(0, half); });
+    std::thread two([&] { Sensors(half, count_); });
+    one.join();
+    two.join();
+  }
+
+  void All() {
+    CopyImage();
+    SinesAndCosines();
+  }
+
+ private:
+  static double Sum(SinCosPair pair) { return pair.sine + pair.cosine; }
+
+  void Sensors(int first, int last) const {
+    const Particle* particles = simulationState.particles;
+    const double a = simulationSettings.sensorAngle;
+    double sum = 0.0;
+    for (int i = first; i < last; ++i) {
+      const double h = particles[i].heading;
+      sum += Sum(SinCos(h)) + Sum(SinCos(h - a)) + Sum(SinCos(h + a));
+    }
+    benchmark::DoNotOptimize(sum);
+  }
+
+  int count_;
+  PF_EffectWorld copy_{};
+  WorldGuard copyGuard_;
 };
 
 void BM_Frame(benchmark::State& state) {
   GrownSession grown;
   long frame = kGrownFrames;
   for (auto _ : state) Check(grown.Session().RenderFrame(frame++));
+}
+
+// Frame and floor timed alternately, so both see the same machine at the same moment.
+void BM_FrameOverFloor(benchmark::State& state) {
+  StageSetup setup;
+  Floor floor(setup.grown.InData(), setup.grown.Count());
+  using Clock = std::chrono::steady_clock;
+  double frameSeconds = 0.0;
+  double floorSeconds = 0.0;
+  long frame = kGrownFrames;
+  for (auto _ : state) {
+    const auto start = Clock::now();
+    floor.All();
+    const auto between = Clock::now();
+    Check(setup.grown.Session().RenderFrame(frame++));
+    const auto end = Clock::now();
+    floorSeconds += std::chrono::duration<double>(between - start).count();
+    frameSeconds += std::chrono::duration<double>(end - between).count();
+    state.SetIterationTime(std::chrono::duration<double>(end - between).count());
+  }
+  state.counters["floor_ms"] = 1e3 * floorSeconds / static_cast<double>(state.iterations());
+  state.counters["ratio"] = frameSeconds / floorSeconds;
+}
+
+void BM_FloorImageCopy(benchmark::State& state) {
+  StageSetup setup;
+  Floor floor(setup.grown.InData(), setup.grown.Count());
+  for (auto _ : state) floor.CopyImage();
+}
+
+void BM_FloorSinCos(benchmark::State& state) {
+  StageSetup setup;
+  Floor floor(setup.grown.InData(), setup.grown.Count());
+  for (auto _ : state) floor.SinesAndCosines();
+}
+
+void BM_Floor(benchmark::State& state) {
+  StageSetup setup;
+  Floor floor(setup.grown.InData(), setup.grown.Count());
+  for (auto _ : state) floor.All();
+}
+
+// What scrubbing to frame 300 costs: 301 frames from nothing, and the output copy.
+void BM_CatchUpTo300(benchmark::State& state) {
+  for (auto _ : state) {
+    DefaultSession fresh;
+    Check(fresh.Session().RenderFrame(kGrownFrames));
+  }
 }
 
 void BM_StageCheckoutAndSettings(benchmark::State& state) {
@@ -142,57 +285,91 @@ void BM_StagePopulation(benchmark::State& state) {
 
 void BM_StageSensingWorlds(benchmark::State& state) {
   StageSetup setup;
-  const PF_InData* in_data = setup.grown.InData();
-  HostSuiteCache suites(in_data->pica_basicP);
-  for (auto _ : state) {
-    PF_Err err = PF_Err_NONE;
-    PF_EffectWorld first{};
-    PF_EffectWorld second{};
-    WorldGuard firstGuard(in_data, &first);
-    WorldGuard secondGuard(in_data, &second);
-    PrepareSensingWorlds(suites, in_data, &first, &second, &err);
-    firstGuard.Dispose(&err);
-    secondGuard.Dispose(&err);
-    Check(err);
-  }
+  for (auto _ : state) SensingWorlds worlds(setup.grown.InData());
 }
 
 void BM_StageMovement(benchmark::State& state) {
   StageSetup setup;
-  for (auto _ : state) MoveAndDeposit(setup.grown.InData());
+  for (auto _ : state) {
+    state.PauseTiming();
+    setup.grown.Restore();
+    state.ResumeTiming();
+    MoveAndDeposit(setup.grown.InData());
+  }
+  PerParticle(state, setup.grown.Count());
 }
 
+// As the driver runs it: two new threads, one per half, started and joined every pass.
 void BM_StageSensing(benchmark::State& state) {
   StageSetup setup;
-  const PF_InData* in_data = setup.grown.InData();
-  HostSuiteCache suites(in_data->pica_basicP);
-  PF_EffectWorld first{};
-  PF_EffectWorld second{};
-  WorldGuard firstGuard(in_data, &first);
-  WorldGuard secondGuard(in_data, &second);
-  PF_Err err = PF_Err_NONE;
-  PrepareSensingWorlds(suites, in_data, &first, &second, &err);
-  Check(err);
-  for (auto _ : state) RunSensingWorkers(in_data, first, second);
+  SensingWorlds worlds(setup.grown.InData());
+  for (auto _ : state) {
+    state.PauseTiming();
+    setup.grown.Restore();
+    state.ResumeTiming();
+    RunSensingWorkers(setup.grown.InData(), worlds.first, worlds.second);
+  }
+  PerParticle(state, setup.grown.Count());
+}
+
+// The sensing pass over every particle on one new thread: its cost without the split.
+void BM_StageSensingOneThread(benchmark::State& state) {
+  StageSetup setup;
+  SensingWorlds worlds(setup.grown.InData());
+  const int count = setup.grown.Count();
+  for (auto _ : state) {
+    state.PauseTiming();
+    setup.grown.Restore();
+    state.ResumeTiming();
+    std::thread worker([&] {
+      SenseAndSteer(simulationState.particles, 0, count, kWidth, kHeight, &worlds.first,
+                    simulationSettings.randomSeed);
+    });
+    worker.join();
+  }
+  PerParticle(state, count);
 }
 
 void BM_StageDiffusion(benchmark::State& state) {
   StageSetup setup;
   for (auto _ : state) {
+    state.PauseTiming();
+    setup.grown.Restore();
+    state.ResumeTiming();
     PF_Err err = PF_Err_NONE;
     DiffuseAndDecay(setup.grown.InData(), &err, simulationState.trailMap);
     Check(err);
   }
 }
 
-// Real time: the sensing stage runs on two threads while the caller waits.
+// The render's last step: the TrailMap into the output.
+void BM_StageOutputCopy(benchmark::State& state) {
+  StageSetup setup;
+  PF_EffectWorld output{};
+  WorldGuard outputGuard(setup.grown.InData(), &output);
+  PF_Err err = PF_Err_NONE;
+  NewBlackWorld(setup.grown.InData(), &output, &err);
+  Check(err);
+  for (auto _ : state) Check(HostCopy(setup.grown.InData(), &simulationState.trailMap, &output));
+}
+
+// Real time throughout: the sensing stage and the floor run on two threads while the
+// caller waits.
 BENCHMARK(BM_Frame)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_FrameOverFloor)->Unit(benchmark::kMillisecond)->UseManualTime();
+BENCHMARK(BM_Floor)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_FloorImageCopy)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_FloorSinCos)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_StageCheckoutAndSettings)->Unit(benchmark::kMicrosecond)->UseRealTime();
 BENCHMARK(BM_StagePopulation)->Unit(benchmark::kMicrosecond)->UseRealTime();
 BENCHMARK(BM_StageSensingWorlds)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_StageMovement)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_StageSensing)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_StageSensingOneThread)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_StageDiffusion)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_StageOutputCopy)->Unit(benchmark::kMillisecond)->UseRealTime();
+// Seconds per pass: one iteration and one repetition, whatever the command line asks.
+BENCHMARK(BM_CatchUpTo300)->Unit(benchmark::kSecond)->UseRealTime()->Iterations(1)->Repetitions(1);
 
 }  // namespace
 }  // namespace velunary
