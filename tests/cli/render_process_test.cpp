@@ -61,6 +61,15 @@ std::vector<std::string> Render(const std::string& out, std::vector<std::string>
   return args;
 }
 
+// For each of frames 0 … count - 1, whether two renders wrote the identical image.
+std::vector<bool> SameFrames(const std::string& a, const std::string& b, long count) {
+  std::vector<bool> same;
+  for (long frame = 0; frame < count; ++frame) {
+    same.push_back(ReadFrame(a, frame) == ReadFrame(b, frame));
+  }
+  return same;
+}
+
 bool HasTrail(const refhost::Image& image) {
   for (const PF_Pixel& p : image.pixels) {
     if (p.red != 0) return true;
@@ -115,10 +124,8 @@ TEST(RenderProcess, KeyframesChangeTheImageFromTheirFrameOn) {
   const Outcome keyed = RunVelunary(Render(
       dir / "keyed", {"--frames", "6", "--key", "trail color@3=50", "--key", "Trail Color@4=200"}));
   ASSERT_EQ(keyed.exitCode, 0) << keyed.errors;
-  for (long frame = 0; frame < 6; ++frame) {
-    const bool same = ReadFrame(dir / "keyed", frame) == ReadFrame(dir / "plain", frame);
-    EXPECT_EQ(same, frame < 4) << "frame " << frame;
-  }
+  EXPECT_EQ(SameFrames(dir / "keyed", dir / "plain", 6),
+            (std::vector<bool>{true, true, true, true, false, false}));
 }
 
 TEST(RenderProcess, ResetBeforeAFrameMakesTheEffectReplayFromFrameZero) {
@@ -132,10 +139,7 @@ TEST(RenderProcess, ResetBeforeAFrameMakesTheEffectReplayFromFrameZero) {
   pressed.insert(pressed.end(), {"--reset-before", "2"});
   const Outcome reset = RunVelunary(Render(dir / "reset", pressed));
   ASSERT_EQ(reset.exitCode, 0) << reset.errors;
-  for (long frame = 0; frame < 3; ++frame) {
-    const bool same = ReadFrame(dir / "reset", frame) == ReadFrame(dir / "plain", frame);
-    EXPECT_EQ(same, frame < 2) << "frame " << frame;
-  }
+  EXPECT_EQ(SameFrames(dir / "reset", dir / "plain", 3), (std::vector<bool>{true, true, false}));
 }
 
 TEST(RenderProcess, InterruptKeepsOnlyCompleteFramesAndExits130) {
