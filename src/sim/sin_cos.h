@@ -21,7 +21,7 @@ struct SinCosPair {
 inline SinCosPair SinCos(double angle) {
   SinCosPair pair;
 #if defined(__GLIBC__)
-  __builtin_sincos(angle, &pair.sine, &pair.cosine);
+  ::sincos(angle, &pair.sine, &pair.cosine);
 #else
   pair.sine = std::sin(angle);
   pair.cosine = std::cos(angle);
