@@ -40,9 +40,11 @@ void NewBlackWorld(const PF_InData* in_data, PF_EffectWorld* world, PF_Err* err)
   if (world->data != nullptr) {
     const PF_Err disposed = HostDisposeWorld(in_data, world);
     if (*err == PF_Err_NONE) *err = disposed;
-    // A world the host would not take back is still held: the record keeps it, so that
-    // the next release (a reset, global setdown) tries again instead of losing it.
-    if (disposed != PF_Err_NONE) return;
+    // A world the host would not take back gets one more attempt at once: kept, a map
+    // would carry its old pixels into the next render. Refused twice, it is still held:
+    // the record keeps it, so that the next release (a reset, global setdown) tries again
+    // instead of losing it.
+    if (disposed != PF_Err_NONE && HostDisposeWorld(in_data, world) != PF_Err_NONE) return;
   }
   *world = PF_EffectWorld{};
   if (*err != PF_Err_NONE) return;
@@ -56,13 +58,29 @@ void NewBlackWorld(const PF_InData* in_data, PF_EffectWorld* world, PF_Err* err)
 }
 
 void ResetSimulation(const PF_InData* in_data, PF_Err* err) {
-  simulationState.nextFrame = 0;
+  // The particles go first: a host without the handle suite then stops the reset before
+  // it has changed anything, rather than leaving frame 0 next with the old particles.
   {
     HostSuiteCache suites(in_data->pica_basicP);
     DisposeParticleHandle(suites);
   }
+  simulationState.nextFrame = 0;
+  const bool failedBefore = *err != PF_Err_NONE;
   NewBlackWorld(in_data, &simulationState.trailMap, err);
   NewBlackWorld(in_data, &simulationState.infectionMap, err);
+  // A reset that fails half-way would leave an unfilled map, or one map beside none, for
+  // the next render to build on; released, both are made afresh black by that render.
+  if (!failedBefore && *err != PF_Err_NONE) {
+    NewBlackWorld(in_data, &simulationState.trailMap, err);
+    NewBlackWorld(in_data, &simulationState.infectionMap, err);
+  }
+  // A staging world is held past its step only when the host refused it back, which ended
+  // that render with an error; the reset after it tries again, so that a failed render
+  // leaves nothing behind. Still refused, it stays recorded for global setdown.
+  PF_EffectWorld& staging = simulationState.stagingWorld;
+  if (!IsAbsent(staging) && HostDisposeWorld(in_data, &staging) == PF_Err_NONE) {
+    staging = PF_EffectWorld{};
+  }
 }
 
 void ReleaseParticles(const PF_InData* in_data, PF_Err* err) {

@@ -51,14 +51,17 @@ inline bool IsAbsent(const PF_EffectWorld& world) {
 
 // Clears `world`, then (when err is 0) makes a new opaque black world of the layer's size
 // into it. The world it held before is disposed through the host first, when it has one,
-// so re-creating a map never leaks (even with an error pending); if the host refuses to
-// take it back, `world` keeps it and nothing else happens. A failing new_world leaves
+// so re-creating a map never leaks (even with an error pending); a refusal is reported
+// and tried once more, and if the host refuses again, `world` keeps it and nothing else
+// happens. A failing new_world leaves
 // `world` absent; a failing fill leaves the new, unfilled world in it. In every case err
 // holds the first nonzero code.
 void NewBlackWorld(const PF_InData* in_data, PF_EffectWorld* world, PF_Err* err);
 
 // The full reset: nextFrame 0, particles released, both maps re-created black (or, with
-// an error pending, released and left absent). err keeps its first code.
+// an error pending or one arising on the way, released and left absent), and a staging
+// world still held released. err keeps its first code. Throws PF_Err_BAD_CALLBACK_PARAM
+// (as an integer), having changed nothing, when the handle suite is missing.
 void ResetSimulation(const PF_InData* in_data, PF_Err* err);
 
 // Releases the particle array through the host, if there is one, whatever err holds

@@ -60,10 +60,11 @@ TEST_F(SimulationStateTest, NewBlackWorldReportsEachFailingStep) {
   EXPECT_EQ(err, kHostError);
   EXPECT_TRUE(host.IsLiveEffectWorld(world));  // kept, so it can still be released
 
-  // A refused release stops the re-creation and keeps the world for a later release.
+  // A release refused twice stops the re-creation and keeps the world for a later release.
   err = PF_Err_NONE;
   const PF_EffectWorld held = world;
   host.FailNthCall(Op::DisposeWorld, 1, kHostError);
+  host.FailNthCall(Op::DisposeWorld, 2, kHostError);
   NewBlackWorld(&in, &world, &err);
   EXPECT_EQ(err, kHostError);
   EXPECT_EQ(world.data, held.data);
