@@ -8,10 +8,12 @@ FrameParams::FrameParams(const PF_InData* in_data) : in_data_(in_data) {}
 
 FrameParams::~FrameParams() {
   for (ParamIndex index : kCheckinOrder) {
-    if (out_[index]) {
+    // The host expects one check-in per check-out, so one it refuses here gets a second
+    // attempt, as a refusal in CheckIn gets this one.
+    if (out_[index] && HostCheckinParam(in_data_, &records_[index]) != PF_Err_NONE) {
       HostCheckinParam(in_data_, &records_[index]);
-      out_[index] = false;
     }
+    out_[index] = false;
   }
 }
 

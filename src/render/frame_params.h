@@ -50,7 +50,8 @@ class FrameParams {
  public:
   explicit FrameParams(const PF_InData* in_data);
   // Checks in, in kCheckinOrder, every record still out (also one whose check-in failed),
-  // ignoring the results: the frame has already ended with the code that matters.
+  // trying a refused one once more and ignoring the results: the frame has already ended
+  // with the code that matters.
   ~FrameParams();
   FrameParams(const FrameParams&) = delete;
   FrameParams& operator=(const FrameParams&) = delete;

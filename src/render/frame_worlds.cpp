@@ -58,8 +58,14 @@ WorldGuard::WorldGuard(const PF_InData* in_data, PF_EffectWorld* world)
     : in_data_(in_data), world_(world) {}
 
 WorldGuard::~WorldGuard() {
-  if (!IsAbsent(*world_)) {
-    HostDisposeWorld(in_data_, world_);
+  if (IsAbsent(*world_)) {
+    return;
+  }
+  // A refusal here gets a second attempt, as a refusal in Dispose gets this one. Refused
+  // twice, the world stays in the record: a state record (the staging world) is then
+  // released by the reset or global setdown.
+  if (HostDisposeWorld(in_data_, world_) == PF_Err_NONE ||
+      HostDisposeWorld(in_data_, world_) == PF_Err_NONE) {
     *world_ = PF_EffectWorld{};
   }
 }

@@ -14,7 +14,8 @@ namespace velunary {
 class WorldGuard {
  public:
   WorldGuard(const PF_InData* in_data, PF_EffectWorld* world);
-  // Disposes a world still held, ignoring the result, and clears the record.
+  // Disposes a world still held, trying once more if the host refuses, and clears the
+  // record once the host has taken the world back. Results are not reported.
   ~WorldGuard();
   WorldGuard(const WorldGuard&) = delete;
   WorldGuard& operator=(const WorldGuard&) = delete;

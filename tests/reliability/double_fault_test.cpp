@@ -1,0 +1,52 @@
+// Two failures in one render, as the fuzzer combined them: the second strikes the
+// clean-up of the first. A host that refuses a check-in or a world once must still get it
+// back, and the render after must start from nothing.
+#include <gtest/gtest.h>
+
+#include "session_rig.h"
+
+namespace velunary::reliability {
+namespace {
+
+using refhost::Op;
+
+class DoubleFaultTest : public ::testing::Test {
+ protected:
+  DoubleFaultTest() {
+    rig_.Render(0);
+    rig_.Render(1);
+  }
+
+  void ExpectHoldsOnlyItsState() const { EXPECT_EQ(fuzzing::HoldingsMismatch(rig_.host, 0), ""); }
+
+  // One host at a time: the fresh start's frame 0 is rendered before the rig's host exists.
+  const refhost::Image freshFrame0_ = FreshRender(PlainScene, 0);
+  SessionRig rig_{PlainScene};
+};
+
+TEST_F(DoubleFaultTest, CheckInRefusedWhileACancelledFrameEndsIsTriedAgain) {
+  rig_.host.FailNthCall(Op::Abort, 1, PF_Interrupt_CANCEL);
+  rig_.host.FailNthCall(Op::CheckinParam, 1, kInjected);
+  EXPECT_EQ(rig_.session.RenderFrame(2), PF_Interrupt_CANCEL);
+  EXPECT_EQ(rig_.host.CallCount(Op::CheckinParam), 2 * 15 + 2);
+  ExpectHoldsOnlyItsState();
+}
+
+TEST_F(DoubleFaultTest, SensingWorldRefusedWhileAMissingSuiteUnwindsIsTriedAgain) {
+  rig_.host.SetSuiteMissing(kPFWorldTransformSuite, kPFWorldTransformSuiteVersion1, true);
+  rig_.host.FailNthCall(Op::DisposeWorld, 1, kInjected);
+  EXPECT_EQ(rig_.session.RenderFrame(2), PF_Err_BAD_CALLBACK_PARAM);
+  ExpectHoldsOnlyItsState();
+}
+
+TEST_F(DoubleFaultTest, MapRefusedByTheResetOfAFailedRenderLeavesNoOldPixels) {
+  rig_.host.FailNthCall(Op::Abort, 1, PF_Interrupt_CANCEL);
+  rig_.host.FailNthCall(Op::DisposeWorld, 1, kInjected);
+  EXPECT_EQ(rig_.session.RenderFrame(2), PF_Interrupt_CANCEL);
+  EXPECT_TRUE(IsAbsent(simulationState.trailMap));
+  ExpectHoldsOnlyItsState();
+  EXPECT_EQ(rig_.Render(0), freshFrame0_);
+}
+
+}  // namespace
+}  // namespace velunary::reliability
