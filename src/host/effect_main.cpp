@@ -36,30 +36,35 @@ PF_Err GlobalSetup(PF_OutData* out_data) {
   return PF_Err_NONE;
 }
 
-// Disposes a simulation world and forgets it; a world the host refuses stays recorded (and
-// held), so a later setdown can try again.
+// Disposes a simulation world and forgets it. A refusal is the result and gets one more
+// attempt at once; refused twice, the world stays recorded (and held), so a later setdown
+// can try again.
 void DisposeMap(const PF_InData* in_data, PF_EffectWorld* world, PF_Err* err) {
   if (IsAbsent(*world)) {
     return;
   }
   const PF_Err result = HostDisposeWorld(in_data, world);
-  if (result == PF_Err_NONE) {
-    *world = PF_EffectWorld{};
-  } else if (*err == PF_Err_NONE) {
+  if (result != PF_Err_NONE && *err == PF_Err_NONE) {
     *err = result;
+  }
+  if (result == PF_Err_NONE || HostDisposeWorld(in_data, world) == PF_Err_NONE) {
+    *world = PF_EffectWorld{};
   }
 }
 
 // Before unloading, the host expects the effect to hold nothing of its own: the trail
 // fields and the particle memory go back to the host. Teardown releases whatever it can,
 // so one refused world does not keep the others (or the particles) alive; the first
-// refusal is the result. The maps go first because they need no suite: a host without
-// the handle suite still gets them back. The next render after a setdown (a host may set
-// the effect up again without unloading it) starts a new simulation from frame 0, as at
-// load.
+// refusal is the result. The handle suite is taken before anything is released: a host
+// that cannot supply it gets the command's failure with the simulation untouched, rather
+// than a simulation whose maps are gone and whose particles remain for the next render to
+// build on. The next render after a setdown (a host may set the effect up again without
+// unloading it) starts a new simulation from frame 0, as at load.
 PF_Err GlobalSetdown(PF_InData* in_data, PF_OutData* out_data) {
   const ParamUtilsScope paramUtils(in_data, out_data);
   HostSuiteCache suites(in_data->pica_basicP);
+  const PF_HandleSuite2* handles =
+      simulationState.particleHandle != nullptr ? suites.HandleSuite() : nullptr;
   simulationState.nextFrame = 0;
 
   PF_Err err = PF_Err_NONE;
@@ -67,8 +72,8 @@ PF_Err GlobalSetdown(PF_InData* in_data, PF_OutData* out_data) {
   DisposeMap(in_data, &simulationState.infectionMap, &err);
   DisposeMap(in_data, &simulationState.stagingWorld, &err);
 
-  if (simulationState.particleHandle != nullptr) {
-    suites.HandleSuite()->host_dispose_handle(simulationState.particleHandle);
+  if (handles != nullptr) {
+    handles->host_dispose_handle(simulationState.particleHandle);
   }
   simulationState.particleHandle = nullptr;
   simulationState.particles = nullptr;

@@ -174,7 +174,9 @@ TEST_F(EffectMainTest, RefusedWorldDisposalIsReportedAndTheRestReleased) {
   SetUpEffect();
   RenderFrames(0, 1);
   ASSERT_FALSE(IsAbsent(simulationState.trailMap));
+  // Refused once, the world is tried again; refused twice, it is kept.
   host_.FailNthCall(Op::DisposeWorld, 1, PF_Err_BAD_CALLBACK_PARAM);
+  host_.FailNthCall(Op::DisposeWorld, 2, PF_Err_BAD_CALLBACK_PARAM);
   EXPECT_EQ(session_.GlobalSetdown(), PF_Err_BAD_CALLBACK_PARAM);
   EXPECT_EQ(host_.GetLedger().liveHandles, 0);
   EXPECT_EQ(host_.GetLedger().acquiredSuites, 0);
@@ -271,10 +273,17 @@ TEST_F(EffectMainTest, NoExceptionReachesTheHost) {
 TEST_F(EffectMainTest, MissingSuiteInsideACommandIsItsResult) {
   SetUpEffect();
   RenderFrames(0, 1);
+  const SimulationState before = simulationState;
   host_.SetSuiteMissing("PF Handle Suite", 2, true);
   EXPECT_EQ(session_.GlobalSetdown(), PF_Err_BAD_CALLBACK_PARAM);
   EXPECT_EQ(host_.GetLedger().acquiredSuites, 0);
-  EXPECT_EQ(host_.GetLedger().liveWorlds, 0);  // the maps need no suite
+  // Nothing is released before the suite is had, so the simulation is still whole.
+  EXPECT_EQ(simulationState.nextFrame, before.nextFrame);
+  EXPECT_EQ(simulationState.trailMap.data, before.trailMap.data);
+  EXPECT_EQ(simulationState.particleHandle, before.particleHandle);
+  host_.SetSuiteMissing("PF Handle Suite", 2, false);
+  EXPECT_EQ(session_.GlobalSetdown(), PF_Err_NONE);
+  EXPECT_TRUE(host_.GetLedger().Empty());
 }
 
 // The description callback's arguments, as received, and how often it was called.
