@@ -1,0 +1,208 @@
+// Whole sessions in which one host call fails: for each command a host sends (renders of a
+// first frame, a next frame and a catch-up, with infection and both optional layers, at
+// another layer size; parameter setup; about; the reset button; global setdown), every
+// failable call it makes fails in turn, and every suite it uses goes missing. Each time the
+// command must return the code the failure calls for, the host must hold for the effect
+// exactly what its state refers to, and the next render must succeed and equal the same
+// render from a fresh start; after global setdown the host holds nothing for the effect.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "session_rig.h"
+
+namespace velunary::reliability {
+namespace {
+
+using refhost::Op;
+
+enum class Kind { Render, ParamsSetup, About, Reset, Setdown };
+
+struct Case {
+  const char* name;
+  Kind kind;
+  Scene scene;
+  std::function<void(SessionRig&)> before;  // runs without failures
+  long frame;                               // the frame a render command renders
+  int width;                                // the layer size from `before` on
+  int height;
+};
+
+PF_Err Send(SessionRig& rig, const Case& c) {
+  switch (c.kind) {
+    case Kind::Render:
+      return rig.session.RenderFrame(c.frame);
+    case Kind::ParamsSetup:
+      return rig.session.ParamsSetup();
+    case Kind::About:
+      return rig.session.About(nullptr);
+    case Kind::Reset:
+      return rig.session.ChangeParam(ResetButton);
+    case Kind::Setdown:
+      return rig.session.GlobalSetdown();
+  }
+  return PF_Err_NONE;
+}
+
+struct Suite {
+  const char* name;
+  A_long version;
+};
+constexpr std::array<Suite, 4> kSuites = {
+    Suite{kPFHandleSuite, kPFHandleSuiteVersion2},
+    Suite{kPFWorldTransformSuite, kPFWorldTransformSuiteVersion1},
+    Suite{kPFANSISuite, kPFANSISuiteVersion1},
+    Suite{kPFParamUtilsSuite, kPFParamUtilsSuiteVersion3}};
+// What the entry point answers when the Param Utils suite, the first one global setdown
+// and the parameter change acquire, cannot be had.
+constexpr PF_Err kNoParamUtils = 13;
+
+// How one case is broken, and what follows.
+class CaseSweep {
+ public:
+  explicit CaseSweep(const Case& c) : case_(c) {
+    for (long f = 0; f < static_cast<long>(fresh_.size()); ++f) {
+      fresh_[f] = FreshRender(c.scene, f, c.width, c.height);
+    }
+    SessionRig rig(c.scene);
+    c.before(rig);
+    const long first = rig.host.CountFailableCalls() + 1;
+    std::array<long, kSuites.size()> acquired{};
+    for (size_t i = 0; i < kSuites.size(); ++i) {
+      acquired[i] = rig.host.Acquisitions(kSuites[i].name, kSuites[i].version);
+    }
+    EXPECT_EQ(Send(rig, c), PF_Err_NONE) << c.name;
+    for (long n = first; n <= rig.host.CountFailableCalls(); ++n) {
+      ops_.push_back(rig.host.FailableCallOp(n));
+    }
+    for (size_t i = 0; i < kSuites.size(); ++i) {
+      usesSuite_[i] = rig.host.Acquisitions(kSuites[i].name, kSuites[i].version) > acquired[i];
+    }
+    cleanNext_ = rig.Render(simulationState.nextFrame);
+  }
+
+  // Fails call n (1-based) of the command.
+  void FailCall(long n) {
+    const Op op = ops_[n - 1];
+    SCOPED_TRACE(testing::Message() << case_.name << ", call " << n << ": " << refhost::OpName(op));
+    SessionRig rig(case_.scene);
+    case_.before(rig);
+    const long first = rig.host.CountFailableCalls() + 1;
+    rig.host.FailNthFailableCall(n, op == Op::Abort ? PF_Interrupt_CANCEL : kInjected);
+    const PF_Err err = Send(rig, case_);
+    ASSERT_EQ(rig.host.FailableCallOp(first + n - 1), op) << "the command's calls changed";
+
+    PF_Err expected = op == Op::Abort ? PF_Interrupt_CANCEL : kInjected;
+    if (op == Op::AcquireSuite) {
+      const bool paramUtilsFirst = case_.kind == Kind::Reset || case_.kind == Kind::Setdown;
+      expected = paramUtilsFirst && n == 1 ? kNoParamUtils : PF_Err_BAD_CALLBACK_PARAM;
+    } else if (op == Op::ReleaseSuite) {
+      // The host's own loss: the command has done its work.
+      expected = PF_Err_NONE;
+    } else if (op == Op::NewHandle || op == Op::LockHandle) {
+      expected = PF_Err_OUT_OF_MEMORY;
+    }
+    EXPECT_EQ(err, expected);
+    const long refused = op == Op::ReleaseSuite ? 1 : 0;
+    if (case_.kind == Kind::Render && err != PF_Err_NONE && op != Op::AcquireSuite) {
+      ExpectReset();
+    }
+    Follow(rig, err, refused);
+  }
+
+  // Takes suite i away for the command; returns whether the command uses it.
+  bool MissSuite(size_t i) {
+    if (!usesSuite_[i]) return false;
+    SCOPED_TRACE(testing::Message() << case_.name << ", no " << kSuites[i].name);
+    SessionRig rig(case_.scene);
+    case_.before(rig);
+    rig.host.SetSuiteMissing(kSuites[i].name, kSuites[i].version, true);
+    const PF_Err err = Send(rig, case_);
+    rig.host.SetSuiteMissing(kSuites[i].name, kSuites[i].version, false);
+    const bool paramUtils = std::string(kSuites[i].name) == kPFParamUtilsSuite;
+    EXPECT_EQ(err, paramUtils ? kNoParamUtils : PF_Err_BAD_CALLBACK_PARAM);
+    Follow(rig, err, 0);
+    return true;
+  }
+
+  long Calls() const { return static_cast<long>(ops_.size()); }
+
+ private:
+  static void ExpectReset() {
+    EXPECT_EQ(simulationState.nextFrame, 0);
+    EXPECT_EQ(simulationState.particleHandle, nullptr);
+    EXPECT_TRUE(IsAbsent(simulationState.trailMap));
+    EXPECT_TRUE(IsAbsent(simulationState.infectionMap));
+  }
+
+  // What the effect holds, then the next render (of the frame the simulation would reach
+  // next) against a fresh start, then global setdown.
+  void Follow(SessionRig& rig, PF_Err err, long refused) {
+    EXPECT_EQ(fuzzing::HoldingsMismatch(rig.host, refused), "");
+    rig.host.ClearFailures();
+    if (case_.kind == Kind::ParamsSetup && err != PF_Err_NONE) {
+      ASSERT_EQ(rig.session.ParamsSetup(), PF_Err_NONE);
+      case_.scene(rig.host);
+    }
+    const long next = simulationState.nextFrame;
+    ASSERT_LT(next, static_cast<long>(fresh_.size()));
+    // A command that absorbed its failure left the simulation it always leaves; any other
+    // left one that starts over.
+    EXPECT_EQ(rig.Render(next), err == PF_Err_NONE ? cleanNext_ : fresh_[next])
+        << "render of frame " << next;
+    EXPECT_EQ(fuzzing::HoldingsMismatch(rig.host, refused), "");
+    EXPECT_EQ(rig.session.GlobalSetdown(), PF_Err_NONE);
+    EXPECT_EQ(fuzzing::HoldsAnything(rig.host, refused), "");
+  }
+
+  const Case& case_;
+  std::array<refhost::Image, 4> fresh_;
+  std::vector<Op> ops_;
+  std::array<bool, kSuites.size()> usesSuite_{};
+  refhost::Image cleanNext_;
+};
+
+TEST(FaultSweep, EveryFailableCallOfEveryCommandInTurn) {
+  const auto none = [](SessionRig&) {};
+  const auto after = [](std::initializer_list<long> frames) {
+    const std::vector<long> list(frames);
+    return [list](SessionRig& rig) {
+      for (long frame : list) rig.Render(frame);
+    };
+  };
+  const auto resized = [](SessionRig& rig) {
+    rig.Render(0);
+    rig.Render(1);
+    rig.session.SetLayerSize(kHeight, kWidth);
+  };
+  const std::vector<Case> cases = {
+      {"render of a first frame", Kind::Render, PlainScene, none, 0, kWidth, kHeight},
+      {"render of a next frame", Kind::Render, PlainScene, after({0}), 1, kWidth, kHeight},
+      {"render of a catch-up", Kind::Render, PlainScene, after({0, 1, 2}), 1, kWidth, kHeight},
+      {"render of a next frame, infected, both layers", Kind::Render, RichScene, after({0}), 1,
+       kWidth, kHeight},
+      {"render of a catch-up, infected, both layers", Kind::Render, RichScene, after({0, 1}), 1,
+       kWidth, kHeight},
+      {"render at another layer size", Kind::Render, PlainScene, resized, 2, kHeight, kWidth},
+      {"parameter setup", Kind::ParamsSetup, PlainScene, none, 0, kWidth, kHeight},
+      {"about", Kind::About, PlainScene, after({0}), 0, kWidth, kHeight},
+      {"reset", Kind::Reset, RichScene, after({0, 1}), 0, kWidth, kHeight},
+      {"global setdown", Kind::Setdown, RichScene, after({0, 1}), 0, kWidth, kHeight},
+  };
+  long points = 0;
+  for (const Case& c : cases) {
+    CaseSweep sweep(c);
+    ASSERT_GT(sweep.Calls(), 0) << c.name;
+    for (long n = 1; n <= sweep.Calls(); ++n) sweep.FailCall(n);
+    points += sweep.Calls();
+    for (size_t i = 0; i < kSuites.size(); ++i) points += sweep.MissSuite(i) ? 1 : 0;
+  }
+  std::printf("fault sweep: %ld failure points in %zu commands\n", points, cases.size());
+}
+
+}  // namespace
+}  // namespace velunary::reliability
