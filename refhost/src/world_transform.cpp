@@ -270,6 +270,9 @@ void Box3InSixteenBits(const PF_EffectWorld& src, const PF_EffectWorld& dst,
   const size_t values = static_cast<size_t>(src.width) * 4;
   std::vector<std::uint16_t> columns(values + 8, 0);
   std::uint16_t* const column = columns.data() + 4;  // column[-4 … -1], column[values …] = 0
+  // column[i - 4], indexed from the vector's start: an unsigned i - 4 would wrap the
+  // pointer arithmetic for i < 4, which is undefined even though the sum lands inside.
+  const std::uint16_t* const left = columns.data();
   std::vector<std::uint16_t> box(values);
   for (A_long y = 0; y < src.height; ++y) {
     const unsigned char* above = y > 0 ? Row(src, y - 1) : nullptr;
@@ -286,7 +289,7 @@ void Box3InSixteenBits(const PF_EffectWorld& src, const PF_EffectWorld& dst,
           static_cast<std::uint16_t>(above[i] * aboveWeight + middle[i] + below[i] * belowWeight);
     }
     for (size_t i = 0; i < values; ++i) {
-      box[i] = static_cast<std::uint16_t>(column[i - 4] + column[i] + column[i + 4]);
+      box[i] = static_cast<std::uint16_t>(left[i] + column[i] + column[i + 4]);
     }
     MapRow<kBoxShift>(box.data(), Row(dst, y), values, arithmetic);
   }
