@@ -19,12 +19,14 @@
 #include <string>
 #include <vector>
 
+#include "expected_codes.h"
 #include "holdings.h"
 #include "host/effect_main.h"
 #include "host/param_index.h"
 #include "refhost/host.h"
 #include "refhost/image.h"
 #include "refhost/session.h"
+#include "script_bytes.h"
 #include "script_layers.h"
 #include "sim/particle.h"
 #include "sim/simulation_state.h"
@@ -46,8 +48,8 @@ constexpr std::array<A_long, 6> kTimeSteps = {1,      2,       1001,
                                               100000, 1 << 30, std::numeric_limits<A_long>::max()};
 constexpr std::array<A_u_long, 3> kTimeScales = {24, 24000, 1};
 constexpr std::array<A_long, 3> kBadTimeSteps = {0, -1, std::numeric_limits<A_long>::min()};
-// Codes injected into host calls, some of them codes the effect also makes itself, so
-// that passing a code on and making one up look alike only when they should.
+// Codes injected into host calls. Some are codes the effect also gives of its own accord
+// (out of memory, a missing suite, a cancel): it must pass them on all the same.
 constexpr std::array<PF_Err, 7> kInjectedCodes = {PF_Err_CANNOT_PARSE_KEYFRAME_TEXT,
                                                   PF_Interrupt_CANCEL,
                                                   PF_Err_OUT_OF_MEMORY,
@@ -84,10 +86,6 @@ constexpr std::array<Suite, 4> kSuites = {
     Suite{kPFANSISuite, kPFANSISuiteVersion1},
     Suite{kPFParamUtilsSuite, kPFParamUtilsSuiteVersion3}};
 
-// The Param Utils suite that global setdown and the parameter change acquire first; the
-// code the effect gives when it cannot.
-constexpr PF_Err kNoParamUtils = 13;
-
 enum class Action : std::uint8_t {
   GlobalSetup,
   ParamsSetup,
@@ -112,37 +110,6 @@ enum class Action : std::uint8_t {
   Count
 };
 
-// The script's bytes; past the end every read gives 0.
-class Bytes {
- public:
-  Bytes(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
-  bool Empty() const { return size_ == 0; }
-  std::uint8_t U8() {
-    if (size_ == 0) return 0;
-    --size_;
-    return *data_++;
-  }
-  std::uint16_t U16() {
-    const std::uint16_t low = U8();
-    const std::uint16_t high = U8();
-    return static_cast<std::uint16_t>(low | (high << 8));
-  }
-  std::int32_t I32() {
-    std::uint32_t bits = 0;
-    for (int i = 0; i < 4; ++i) bits |= static_cast<std::uint32_t>(U8()) << (8 * i);
-    return static_cast<std::int32_t>(bits);
-  }
-  template <typename T, std::size_t N>
-  T Pick(const std::array<T, N>& options) {
-    return options[U8() % N];
-  }
-  int Side() { return 1 + U8() % kMaxSide; }
-
- private:
-  const std::uint8_t* data_;
-  std::size_t size_;
-};
-
 // A failure planned for the next command: the n-th failable call from now, or the n-th
 // call of one operation, both kept as absolute call numbers.
 struct Plan {
@@ -153,6 +120,8 @@ struct Plan {
   PF_Err code = PF_Err_NONE;
 };
 
+// A render within the script's frame budget, a render outside it (the closing
+// comparison), or any other command.
 enum class Kind { Render, Budgetless, Other };
 
 long TotalCalls(const refhost::Host& host) {
@@ -178,8 +147,8 @@ class Script {
 
   std::string Run() {
     ResetProcessStateForTesting();
-    width_ = bytes_.Side();
-    height_ = bytes_.Side();
+    width_ = bytes_.Side(kMaxSide);
+    height_ = bytes_.Side(kMaxSide);
     const refhost::FrameRate rate{bytes_.Pick(kTimeSteps), bytes_.Pick(kTimeScales)};
     finalFrame_ = bytes_.U8() % 2;
     host_ = std::make_unique<refhost::Host>();
@@ -211,11 +180,12 @@ class Script {
         const std::int64_t time =
             std::int64_t{static_cast<std::int8_t>(bytes_.U8())} * session_->InData().time_step;
         Render(static_cast<A_long>(std::clamp<std::int64_t>(
-            time, std::numeric_limits<A_long>::min(), std::numeric_limits<A_long>::max())));
+                   time, std::numeric_limits<A_long>::min(), std::numeric_limits<A_long>::max())),
+               Kind::Render);
         break;
       }
       case Action::RenderAt:
-        Render(bytes_.I32());
+        Render(bytes_.I32(), Kind::Render);
         break;
       case Action::RenderBadStep:
         RenderBadStep(bytes_.Pick(kBadTimeSteps), bytes_.I32());
@@ -254,8 +224,8 @@ class Script {
         SetLayer(action == Action::SetLayerFrom);
         break;
       case Action::LayerSize:
-        width_ = bytes_.Side();
-        height_ = bytes_.Side();
+        width_ = bytes_.Side(kMaxSide);
+        height_ = bytes_.Side(kMaxSide);
         session_->SetLayerSize(width_, height_);
         trace_ += "layer " + std::to_string(width_) + "x" + std::to_string(height_) + "; ";
         break;
@@ -328,8 +298,8 @@ class Script {
     const ParamIndex index = bytes_.Pick(kLayers);
     const int frame = static_cast<std::int8_t>(bytes_.U8());
     const std::uint8_t pattern = bytes_.U8();
-    const int w = bytes_.Side();
-    const int h = bytes_.Side();
+    const int w = bytes_.Side(kMaxSide);
+    const int h = bytes_.Side(kMaxSide);
     const std::uint8_t seed = bytes_.U8();
     // The layer the effect is applied to always exists; the optional layers may be none.
     const bool none = index != Input && pattern >= 0xF0;
@@ -355,7 +325,7 @@ class Script {
     if (paramsDeclared_) ApplyScene(*host_);
   }
 
-  void Render(A_long time, Kind kind = Kind::Render) {
+  void Render(A_long time, Kind kind) {
     const std::int32_t frame = time / session_->InData().time_step;
     const PF_Err err =
         Send("render at " + std::to_string(time), kind, [&] { return session_->RenderAt(time); });
@@ -466,39 +436,8 @@ class Script {
     return std::nullopt;
   }
 
-  // With one injected failure and nothing else wrong, the code is exactly the one that
-  // failure calls for; with several, any of the codes they could give.
   void CheckCode(PF_Err err, std::optional<Op> failed, PF_Err injected, bool othersFailed) {
-    std::vector<PF_Err> allowed;
-    if (!failed && !othersFailed) {
-      allowed = {PF_Err_NONE};
-    } else if (failed && !othersFailed) {
-      switch (*failed) {
-        case Op::AcquireSuite:
-          allowed = {PF_Err_BAD_CALLBACK_PARAM, kNoParamUtils};
-          break;
-        case Op::ReleaseSuite:
-          // The host's own loss; the command has done its work.
-          allowed = {PF_Err_NONE};
-          break;
-        case Op::NewHandle:
-        case Op::LockHandle:
-          // A resize falls back to a new population, which may get its memory.
-          allowed = {PF_Err_OUT_OF_MEMORY, PF_Err_NONE};
-          break;
-        default:
-          allowed = {injected};
-          break;
-      }
-    } else {
-      allowed = {PF_Err_NONE,
-                 injected,
-                 PF_Interrupt_CANCEL,
-                 PF_Err_OUT_OF_MEMORY,
-                 PF_Err_BAD_CALLBACK_PARAM,
-                 kNoParamUtils,
-                 PF_Err_INVALID_INDEX};
-    }
+    const std::vector<PF_Err> allowed = ExpectedCodes(failed, injected, othersFailed);
     if (std::find(allowed.begin(), allowed.end(), err) == allowed.end()) {
       Fail("returned " + std::to_string(err) +
            (failed ? std::string(" after a failed ") + refhost::OpName(*failed) : std::string()));
@@ -587,7 +526,7 @@ class Script {
     if (failure_.empty()) failure_ = what + "\n  after: " + trace_;
   }
 
-  Bytes bytes_;
+  ScriptBytes bytes_;
   std::unique_ptr<refhost::Host> host_;
   std::unique_ptr<refhost::Session> session_;
   int width_ = 1;
