@@ -23,21 +23,8 @@ inline double LuminanceAt(const std::uint8_t* argb) {
 }
 
 // Nearest whole number, halves away from zero (2.5 -> 3, -2.5 -> -3), as std::round.
-//
-// Written out because the baseline x86-64 target has no rounding instruction, so
-// std::round is a library call, made several times per particle. Below 2^52 the truncation
-// fits an int64 and the fraction magnitude - truncated is exact; from 2^52 on, and for
-// infinities and NaN, the value is its own rounding (the addition quiets a signalling NaN,
-// as the library does). copysign keeps std::round's sign of zero (-0.3 -> -0.0).
 inline double RoundHalfAway(double value) {
-  constexpr double kTwoTo52 = 4503599627370496.0;
-  const double magnitude = std::fabs(value);
-  if (!(magnitude < kTwoTo52)) {
-    return value + 0.0;
-  }
-  const double truncated = static_cast<double>(static_cast<std::int64_t>(magnitude));
-  const double up = magnitude - truncated >= 0.5 ? 1.0 : 0.0;
-  return std::copysign(truncated + up, value);
+  return std::round(value);
 }
 
 }  // namespace velunary
