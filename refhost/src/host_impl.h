@@ -25,6 +25,12 @@
 
 namespace refhost {
 
+// Gives back a world's pixel memory: `mapped` bytes of a mapping, or an array when 0.
+struct PixelsDeleter {
+  size_t mapped = 0;
+  void operator()(unsigned char* pixels) const;
+};
+
 // A world whose pixels the host owns: effect worlds (new_world), layers and outputs.
 // Rows are padded (PaddedRowbytes) and start zeroed.
 class OwnedWorld {
@@ -37,7 +43,7 @@ class OwnedWorld {
   unsigned char* Data() const { return bytes_.get(); }
 
  private:
-  std::unique_ptr<unsigned char[]> bytes_;
+  std::unique_ptr<unsigned char[], PixelsDeleter> bytes_;
   A_long width_;
   A_long height_;
   A_long rowbytes_;

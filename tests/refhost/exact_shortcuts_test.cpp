@@ -1,9 +1,12 @@
 // The host's image operations take shortcuts on the effect's hot path (a blend near either
 // end of the ratio copies one source; 1 × 1 and 3 × 3 uniform kernels map sums through
-// 16-bit arithmetic instead of tables). Each must give the formula's bytes for every input
-// it accepts, and the formula's path must still serve what it does not.
+// 16-bit arithmetic instead of tables; large worlds live in memory mapped for huge pages).
+// Each must give the formula's bytes for every input it accepts, and the formula's path
+// must still serve what it does not.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstddef>
 #include <vector>
 
 #include "refhost/image.h"
@@ -87,6 +90,21 @@ TEST_F(ExactShortcutsTest, UniformThreeByThreeKernelsMatchTheFormula) {
           << "taps " << set[0] << ", " << set[1] << ", " << set[2] << ", " << set[3] << " on "
           << image.width << "x" << image.height;
     }
+  }
+}
+
+// Full-HD worlds come from their own mappings: each starts zeroed, padding included, even
+// where the one before it was written and disposed.
+TEST_F(ExactShortcutsTest, LargeWorldsStartZeroedAfterOthersWereWrittenAndDisposed) {
+  for (int round = 0; round < 3; ++round) {
+    PF_EffectWorld world{};
+    ASSERT_EQ(in.utils->new_world(ref(), 1920, 1080, PF_NewWorldFlag_NONE, &world), PF_Err_NONE);
+    const auto* bytes = static_cast<const unsigned char*>(world.data);
+    const size_t size = static_cast<size_t>(world.rowbytes) * 1080;
+    EXPECT_EQ(std::count(bytes, bytes + size, 0), static_cast<std::ptrdiff_t>(size));
+    const PF_Pixel white{255, 255, 255, 255};
+    ASSERT_EQ(in.utils->fill(ref(), &white, nullptr, &world), PF_Err_NONE);
+    ASSERT_EQ(in.utils->dispose_world(ref(), &world), PF_Err_NONE);
   }
 }
 
