@@ -1,6 +1,7 @@
 // The reference host's image operations at full HD, as the effect calls them each
 // simulated frame: the diffusion (3 × 3) and decay (1 × 1) convolutions, the sensing
-// blend, the output copy and the black fill; and a non-uniform kernel for comparison.
+// blend, the output copy and the black fill; and a general blend ratio and a non-uniform
+// kernel for comparison.
 #include <benchmark/benchmark.h>
 
 #include <vector>
@@ -117,6 +118,17 @@ void BM_Blend(benchmark::State& state) {
   SetPixels(state);
 }
 BENCHMARK(BM_Blend)->Unit(benchmark::kMillisecond);
+
+// The effect's own blend, at 1/65536: the layer's image exactly, so a copy.
+void BM_BlendAtTheEffectsRatio(benchmark::State& state) {
+  Rig rig;
+  for (auto _ : state) {
+    rig.transform->blend(rig.ref(), &rig.a, &rig.b, 1, &rig.b);
+    benchmark::ClobberMemory();
+  }
+  SetPixels(state);
+}
+BENCHMARK(BM_BlendAtTheEffectsRatio)->Unit(benchmark::kMillisecond);
 
 void BM_CopySameSize(benchmark::State& state) {
   Rig rig;
