@@ -76,15 +76,7 @@ constexpr std::array<ParamIndex, 12> kControls = {RandomSeed,
 constexpr std::array<ParamIndex, 3> kLayers = {Input, SpawnLayer, InfectedLayer};
 constexpr std::array<PF_Cmd, 11> kIgnoredCommands = {2, 5, 6, 7, 8, 9, 10, 12, 14, 24, 1000};
 
-struct Suite {
-  const char* name;
-  A_long version;
-};
-constexpr std::array<Suite, 4> kSuites = {
-    Suite{kPFHandleSuite, kPFHandleSuiteVersion2},
-    Suite{kPFWorldTransformSuite, kPFWorldTransformSuiteVersion1},
-    Suite{kPFANSISuite, kPFANSISuiteVersion1},
-    Suite{kPFParamUtilsSuite, kPFParamUtilsSuiteVersion3}};
+constexpr const auto& kSuites = refhost::kLentSuites;
 
 enum class Action : std::uint8_t {
   GlobalSetup,

@@ -48,15 +48,7 @@ PF_Err Send(SessionRig& rig, const Case& c) {
   return PF_Err_NONE;
 }
 
-struct Suite {
-  const char* name;
-  A_long version;
-};
-constexpr std::array<Suite, 4> kSuites = {
-    Suite{kPFHandleSuite, kPFHandleSuiteVersion2},
-    Suite{kPFWorldTransformSuite, kPFWorldTransformSuiteVersion1},
-    Suite{kPFANSISuite, kPFANSISuiteVersion1},
-    Suite{kPFParamUtilsSuite, kPFParamUtilsSuiteVersion3}};
+constexpr const auto& kSuites = refhost::kLentSuites;
 // What the entry point answers when the Param Utils suite, the first one global setdown
 // and the parameter change acquire, cannot be had.
 constexpr PF_Err kNoParamUtils = 13;

@@ -14,6 +14,7 @@
 #ifndef VELUNARY_REFHOST_HOST_H
 #define VELUNARY_REFHOST_HOST_H
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -73,6 +74,19 @@ struct Ledger {
            faults == 0;
   }
 };
+
+// A suite the basic suite hands out, by name and version.
+struct LentSuite {
+  const char* name;
+  A_long version;
+};
+
+// Every suite this host lends; any other name or version is refused.
+inline constexpr std::array<LentSuite, 4> kLentSuites = {
+    LentSuite{kPFHandleSuite, kPFHandleSuiteVersion2},
+    LentSuite{kPFWorldTransformSuite, kPFWorldTransformSuiteVersion1},
+    LentSuite{kPFANSISuite, kPFANSISuiteVersion1},
+    LentSuite{kPFParamUtilsSuite, kPFParamUtilsSuiteVersion3}};
 
 // How a parameter's value is given over time.
 struct Keyframe {
