@@ -3,6 +3,7 @@
 #ifndef VELUNARY_SIM_PIXEL_MATH_H
 #define VELUNARY_SIM_PIXEL_MATH_H
 
+#include <bit>
 #include <cmath>
 #include <cstdint>
 
@@ -22,9 +23,30 @@ inline double LuminanceAt(const std::uint8_t* argb) {
   return Luminance(argb[1], argb[2], argb[3]);
 }
 
-// Nearest whole number, halves away from zero (2.5 -> 3, -2.5 -> -3), as std::round.
+// Nearest whole number, halves away from zero (2.5 -> 3, -2.5 -> -3): std::round to the
+// bit, signed zeros included. Written out because on the baseline x86-64 target
+// std::round is a library call, and a particle's step and sensors round seven times; the
+// same integer steps on the bits, inline, cost a few cycles.
 inline double RoundHalfAway(double value) {
-  return std::round(value);
+  constexpr std::uint64_t kSign = std::uint64_t{1} << 63;
+  constexpr std::uint64_t kOne = std::uint64_t{0x3ff} << 52;
+  constexpr std::uint64_t kFraction = (std::uint64_t{1} << 52) - 1;
+  std::uint64_t bits = std::bit_cast<std::uint64_t>(value);
+  const int exponent = static_cast<int>((bits >> 52) & 0x7ff) - 0x3ff;
+  if (exponent >= 52) {
+    return value;  // whole already, or infinite, or NaN
+  }
+  if (exponent < 0) {
+    // |value| < 1: zero, or one from a half upwards, with the value's sign.
+    bits &= kSign;
+    if (exponent == -1) bits |= kOne;
+  } else {
+    // Add a half (carrying into the exponent if need be), then drop the bits worth less
+    // than one.
+    bits += (std::uint64_t{1} << 51) >> exponent;
+    bits &= ~(kFraction >> exponent);
+  }
+  return std::bit_cast<double>(bits);
 }
 
 }  // namespace velunary
