@@ -38,8 +38,8 @@ struct Layer {
   A_long infectionRowbytes;
 };
 
-Step PlanStep(const Particle& p, const Layer& layer) {
-  const SinCosPair direction = SinCos(p.heading);
+Step PlanStep(const Particle& p, SinCosMemo& trig, const Layer& layer) {
+  const SinCosPair direction = trig.Of(p.heading);
   Step step;
   step.nx = p.x + direction.cosine;
   step.ny = p.y + direction.sine;
@@ -93,11 +93,12 @@ void MoveAndDeposit(const PF_InData* in_data) {
   const Layer layer{static_cast<double>(in_data->width), static_cast<double>(in_data->height),
                     trail.rowbytes, infection.rowbytes};
 
+  SinCosMemo& trig = ThreadSinCosMemo();
   Step steps[kBatch];
   for (std::int32_t base = 0; base < count; base += kBatch) {
     const std::int32_t n = std::min(kBatch, count - base);
     for (std::int32_t j = 0; j < n; ++j) {
-      steps[j] = PlanStep(particles[base + j], layer);
+      steps[j] = PlanStep(particles[base + j], trig, layer);
       if (steps[j].onLayer) {
         __builtin_prefetch(trailData + steps[j].trailOffset, 1);
         if (infectionActive) __builtin_prefetch(infectionData + steps[j].infectionOffset, 1);

@@ -46,9 +46,9 @@ struct Sensors {
 // every value an int can hold it means what the test on the int conversion means, and it
 // sends huge or NaN coordinates (which no int can hold) outside without an undefined
 // conversion.
-bool Locate(const Particle& p, double distance, double angle, const Image& image,
+bool Locate(const Particle& p, double distance, double angle, SinCosMemo& trig, const Image& image,
             std::ptrdiff_t* offset) {
-  const SinCosPair direction = SinCos(angle);
+  const SinCosPair direction = trig.Of(angle);
   const double column = RoundHalfAway(p.x + distance * direction.cosine);
   const double row = RoundHalfAway(p.y + distance * direction.sine);
   if (!(column >= 0.0 && column < image.width && row >= 0.0 && row < image.height)) {
@@ -59,15 +59,16 @@ bool Locate(const Particle& p, double distance, double angle, const Image& image
   return true;
 }
 
-Sensors Place(const Particle& p, const SteeringSettings& s, const Image& image) {
-  Sensors sensors{0, 0, 0, false};
-  // All three are computed whatever the first ones give: each costs its sine and cosine
-  // either way, and an early exit would only add a branch.
-  const bool front = Locate(p, s.distance, p.heading, image, &sensors.front);
-  const bool left = Locate(p, s.distance, p.heading - s.sensorAngle, image, &sensors.left);
-  const bool right = Locate(p, s.distance, p.heading + s.sensorAngle, image, &sensors.right);
-  sensors.inside = front && left && right;
-  return sensors;
+// Fills *sensors in place: a record returned by value is assembled on the stack and
+// copied in 16-byte pieces, and reading a piece just written byte by byte stalls.
+void Place(const Particle& p, const SteeringSettings& s, SinCosMemo& trig, const Image& image,
+           Sensors* sensors) {
+  // All three are computed whatever the first ones give: an early exit would only add a
+  // branch.
+  const bool front = Locate(p, s.distance, p.heading, trig, image, &sensors->front);
+  const bool left = Locate(p, s.distance, p.heading - s.sensorAngle, trig, image, &sensors->left);
+  const bool right = Locate(p, s.distance, p.heading + s.sensorAngle, trig, image, &sensors->right);
+  sensors->inside = front && left && right;
 }
 
 }  // namespace
@@ -87,12 +88,13 @@ void SenseAndSteer(Particle* particles, int first, int last, int width, int heig
 
   // Each particle's sensing depends on that particle alone, so a batch is placed (and its
   // pixels prefetched) ahead of the in-order decisions, which alone draw from the engine.
+  SinCosMemo& trig = ThreadSinCosMemo();
   Sensors batch[kBatch];
   for (int base = first; base < last; base += kBatch) {
     const int n = std::min(kBatch, last - base);
     for (int j = 0; j < n; ++j) {
       const Particle& p = particles[base + j];
-      batch[j] = Place(p, p.infected != 0 ? infected : healthy, image);
+      Place(p, p.infected != 0 ? infected : healthy, trig, image, &batch[j]);
       if (batch[j].inside) {
         __builtin_prefetch(image.data + batch[j].front);
         __builtin_prefetch(image.data + batch[j].left);

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <memory>
 #include <numbers>
 #include <random>
 #include <vector>
@@ -70,6 +71,57 @@ TEST(SinCosTest, EqualsSeparateSinAndCosToTheBitForEveryKindOfAngle) {
     }
   }
   EXPECT_EQ(mismatches, 0);
+}
+
+TEST(SinCosMemoTest, GivesTheLibraryValuesWhetherRememberedOrNot) {
+  const std::vector<double> angles = Angles();
+  auto memo = std::make_unique<SinCosMemo>();
+  long mismatches = 0;
+  // The list holds far more angles than the memo has slots, so the second round finds
+  // some remembered and others evicted by angles sharing their slot.
+  for (int round = 0; round < 2; ++round) {
+    for (const double angle : angles) {
+      const SinCosPair expected = SinCos(angle);
+      const SinCosPair got = memo->Of(angle);
+      if ((!SameValue(got.sine, expected.sine) || !SameValue(got.cosine, expected.cosine)) &&
+          ++mismatches <= 5) {
+        ADD_FAILURE() << "angle " << std::hexfloat << angle << ": memo gives " << got.sine << ", "
+                      << got.cosine << "; SinCos gives " << expected.sine << ", "
+                      << expected.cosine;
+      }
+    }
+  }
+  EXPECT_EQ(mismatches, 0);
+}
+
+TEST(SinCosMemoTest, AnglesSharingASlotEachKeepTheirOwnValues) {
+  auto memo = std::make_unique<SinCosMemo>();
+  // Whole numbers (the headings' own kind) until two land in one slot.
+  const auto slotOf = [&memo](double angle) {
+    memo->Of(angle);
+    for (const SinCosMemo::Slot& slot : memo->slots) {
+      if (slot.notAngle == ~std::bit_cast<std::uint64_t>(angle)) return &slot;
+    }
+    return static_cast<const SinCosMemo::Slot*>(nullptr);
+  };
+  const SinCosMemo::Slot* first = slotOf(1.0);
+  double other = 2.0;
+  while (slotOf(other) != first) other += 1.0;
+  for (int i = 0; i < 4; ++i) {
+    for (const double angle : {1.0, other}) {
+      EXPECT_EQ(memo->Of(angle).sine, std::sin(angle)) << angle;
+      EXPECT_EQ(memo->Of(angle).cosine, std::cos(angle)) << angle;
+    }
+  }
+}
+
+TEST(SinCosMemoTest, AnEmptySlotIsNotTakenForTheNaNItStandsFor) {
+  auto memo = std::make_unique<SinCosMemo>();  // value-initialised: every slot zero
+  const double nan = std::bit_cast<double>(~std::uint64_t{0});
+  const SinCosPair pair = memo->Of(nan);
+  EXPECT_TRUE(std::isnan(pair.sine));
+  EXPECT_TRUE(std::isnan(pair.cosine));
+  EXPECT_TRUE(std::isnan(memo->Of(nan).sine));  // and again, once "stored"
 }
 
 }  // namespace
