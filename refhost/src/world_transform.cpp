@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <new>
 #include <vector>
 
 #include "host_impl.h"
@@ -415,9 +416,14 @@ PF_Err Convolve(PF_ProgPtr ref, PF_EffectWorld* src, const PF_Rect* area, PF_Ker
   for (unsigned c = 0; c < 4; ++c) {
     if (AllTapsEqual(taps[c], kernel_size)) boxMask |= 1u << c;
   }
-  if (boxMask != 0) ConvolveBox(*src, *dst, kernel_size, taps, boxMask);
-  for (unsigned c = 0; c < 4; ++c) {
-    if (!(boxMask & (1u << c))) ConvolveGeneral(*src, *dst, kernel_size, taps[c], c);
+  try {
+    if (boxMask != 0) ConvolveBox(*src, *dst, kernel_size, taps, boxMask);
+    for (unsigned c = 0; c < 4; ++c) {
+      if (!(boxMask & (1u << c))) ConvolveGeneral(*src, *dst, kernel_size, taps[c], c);
+    }
+  } catch (const std::bad_alloc&) {
+    // The row buffers of a huge world: no exception may cross back into the effect.
+    return PF_Err_OUT_OF_MEMORY;
   }
   return PF_Err_NONE;
 }
