@@ -11,6 +11,11 @@
 // over the two halves of the particles. Every figure can be read as a multiple of it;
 // BM_FrameOverFloor times the two alternately and reports the ratio itself.
 //
+// These are the pairs the model defines, not the library calls the frame makes: the
+// passes remember each thread's pairs by exact angle (SinCosMemo), and the grown network's
+// headings take under two thousand distinct values, so the frame's own cost is now almost
+// all memory traffic, and the floor measures what the arithmetic alone would cost.
+//
 // The grown state is made once with a host of its own, which is gone before any benchmark
 // makes its host (only one may exist at a time); each benchmark restores it into a fresh
 // session, and the stages that change it restore it again before each timed pass.
