@@ -29,7 +29,6 @@
 #include <thread>
 #include <vector>
 
-#include "host/effect_main.h"
 #include "host/host_services.h"
 #include "host/param_index.h"
 #include "host/suite_cache.h"
@@ -39,7 +38,7 @@
 #include "render/frame_params.h"
 #include "render/frame_worlds.h"
 #include "render/sensing_workers.h"
-#include "scenes/demo_layer.h"
+#include "rig/session_rig.h"
 #include "sim/diffuse_and_decay.h"
 #include "sim/move_and_deposit.h"
 #include "sim/seeding.h"
@@ -67,19 +66,13 @@ struct GrownState {
 // The effect in a session at the default workload.
 class DefaultSession {
  public:
-  DefaultSession() : session_(host_, EffectMain, kWidth, kHeight, kRate) {
-    ResetProcessStateForTesting();
-    Check(session_.GlobalSetup());
-    Check(session_.ParamsSetup());
-    host_.SetLayer(Input, scenes::DemoLayer(kWidth, kHeight));
-  }
-  ~DefaultSession() { session_.GlobalSetdown(); }
+  DefaultSession() { Check(rig_.setupError); }
+  ~DefaultSession() { rig_.session.GlobalSetdown(); }
 
-  refhost::Session& Session() { return session_; }
+  refhost::Session& Session() { return rig_.session; }
 
  private:
-  refhost::Host host_;
-  refhost::Session session_;
+  rig::SessionRig rig_{kWidth, kHeight, kRate};
 };
 
 const GrownState& Grown() {

@@ -3,17 +3,17 @@
 // report missing suites by throwing the code; everything else that can escape a handler
 // is turned into a code here too, because an exception crossing into the host's C frames
 // ends the host process.
-#include "host/effect_main.h"
+#include "plugin/effect_main.h"
 
 #include <new>
 
-#include "host/about.h"
-#include "host/effect_version.h"
 #include "host/host_services.h"
 #include "host/param_index.h"
-#include "host/param_utils_scope.h"
-#include "host/params_setup.h"
 #include "host/suite_cache.h"
+#include "plugin/about.h"
+#include "plugin/effect_version.h"
+#include "plugin/param_utils_scope.h"
+#include "plugin/params_setup.h"
 #include "render/render_simulation.h"
 #include "sim/simulation_state.h"
 

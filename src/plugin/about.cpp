@@ -1,7 +1,7 @@
-#include "host/about.h"
+#include "plugin/about.h"
 
-#include "host/effect_version.h"
 #include "host/suite_cache.h"
+#include "plugin/effect_version.h"
 
 namespace velunary {
 

@@ -1,8 +1,8 @@
 // The effect's controls, declared to the host once per parameter setup. The order of
 // declaration is each parameter's index (ParamIndex) and the ids are the keys under which
 // saved projects store values and keyframes, so neither ever changes.
-#ifndef VELUNARY_HOST_PARAMS_SETUP_H
-#define VELUNARY_HOST_PARAMS_SETUP_H
+#ifndef VELUNARY_PLUGIN_PARAMS_SETUP_H
+#define VELUNARY_PLUGIN_PARAMS_SETUP_H
 
 #include "pf_effect.h"
 

@@ -1,4 +1,4 @@
-#include "host/param_utils_scope.h"
+#include "plugin/param_utils_scope.h"
 
 namespace velunary {
 

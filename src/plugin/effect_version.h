@@ -1,7 +1,7 @@
 // The effect's version, told to the host at global setup, in the property list and in the
 // about text.
-#ifndef VELUNARY_HOST_EFFECT_VERSION_H
-#define VELUNARY_HOST_EFFECT_VERSION_H
+#ifndef VELUNARY_PLUGIN_EFFECT_VERSION_H
+#define VELUNARY_PLUGIN_EFFECT_VERSION_H
 
 #include "pf_effect.h"
 

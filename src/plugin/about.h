@@ -1,7 +1,7 @@
 // The about text: two lines, the effect's name and version, then a thanks line, separated
 // by a single carriage return (the host's about box breaks lines on CR alone).
-#ifndef VELUNARY_HOST_ABOUT_H
-#define VELUNARY_HOST_ABOUT_H
+#ifndef VELUNARY_PLUGIN_ABOUT_H
+#define VELUNARY_PLUGIN_ABOUT_H
 
 #include "pf_effect.h"
 

@@ -2,8 +2,8 @@
 // (global setdown and parameter change). None of its operations is called: holding it is
 // how the effect confirms it is talking to a host that offers the full effect API before
 // touching anything.
-#ifndef VELUNARY_HOST_PARAM_UTILS_SCOPE_H
-#define VELUNARY_HOST_PARAM_UTILS_SCOPE_H
+#ifndef VELUNARY_PLUGIN_PARAM_UTILS_SCOPE_H
+#define VELUNARY_PLUGIN_PARAM_UTILS_SCOPE_H
 
 #include "pf_effect.h"
 #include "pf_suites.h"

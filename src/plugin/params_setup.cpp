@@ -3,7 +3,7 @@
 // behind, with only their type, id (and for row 10 the name) changed, so they carry that
 // row's flags, name and type-specific fields. That is what hosts have always received for
 // these rows, so it stays that way.
-#include "host/params_setup.h"
+#include "plugin/params_setup.h"
 
 #include <cstring>
 

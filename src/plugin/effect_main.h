@@ -9,8 +9,8 @@
 //
 // PluginDataEntryFunction describes the effect through the host's callback, called once,
 // and returns the callback's result (PF_Err_INVALID_CALLBACK when there is no callback).
-#ifndef VELUNARY_HOST_EFFECT_MAIN_H
-#define VELUNARY_HOST_EFFECT_MAIN_H
+#ifndef VELUNARY_PLUGIN_EFFECT_MAIN_H
+#define VELUNARY_PLUGIN_EFFECT_MAIN_H
 
 #include "pf_effect.h"
 
