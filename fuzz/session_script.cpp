@@ -20,12 +20,12 @@
 #include <vector>
 
 #include "expected_codes.h"
-#include "holdings.h"
-#include "host/effect_main.h"
 #include "host/param_index.h"
+#include "plugin/effect_main.h"
 #include "refhost/host.h"
 #include "refhost/image.h"
 #include "refhost/session.h"
+#include "rig/session_rig.h"
 #include "script_bytes.h"
 #include "script_layers.h"
 #include "sim/particle.h"
@@ -33,6 +33,10 @@
 
 namespace velunary::fuzzing {
 namespace {
+
+using rig::HoldingsMismatch;
+using rig::HoldsAnything;
+using rig::TotalCalls;
 
 using refhost::Op;
 
@@ -115,14 +119,6 @@ struct Plan {
 // A render within the script's frame budget, a render outside it (the closing
 // comparison), or any other command.
 enum class Kind { Render, Budgetless, Other };
-
-long TotalCalls(const refhost::Host& host) {
-  long total = 0;
-  for (int op = 0; op < static_cast<int>(Op::Count); ++op) {
-    total += host.CallCount(static_cast<Op>(op));
-  }
-  return total;
-}
 
 // A slider value from a byte: 0 and 255 are the ends of the range exactly.
 double SliderValue(const PF_ParamDef& def, std::uint8_t b) {

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "session_rig.h"
+#include "scene_rig.h"
 
 namespace velunary::reliability {
 namespace {
@@ -134,7 +134,7 @@ class CaseSweep {
   // What the effect holds, then the next render (of the frame the simulation would reach
   // next) against a fresh start, then global setdown.
   void Follow(SessionRig& rig, PF_Err err, long refused) {
-    EXPECT_EQ(fuzzing::HoldingsMismatch(rig.host, refused), "");
+    EXPECT_EQ(rig::HoldingsMismatch(rig.host, refused), "");
     rig.host.ClearFailures();
     if (case_.kind == Kind::ParamsSetup && err != PF_Err_NONE) {
       ASSERT_EQ(rig.session.ParamsSetup(), PF_Err_NONE);
@@ -146,9 +146,9 @@ class CaseSweep {
     // left one that starts over.
     EXPECT_EQ(rig.Render(next), err == PF_Err_NONE ? cleanNext_ : fresh_[next])
         << "render of frame " << next;
-    EXPECT_EQ(fuzzing::HoldingsMismatch(rig.host, refused), "");
+    EXPECT_EQ(rig::HoldingsMismatch(rig.host, refused), "");
     EXPECT_EQ(rig.session.GlobalSetdown(), PF_Err_NONE);
-    EXPECT_EQ(fuzzing::HoldsAnything(rig.host, refused), "");
+    EXPECT_EQ(rig::HoldsAnything(rig.host, refused), "");
   }
 
   const Case& case_;

@@ -1,16 +1,54 @@
-// What the effect holds between two commands, held against what its process-wide state
-// refers to. The effect may keep only the TrailMap, the InfectionMap and the particle
-// handle from one command to the next; everything else it borrows from the host (worlds
-// of a frame, the staging world, check-outs, suites) goes back before the command returns,
-// whatever failed on the way.
-#ifndef VELUNARY_FUZZ_HOLDINGS_H
-#define VELUNARY_FUZZ_HOLDINGS_H
+// The effect in a reference-host session, as the tests, the fuzzer and the benchmarks drive
+// it: a fresh process state, global setup, parameter setup and a layer; one hash of what a
+// frame leaves; and the ledger held against what the effect's state refers to.
+#ifndef VELUNARY_TESTS_RIG_SESSION_RIG_H
+#define VELUNARY_TESTS_RIG_SESSION_RIG_H
 
+#include <cstdint>
 #include <string>
 
+#include "pf_effect.h"
 #include "refhost/host.h"
+#include "refhost/image.h"
+#include "refhost/session.h"
 
-namespace velunary::fuzzing {
+namespace velunary::rig {
+
+// Frames of 1001/24000 s: a time step other than 1, so truncation shows.
+inline constexpr refhost::FrameRate kRate{1001, 24000};
+// A code no host call gives by itself.
+inline constexpr PF_Err kInjected = PF_Err_CANNOT_PARSE_KEYFRAME_TEXT;
+
+// Global setup and parameter setup done (a failure shows in `setupError`), the demo web
+// of the session's size as the layer, every control at its default.
+struct SessionRig {
+  SessionRig(int width, int height, refhost::FrameRate rate);
+  SessionRig(const SessionRig&) = delete;
+  SessionRig& operator=(const SessionRig&) = delete;
+
+  // Renders `frame`, or the frame at `time`, and answers how many frames that simulated
+  // (0 on failure).
+  long FramesFor(long frame);
+  long FramesAt(A_long time);
+  // The image of `frame`; a failed render leaves an empty image.
+  refhost::Image Render(long frame);
+
+  refhost::Host host;
+  refhost::Session session;
+  PF_Err setupError = PF_Err_NONE;
+
+ private:
+  long Counted(PF_Err err, long checkoutsBefore) const;
+};
+
+// Calls of every operation the host offers, so far.
+long TotalCalls(const refhost::Host& host);
+
+// FNV-1a of the output's pixels (alpha, red, green, blue), the particles (position,
+// heading, infection, field by field) and, when asked and there is one, the InfectionMap:
+// what a frame leaves for the next. (A replay starts from a black InfectionMap where
+// playback from load may have none yet; the two read alike.)
+std::uint64_t FrameHash(const refhost::Image& output, bool withInfectionMap);
 
 // Empty when the host's ledger shows exactly what the simulation state refers to and
 // nothing else: as many live worlds as present maps, the particle handle exactly when
@@ -22,6 +60,6 @@ std::string HoldingsMismatch(const refhost::Host& host, long refusedReleases);
 // Empty when the simulation holds nothing at all, as after global setdown.
 std::string HoldsAnything(const refhost::Host& host, long refusedReleases);
 
-}  // namespace velunary::fuzzing
+}  // namespace velunary::rig
 
 #endif

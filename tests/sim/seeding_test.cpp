@@ -11,7 +11,6 @@
 #include "sim/particle.h"
 #include "sim/random.h"
 #include "sim/simulation_state.h"
-#include "sim_test_support.h"
 
 namespace velunary {
 
@@ -25,6 +24,7 @@ using refhost::Op;
 
 constexpr PF_Err kHostError = 37;
 constexpr PF_Pixel kWhite{255, 255, 255, 255};
+constexpr PF_Pixel kBlack{255, 0, 0, 0};
 // Engine outputs of a particle placed without searching: x, y and heading, two each.
 constexpr unsigned long long kPlainDraws = 6;
 // The whole budget: 100001 rejected positions of two draws of two outputs.
@@ -87,30 +87,6 @@ class SeedingTest : public ::testing::Test {
   bool spawnCheckedOut = false;
 };
 
-TEST_F(SeedingTest, UniformPlacementCoversTheLayerInWholePixels) {
-  ASSERT_EQ(Populate(2000), PF_Err_NONE);
-  double maxX = 0, maxY = 0;
-  for (const Particle& p : Particles(2000)) {
-    EXPECT_TRUE(p.x >= 0 && p.x < 7 && p.y >= 0 && p.y < 5 && p.x == static_cast<int>(p.x) &&
-                p.y == static_cast<int>(p.y) && p.infected == 0);
-    maxX = std::max(maxX, p.x);
-    maxY = std::max(maxY, p.y);
-  }
-  EXPECT_EQ(maxX, 6);
-  EXPECT_EQ(maxY, 4);
-  EXPECT_EQ(host.CallCount(Op::NewWorld), 0);
-}
-
-TEST_F(SeedingTest, DrawsXThenYThenHeadingFromTheSeedsBitPattern) {
-  simulationSettings.randomSeed = -32768;
-  ASSERT_EQ(Populate(1), PF_Err_NONE);
-  RandomEngine expected(4294934528u);
-  const double x = static_cast<int>(UniformReal(expected, 0, 7));
-  const double y = static_cast<int>(UniformReal(expected, 0, 5));
-  EXPECT_EQ(Particles(1)[0], (Particle{x, y, RandomHeading(expected), 0}));
-  EXPECT_EQ(sharedRandom, expected);
-}
-
 TEST_F(SeedingTest, SpawnThresholdIsALuminanceOfOne) {
   SetLayerSize(1, 1);
   struct Case {
@@ -170,21 +146,6 @@ TEST_F(SeedingTest, ShrinkAndGrowKeepTheFirstParticlesWithoutReseeding) {
   EXPECT_EQ(host.GetLedger().liveHandles, 1);
 }
 
-TEST_F(SeedingTest, SameSeedAndSpawnLayerGiveTheSameParticlesAfterEveryReset) {
-  SetLayerSize(64, 64);
-  refhost::Image layer(64, 64, kBlack);
-  for (int x = 0; x < 64; x += 3) layer.At(x, x / 2) = kWhite;
-  UseSpawnLayer(layer);
-  ASSERT_EQ(Populate(500), PF_Err_NONE);
-  const std::vector<Particle> first = Particles(500);
-  for (int reset = 0; reset < 2; ++reset) {
-    PF_Err err = PF_Err_NONE;
-    ResetSimulation(&in, &err);
-    ASSERT_EQ(Populate(500), PF_Err_NONE);
-    EXPECT_EQ(Particles(500), first);
-  }
-}
-
 TEST_F(SeedingTest, EmptyArrayExistsAndIsNotCreatedAgain) {
   // Also when the host locks the empty handle as null.
   for (bool nullLock : {false, true}) {
@@ -204,47 +165,6 @@ TEST_F(SeedingTest, ByteSizeIsComputedIn64Bits) {
   host.SetMemoryLimit(1ull << 32);
   EXPECT_EQ(Populate(270000000), PF_Err_OUT_OF_MEMORY);
   EXPECT_EQ(simulationState.particles, nullptr);
-}
-
-TEST_F(SeedingTest, FailedCreationHoldsNothing) {
-  for (const Op op : {Op::NewHandle, Op::LockHandle, Op::NewWorld, Op::Fill, Op::Copy}) {
-    UseSpawnLayer(refhost::Image(3, 2, kWhite));
-    host.FailNthCall(op, 1, kHostError);
-    const bool handleFails = op == Op::NewHandle || op == Op::LockHandle;
-    EXPECT_EQ(Populate(20), handleFails ? PF_Err_OUT_OF_MEMORY : kHostError) << OpName(op);
-    EXPECT_EQ(simulationState.particles, nullptr);
-    DropSpawnLayer();
-    EXPECT_TRUE(host.GetLedger().Empty()) << OpName(op);
-  }
-  // A staging world the host will not take back stays held, to be released later.
-  UseSpawnLayer(refhost::Image(3, 2, kWhite));
-  host.FailNthCall(Op::DisposeWorld, 1, kHostError);
-  EXPECT_EQ(Populate(20), kHostError);
-  ASSERT_TRUE(host.IsLiveEffectWorld(simulationState.stagingWorld));
-  PF_Err err = kHostError;
-  NewBlackWorld(&in, &simulationState.stagingWorld, &err);
-}
-
-TEST_F(SeedingTest, FailedResizeLeavesOneWholeArray) {
-  ASSERT_EQ(Populate(10), PF_Err_NONE);
-  const std::vector<Particle> created = Particles(10);
-  // Without a new array the population is created afresh, the same for the same seed.
-  for (const Op op : {Op::NewHandle, Op::LockHandle}) {
-    host.FailNthCall(op, 1, kHostError);
-    ASSERT_EQ(Populate(11), PF_Err_NONE);
-    EXPECT_EQ(Particles(10), created);
-    EXPECT_EQ(host.GetLedger().liveHandles, 1);
-    ASSERT_EQ(Populate(10), PF_Err_NONE);
-  }
-  // A growth whose Spawn Layer cannot be staged keeps the old array as it was.
-  UseSpawnLayer(refhost::Image(3, 2, kWhite));
-  for (const Op op : {Op::NewWorld, Op::Fill, Op::Copy}) {
-    host.FailNthCall(op, 1, kHostError);
-    EXPECT_EQ(Populate(20), kHostError);
-    EXPECT_EQ(Particles(10), created);
-    EXPECT_EQ(host.GetLedger().liveHandles, 1) << OpName(op);
-    EXPECT_EQ(host.GetLedger().liveWorlds, 0) << OpName(op);
-  }
 }
 
 }  // namespace

@@ -1,0 +1,97 @@
+// Which frames a render simulates, and what it keeps between them: the next frame costs
+// one, any other frame replays from frame 0, a negative frame before the next shows black, a time
+// truncates toward zero, a new layer size starts afresh, and a catch-up keeps the InfectionMap only
+// while infection is off.
+#include <gtest/gtest.h>
+
+#include "host/param_index.h"
+#include "refhost/image.h"
+#include "rig/session_rig.h"
+#include "sim/simulation_state.h"
+
+namespace velunary {
+namespace {
+
+using refhost::Image;
+
+constexpr int kWidth = 48;
+constexpr int kHeight = 32;
+constexpr PF_Pixel kOpaqueBlack{255, 0, 0, 0};
+
+struct Step {
+  long frame;
+  long simulated;  // frames the render simulates
+  long next;       // the simulation's next frame after it
+};
+
+TEST(Timeline, EachRenderSimulatesWhatItsFrameNeeds) {
+  rig::SessionRig rig(kWidth, kHeight, rig::kRate);
+  const Step steps[] = {{0, 1, 1},   {1, 1, 2},   {2, 1, 3},  {2, 3, 3}, {5, 6, 6},
+                        {-3, 0, -2}, {-2, 1, -1}, {-1, 1, 0}, {0, 1, 1}};
+  for (const Step& step : steps) {
+    SCOPED_TRACE(step.frame);
+    EXPECT_EQ(rig.FramesFor(step.frame), step.simulated);
+    EXPECT_EQ(simulationState.nextFrame, step.next);
+    const Image trail = step.simulated == 0 ? Image(kWidth, kHeight, kOpaqueBlack)
+                                            : Image::FromWorld(simulationState.trailMap);
+    EXPECT_EQ(rig.session.Output(), trail);
+    EXPECT_EQ(rig::HoldingsMismatch(rig.host, 0), "");
+  }
+  EXPECT_NE(rig.session.Output(), Image(kWidth, kHeight, kOpaqueBlack));
+}
+
+TEST(Timeline, FrameIndexTruncatesTowardZeroAndOneFrameReadsTheRequestedTime) {
+  rig::SessionRig rig(kWidth, kHeight, rig::kRate);
+  rig.host.SetKeyframe(ParticleCount, 0, 2);
+  rig.host.SetKeyframe(ParticleCount, 1, 30);
+  // Just below zero is frame 0 (flooring would give frame -1, which simulates nothing).
+  EXPECT_EQ(rig.FramesAt(-(rig::kRate.timeStep - 1)), 1);
+  EXPECT_EQ(simulationState.nextFrame, 1);
+  // Just below one frame is frame 0 again: a replay of that single frame, at that time.
+  const A_long time = rig::kRate.timeStep - 1;
+  EXPECT_EQ(rig.FramesAt(time), 1);
+  const double position = static_cast<double>(time) / rig::kRate.timeStep;
+  EXPECT_EQ(simulationState.particleCount,
+            ParticleCountFor(rig.host.ValueAt(ParticleCount, position), kWidth, kHeight));
+  EXPECT_NE(simulationState.particleCount, ParticleCountFor(2, kWidth, kHeight));
+}
+
+TEST(Timeline, NewLayerSizeStartsAfreshAtNextFrame) {
+  rig::SessionRig rig(kWidth, kHeight, rig::kRate);
+  rig.FramesFor(0);
+  rig.FramesFor(1);
+  rig.session.SetLayerSize(40, 24);
+  EXPECT_EQ(rig.FramesFor(2), 1);
+  EXPECT_EQ(simulationState.trailMap.width, 40);
+  EXPECT_EQ(simulationState.trailMap.height, 24);
+  // Re-seeded on black maps: what frame 0 shows after a reset at that size.
+  const Image resized = rig.session.Output();
+  ASSERT_EQ(rig.session.ChangeParam(ResetButton), PF_Err_NONE);
+  EXPECT_EQ(rig.FramesFor(0), 1);
+  EXPECT_EQ(rig.session.Output(), resized);
+}
+
+TEST(Timeline, CatchUpKeepsTheInfectionMapOnlyWhileInfectionIsOff) {
+  rig::SessionRig rig(kWidth, kHeight, rig::kRate);
+  const Image black(kWidth, kHeight, kOpaqueBlack);
+  rig.host.SetValue(Infection, 1);
+  rig.host.SetLayer(InfectedLayer, Image(kWidth, kHeight, PF_Pixel{255, 255, 255, 255}));
+  rig.FramesFor(0);
+  rig.host.SetValue(Infection, 0);
+  rig.FramesFor(1);
+  const Image kept = Image::FromWorld(simulationState.infectionMap);
+  ASSERT_NE(kept, black);
+  EXPECT_EQ(rig.FramesFor(1), 2);
+  EXPECT_EQ(Image::FromWorld(simulationState.infectionMap), kept);
+
+  // On in the last frame, but with no layer to refill it: the catch-up clears it.
+  rig.host.SetValue(Infection, 1);
+  rig.host.SetLayer(InfectedLayer, Image());
+  EXPECT_EQ(rig.FramesFor(2), 1);
+  EXPECT_EQ(Image::FromWorld(simulationState.infectionMap), kept);
+  EXPECT_EQ(rig.FramesFor(2), 3);
+  EXPECT_EQ(Image::FromWorld(simulationState.infectionMap), black);
+}
+
+}  // namespace
+}  // namespace velunary
