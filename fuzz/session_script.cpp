@@ -65,18 +65,16 @@ constexpr std::array<Op, 14> kFailableOps = {
     Op::NewWorld,      Op::DisposeWorld, Op::Fill,       Op::Copy,         Op::Blend,
     Op::Convolve,      Op::NewHandle,    Op::LockHandle, Op::AcquireSuite, Op::ReleaseSuite,
     Op::CheckoutParam, Op::CheckinParam, Op::AddParam,   Op::Abort};
-constexpr std::array<ParamIndex, 12> kControls = {RandomSeed,
-                                                  SensorAngle,
-                                                  TurnAngle,
-                                                  SensorDistance,
-                                                  Decay,
-                                                  TrailColor,
-                                                  ParticleCount,
-                                                  Infection,
-                                                  InfectedSensorAngle,
-                                                  InfectedTurnAngle,
-                                                  InfectedSensorDistance,
-                                                  InfectedTrailColor};
+// The controls a script may set, in declaration order: every row from "Random Seed" to
+// "Infected Trail Color" but the Infection group's start and the Infected Layer.
+constexpr std::array<ParamIndex, 12> kControls = [] {
+  std::array<ParamIndex, 12> controls{};
+  size_t n = 0;
+  for (int i = RandomSeed; i <= InfectedTrailColor; ++i) {
+    if (i != InfectionGroupStart && i != InfectedLayer) controls[n++] = static_cast<ParamIndex>(i);
+  }
+  return controls;
+}();
 constexpr std::array<ParamIndex, 3> kLayers = {Input, SpawnLayer, InfectedLayer};
 constexpr std::array<PF_Cmd, 11> kIgnoredCommands = {2, 5, 6, 7, 8, 9, 10, 12, 14, 24, 1000};
 
@@ -355,6 +353,9 @@ class Script {
         Send("change of " + std::to_string(index) + (withRecord ? "" : " without record"),
              Kind::Other, [&] { return session_->ChangeParam(index, withRecord); });
     if (!failure_.empty() || err != PF_Err_NONE) return;
+    if (session_->OutData().out_flags != PF_OutFlag_FORCE_RERENDER) {
+      Fail("a parameter change did not ask for exactly a new render");
+    }
     if (index == ResetButton && withRecord) {
       if (simulationState.nextFrame != 0 || simulationState.particles != nullptr ||
           IsAbsent(simulationState.trailMap) || IsAbsent(simulationState.infectionMap)) {

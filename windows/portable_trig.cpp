@@ -18,32 +18,31 @@ constexpr double kPio2Mid = 0x1.0b4611a600000p-34;
 constexpr double kPio2Low = 0x1.3198a2e037073p-69;
 constexpr double kTwoOverPi = 0x1.45f306dc9c883p-1;
 
+// The coefficient of x^k in the Taylor series of sine (k odd) or cosine (k even),
+// (-1)^(k/2) / k!. The factorial is exact in a double up to 18!.
+double Taylor(int k) {
+  double factorial = 1.0;
+  for (int i = 2; i <= k; ++i) factorial *= i;
+  return (k / 2) % 2 == 0 ? 1.0 / factorial : -1.0 / factorial;
+}
+
+// The sum of Taylor(k) * r2^((k - low) / 2) over k = low, low + 2, ..., high, by Horner's
+// rule from the highest term: one rounding per multiply and per add.
+double Series(double r2, int low, int high) {
+  double p = Taylor(high);
+  for (int k = high - 2; k >= low; k -= 2) p = p * r2 + Taylor(k);
+  return p;
+}
+
 // Taylor series on |r| <= pi/4: the first omitted terms are below 1e-19.
 double SinKernel(double r) {
   const double r2 = r * r;
-  double p = 1.0 / 355687428096000.0;  // 1/17!
-  p = p * r2 - 1.0 / 1307674368000.0;  // 1/15!
-  p = p * r2 + 1.0 / 6227020800.0;     // 1/13!
-  p = p * r2 - 1.0 / 39916800.0;       // 1/11!
-  p = p * r2 + 1.0 / 362880.0;         // 1/9!
-  p = p * r2 - 1.0 / 5040.0;           // 1/7!
-  p = p * r2 + 1.0 / 120.0;            // 1/5!
-  p = p * r2 - 1.0 / 6.0;              // 1/3!
-  return r + r * (r2 * p);
+  return r + r * (r2 * Series(r2, 3, 17));
 }
 
 double CosKernel(double r) {
   const double r2 = r * r;
-  double p = 1.0 / 6402373705728000.0;  // 1/18!
-  p = p * r2 - 1.0 / 20922789888000.0;  // 1/16!
-  p = p * r2 + 1.0 / 87178291200.0;     // 1/14!
-  p = p * r2 - 1.0 / 479001600.0;       // 1/12!
-  p = p * r2 + 1.0 / 3628800.0;         // 1/10!
-  p = p * r2 - 1.0 / 40320.0;           // 1/8!
-  p = p * r2 + 1.0 / 720.0;             // 1/6!
-  p = p * r2 - 1.0 / 24.0;              // 1/4!
-  p = p * r2 + 1.0 / 2.0;               // 1/2!
-  return 1.0 - r2 * p;
+  return 1.0 + r2 * Series(r2, 2, 18);
 }
 
 // x = n * pi/2 + r with |r| <= pi/4 (about); the quadrant is n mod 4.

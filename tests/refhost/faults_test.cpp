@@ -48,26 +48,6 @@ TEST_F(FaultsTest, AFailedFillOrConvolveWritesNothing) {
   EXPECT_EQ(Image::FromWorld(out.world), Image(3, 3));
 }
 
-TEST_F(FaultsTest, HandleAllocationAndLockFailAsNull) {
-  host.FailNthCall(Op::NewHandle, 1, PF_Err_OUT_OF_MEMORY);
-  EXPECT_EQ(handles->host_new_handle(16), nullptr);
-  PF_Handle handle = handles->host_new_handle(16);
-  ASSERT_NE(handle, nullptr);
-  host.FailNthCall(Op::LockHandle, 1, PF_Err_OUT_OF_MEMORY);
-  EXPECT_EQ(handles->host_lock_handle(handle), nullptr);
-  EXPECT_NE(handles->host_lock_handle(handle), nullptr);
-  handles->host_dispose_handle(handle);
-  EXPECT_TRUE(HoldsNothingElse());
-}
-
-TEST_F(FaultsTest, AFailedAcquisitionIsNotCountedAndNeedsNoRelease) {
-  host.FailNthCall(Op::AcquireSuite, 1, 5);
-  const void* table = &table;
-  EXPECT_EQ(in.pica_basicP->AcquireSuite(kPFANSISuite, 1, &table), 5);
-  EXPECT_EQ(table, nullptr);
-  EXPECT_EQ(host.Acquisitions(kPFANSISuite, 1), 0);
-}
-
 TEST_F(FaultsTest, FailableCallsAreNumberedAcrossOperations) {
   const long start = host.CountFailableCalls();
   PF_EffectWorld world{};
@@ -95,16 +75,6 @@ TEST_F(FaultsTest, AbortAnswersCancelOrAFailureOnlyWhileRequested) {
   host.FailNthFailableCall(1, 4);
   host.ClearFailures();
   EXPECT_EQ(in.inter.abort(ref()), PF_Err_NONE);
-}
-
-TEST_F(FaultsTest, PlansThatCannotFireAreRefused) {
-  EXPECT_THROW(host.FailNthCall(Op::DisposeHandle, 1, 4), std::invalid_argument);
-  EXPECT_THROW(host.FailNthCall(Op::Sprintf, 1, 4), std::invalid_argument);
-  EXPECT_THROW(host.FailNthCall(Op::Fill, 0, 4), std::invalid_argument);
-  EXPECT_THROW(host.FailNthFailableCall(1, PF_Err_NONE), std::invalid_argument);
-  EXPECT_FALSE(CanFail(Op::GetHandleSize));
-  EXPECT_TRUE(CanFail(Op::LockHandle));
-  EXPECT_TRUE(CanFail(Op::ReleaseSuite));
 }
 
 }  // namespace

@@ -53,17 +53,6 @@ TEST_F(ParamsTest, AddParamAppendsCopiesAfterTheInputLayer) {
   EXPECT_EQ(host.ParamCount(), 1);
 }
 
-TEST_F(ParamsTest, IndicesOutsideTheListAreRefused) {
-  PF_ParamDef def{};
-  EXPECT_EQ(in.inter.add_param(ref(), 4, &def), PF_Err_INVALID_INDEX);
-  EXPECT_EQ(in.inter.add_param(ref(), 0, &def), PF_Err_INVALID_INDEX);
-  EXPECT_EQ(host.ParamCount(), 4);
-  EXPECT_EQ(host.GetLedger().faults, 2);
-  EXPECT_EQ(in.inter.checkout_param(ref(), 4, 0, 1, 24, &def), PF_Err_INVALID_INDEX);
-  EXPECT_EQ(in.inter.checkout_param(ref(), -1, 0, 1, 24, &def), PF_Err_INVALID_INDEX);
-  EXPECT_EQ(host.GetLedger().openCheckouts, 0);
-}
-
 TEST_F(ParamsTest, SliderInterpolatesLinearlyBetweenKeyframesAndHoldsOutside) {
   EXPECT_EQ(At(1, 6).u.fs_d.value, 0.1) << "the declared default";
   host.SetKeyframe(1, 10, 0.2);
@@ -86,14 +75,6 @@ TEST_F(ParamsTest, ACheckboxHoldsTheLastKeyframeAtOrBeforeTheTime) {
   EXPECT_EQ(At(2, 0).u.bd.value, 1);   // before the first keyframe: its value
   EXPECT_EQ(At(2, 11).u.bd.value, 1);  // frame 5.5
   EXPECT_EQ(At(2, 12).u.bd.value, 0);  // frame 6
-}
-
-TEST_F(ParamsTest, AConstantReplacesKeyframesAndTheReverse) {
-  host.SetKeyframe(1, 0, 0.5);
-  host.SetValue(1, 0.75);
-  EXPECT_EQ(host.ValueAt(1, 0), 0.75);
-  host.SetKeyframe(1, 2, 0.25);
-  EXPECT_EQ(host.ValueAt(1, 0), 0.25);
 }
 
 TEST_F(ParamsTest, ValuesOutsideTheRangeAreRefusedNamingTheParameter) {
@@ -121,16 +102,6 @@ TEST_F(ParamsTest, ALayerIsAHostWorldWithPaddedRowsOrAllZero) {
   EXPECT_THROW(host.SetLayer(1, image), std::invalid_argument);
   host.SetLayer(3, Image());
   EXPECT_EQ(At(3, 0).u.ld.data, nullptr);
-}
-
-TEST_F(ParamsTest, ALayerCanChangeImageFromFrameToFrame) {
-  host.SetLayerFrom(0, 2, Pattern(3, 3, 1));
-  host.SetLayerFrom(0, 5, Pattern(3, 3, 2));
-  host.SetLayerFrom(0, 7, Image());
-  EXPECT_EQ(Image::FromWorld(At(0, 0).u.ld), Pattern(3, 3, 1));
-  EXPECT_EQ(Image::FromWorld(At(0, 9).u.ld), Pattern(3, 3, 1));  // frame 4.5
-  EXPECT_EQ(Image::FromWorld(At(0, 10).u.ld), Pattern(3, 3, 2));
-  EXPECT_EQ(At(0, 14).u.ld.data, nullptr);
 }
 
 TEST_F(ParamsTest, OpenCheckoutsAreCountedAndFalseCheckinsAreFaults) {

@@ -26,17 +26,6 @@ TEST_F(WorldTransformTest, BlendAtTheEndsOfTheRangeCopiesOneSource) {
   }
 }
 
-TEST_F(WorldTransformTest, BlendRoundsHalfUpOnEveryChannel) {
-  const Image a(2, 1, PF_Pixel{0, 0, 1, 255});
-  const Image b(2, 1, PF_Pixel{255, 1, 0, 0});
-  // At one half: (0 + 255·32768 + 32768) >> 16 = 128; (1·32768 + 32768) >> 16 = 1.
-  EXPECT_EQ(Blend(a, b, 32768), Image(2, 1, PF_Pixel{128, 1, 1, 128}));
-  // At 12345: (200·53191 + 10·12345 + 32768) >> 16 = 164; (255·12345 + 32768) >> 16 = 48.
-  EXPECT_EQ(
-      Blend(Image(1, 1, PF_Pixel{200, 0, 200, 0}), Image(1, 1, PF_Pixel{10, 255, 10, 0}), 12345),
-      Image(1, 1, PF_Pixel{164, 48, 164, 0}));
-}
-
 TEST_F(WorldTransformTest, BlendIntoOneOfItsSourcesMatchesASeparateDestination) {
   const Image a = Pattern(6, 3, 5);
   const Image b = Pattern(6, 3, 6);
@@ -46,48 +35,6 @@ TEST_F(WorldTransformTest, BlendIntoOneOfItsSourcesMatchesASeparateDestination) 
     ASSERT_EQ(transform->blend(ref(), &first.world, &inPlace.world, ratio, &inPlace.world),
               PF_Err_NONE);
     EXPECT_EQ(Image::FromWorld(inPlace.world), Blend(a, b, ratio)) << "ratio " << ratio;
-  }
-}
-
-TEST_F(WorldTransformTest, BlendRefusesWorldsOfDifferentSizes) {
-  World a = MakeWorld(Pattern(4, 4, 1));
-  World b = MakeWorld(Pattern(4, 5, 1));
-  World d = MakeWorld(Image(4, 4));
-  EXPECT_EQ(transform->blend(ref(), &a.world, &b.world, 0, &d.world), PF_Err_BAD_CALLBACK_PARAM);
-  EXPECT_EQ(transform->blend(ref(), &a.world, &a.world, 0, &b.world), PF_Err_BAD_CALLBACK_PARAM);
-}
-
-// The effect's diffusion: colour = round(sum of the 3×3 neighbourhood / 9),
-// alpha = min(255, sum of the alphas), pixels beyond the border counting as 0.
-TEST_F(WorldTransformTest, DiffusionWorkedValuesIncludingTheBorders) {
-  std::vector<A_long> alpha(9, 2295);
-  std::vector<A_long> colour(9, 255);
-  Image dot(3, 3, PF_Pixel{255, 0, 0, 0});
-  dot.At(0, 0) = PF_Pixel{255, 90, 4, 5};
-  const Image spread = Convolve(dot, 3, alpha, colour, colour, colour);
-  // 90 / 9 = 10 exactly; 4 / 9 = 0.44 rounds to 0; 5 / 9 = 0.56 rounds to 1.
-  EXPECT_EQ(spread.At(0, 0), (PF_Pixel{255, 10, 0, 1}));
-  EXPECT_EQ(spread.At(1, 1), (PF_Pixel{255, 10, 0, 1}));
-  EXPECT_EQ(spread.At(2, 2), (PF_Pixel{255, 0, 0, 0}));
-
-  const Image faint =
-      Convolve(Image(4, 4, PF_Pixel{20, 0, 0, 0}), 3, alpha, colour, colour, colour);
-  EXPECT_EQ(faint.At(0, 0).alpha, 80);   // a corner sees 4 pixels
-  EXPECT_EQ(faint.At(1, 0).alpha, 120);  // an edge 6
-  EXPECT_EQ(faint.At(1, 1).alpha, 180);  // the inside 9
-}
-
-// The effect's decay: colour = round(k · value / 255), alpha unchanged.
-TEST_F(WorldTransformTest, DecayScalesColourRoundingHalvesUpAndKeepsAlpha) {
-  const Image source(1, 1, PF_Pixel{7, 1, 100, 255});
-  const struct {
-    A_long k;
-    PF_Pixel expected;
-  } cases[] = {{0, {7, 0, 0, 0}},      {1, {7, 0, 0, 1}},      {128, {7, 1, 50, 128}},
-               {179, {7, 1, 70, 179}}, {230, {7, 1, 90, 230}}, {255, {7, 1, 100, 255}}};
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.k);
-    EXPECT_EQ(Convolve(source, 1, {255}, {c.k}, {c.k}, {c.k}).At(0, 0), c.expected);
   }
 }
 
@@ -120,34 +67,6 @@ TEST_F(WorldTransformTest, UniformKernelsOfManySizesMatchTheFormula) {
           << "kernel size " << n << " on " << w << "x" << h;
     }
   }
-}
-
-TEST_F(WorldTransformTest, ConvolveRefusesWhatItDoesNotSupport) {
-  World src = MakeWorld(Pattern(4, 4, 1));
-  World dst = MakeWorld(Image(4, 4));
-  World other = MakeWorld(Image(5, 4));
-  std::vector<A_long> k(9, 255);
-  std::vector<A_long> even(4, 255);
-  const PF_Rect area{0, 0, 2, 2};
-  auto convolve = [&](PF_EffectWorld* s, const PF_Rect* a, PF_KernelFlags flags, A_long size,
-                      A_long* taps, PF_EffectWorld* d) {
-    return transform->convolve(ref(), s, a, flags, size, taps, taps, taps, taps, d);
-  };
-  EXPECT_EQ(convolve(&src.world, &area, 0, 3, k.data(), &dst.world), PF_Err_BAD_CALLBACK_PARAM);
-  EXPECT_EQ(convolve(&src.world, nullptr, 1, 3, k.data(), &dst.world), PF_Err_BAD_CALLBACK_PARAM);
-  EXPECT_EQ(convolve(&src.world, nullptr, 0, 2, even.data(), &dst.world),
-            PF_Err_BAD_CALLBACK_PARAM);
-  EXPECT_EQ(convolve(&src.world, nullptr, 0, 0, k.data(), &dst.world), PF_Err_BAD_CALLBACK_PARAM);
-  EXPECT_EQ(convolve(&src.world, nullptr, 0, -3, k.data(), &dst.world), PF_Err_BAD_CALLBACK_PARAM);
-  // Beyond 1447 the 64-bit sums could overflow; the kernel is not read.
-  EXPECT_EQ(convolve(&src.world, nullptr, 0, 1449, k.data(), &dst.world),
-            PF_Err_BAD_CALLBACK_PARAM);
-  EXPECT_EQ(convolve(&src.world, nullptr, 0, 3, k.data(), &src.world), PF_Err_BAD_CALLBACK_PARAM);
-  EXPECT_EQ(convolve(&src.world, nullptr, 0, 3, k.data(), &other.world), PF_Err_BAD_CALLBACK_PARAM);
-  EXPECT_EQ(transform->convolve(ref(), &src.world, nullptr, 0, 3, k.data(), nullptr, k.data(),
-                                k.data(), &dst.world),
-            PF_Err_BAD_CALLBACK_PARAM);
-  EXPECT_EQ(Image::FromWorld(dst.world), Image(4, 4)) << "a refused call writes nothing";
 }
 
 }  // namespace

@@ -35,15 +35,6 @@ TEST_F(WorldsTest, NewWorldIsZeroedWithPaddedRows) {
   EXPECT_TRUE(HoldsNothingElse());
 }
 
-TEST_F(WorldsTest, NewWorldRefusesSizesBelowOneAndAnUnknownEffect) {
-  PF_EffectWorld world{};
-  EXPECT_EQ(utils().new_world(ref(), 0, 4, 0, &world), PF_Err_BAD_CALLBACK_PARAM);
-  EXPECT_EQ(utils().new_world(ref(), 4, -1, 0, &world), PF_Err_BAD_CALLBACK_PARAM);
-  EXPECT_EQ(utils().new_world(nullptr, 2, 2, 0, &world), PF_Err_BAD_CALLBACK_PARAM);
-  EXPECT_EQ(host.GetLedger().faults, 1) << "only the unknown reference is a fault";
-  EXPECT_EQ(host.GetLedger().liveWorlds, 0);
-}
-
 TEST_F(WorldsTest, DisposingTwiceOrAForeignWorldIsRefusedAndRecorded) {
   PF_EffectWorld world = NewWorld(2, 2);
   const PF_EffectWorld stale = world;
@@ -91,12 +82,6 @@ TEST_F(WorldsTest, CopyTakesTheNearestPixelInIntegersThroughPaddedRows) {
       }
     }
   }
-}
-
-TEST_F(WorldsTest, CopyRefusesAWorldWithoutPixels) {
-  World src = MakeWorld(Image(2, 2));
-  PF_EffectWorld none{};
-  EXPECT_EQ(utils().copy(ref(), &src.world, &none, nullptr, nullptr), PF_Err_BAD_CALLBACK_PARAM);
 }
 
 }  // namespace

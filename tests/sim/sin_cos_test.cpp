@@ -54,65 +54,29 @@ bool SameValue(double a, double b) {
          (std::isnan(a) && std::isnan(b));
 }
 
-TEST(SinCosTest, EqualsSeparateSinAndCosToTheBitForEveryKindOfAngle) {
-  long mismatches = 0;
-  for (const double angle : Angles()) {
-    // Separate volatile reads keep the compiler from fusing these two calls into sincos.
-    volatile double forSine = angle;
-    volatile double forCosine = angle;
-    const double sine = std::sin(forSine);
-    const double cosine = std::cos(forCosine);
-    const SinCosPair pair = SinCos(angle);
-    if (!SameValue(pair.sine, sine) || !SameValue(pair.cosine, cosine)) {
-      if (++mismatches <= 5) {
-        ADD_FAILURE() << "angle " << std::hexfloat << angle << ": sincos gives " << pair.sine
-                      << ", " << pair.cosine << "; sin, cos give " << sine << ", " << cosine;
-      }
-    }
-  }
-  EXPECT_EQ(mismatches, 0);
-}
-
-TEST(SinCosMemoTest, GivesTheLibraryValuesWhetherRememberedOrNot) {
+// SinCos, and the memo whether it remembers an angle or not, give the library's separate
+// sin and cos to the bit. The list holds far more angles than the memo has slots, so the
+// second round finds some remembered and others evicted by angles sharing their slot.
+TEST(SinCosTest, SinCosAndTheMemoEqualSeparateSinAndCosToTheBit) {
   const std::vector<double> angles = Angles();
   auto memo = std::make_unique<SinCosMemo>();
   long mismatches = 0;
-  // The list holds far more angles than the memo has slots, so the second round finds
-  // some remembered and others evicted by angles sharing their slot.
   for (int round = 0; round < 2; ++round) {
     for (const double angle : angles) {
-      const SinCosPair expected = SinCos(angle);
-      const SinCosPair got = memo->Of(angle);
-      if ((!SameValue(got.sine, expected.sine) || !SameValue(got.cosine, expected.cosine)) &&
-          ++mismatches <= 5) {
-        ADD_FAILURE() << "angle " << std::hexfloat << angle << ": memo gives " << got.sine << ", "
-                      << got.cosine << "; SinCos gives " << expected.sine << ", "
-                      << expected.cosine;
+      // Separate volatile reads keep the compiler from fusing these two calls into sincos.
+      volatile double forSine = angle;
+      volatile double forCosine = angle;
+      const double sine = std::sin(forSine);
+      const double cosine = std::cos(forCosine);
+      for (const SinCosPair got : {SinCos(angle), memo->Of(angle)}) {
+        if ((!SameValue(got.sine, sine) || !SameValue(got.cosine, cosine)) && ++mismatches <= 5) {
+          ADD_FAILURE() << "angle " << std::hexfloat << angle << ": " << got.sine << ", "
+                        << got.cosine << " against sin, cos " << sine << ", " << cosine;
+        }
       }
     }
   }
   EXPECT_EQ(mismatches, 0);
-}
-
-TEST(SinCosMemoTest, AnglesSharingASlotEachKeepTheirOwnValues) {
-  auto memo = std::make_unique<SinCosMemo>();
-  // Whole numbers (the headings' own kind) until two land in one slot.
-  const auto slotOf = [&memo](double angle) {
-    memo->Of(angle);
-    for (const SinCosMemo::Slot& slot : memo->slots) {
-      if (slot.notAngle == ~std::bit_cast<std::uint64_t>(angle)) return &slot;
-    }
-    return static_cast<const SinCosMemo::Slot*>(nullptr);
-  };
-  const SinCosMemo::Slot* first = slotOf(1.0);
-  double other = 2.0;
-  while (slotOf(other) != first) other += 1.0;
-  for (int i = 0; i < 4; ++i) {
-    for (const double angle : {1.0, other}) {
-      EXPECT_EQ(memo->Of(angle).sine, std::sin(angle)) << angle;
-      EXPECT_EQ(memo->Of(angle).cosine, std::cos(angle)) << angle;
-    }
-  }
 }
 
 TEST(SinCosMemoTest, AnEmptySlotIsNotTakenForTheNaNItStandsFor) {
