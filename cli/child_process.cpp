@@ -127,8 +127,11 @@ std::string ChildProcess::Reason() const {
   while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) {
     text.pop_back();
   }
-  const size_t newline = text.find_last_of('\n');
-  if (newline != std::string::npos) text = text.substr(newline + 1);
+  // Its lines in one, the first ones (the cause) kept when there are many.
+  for (char& c : text) {
+    if (c == '\n') c = ';';
+  }
+  if (text.size() > 400) text = text.substr(0, 400) + "...";
   if (!text.empty()) return text;
   if (status_ >= 0 && WIFEXITED(status_)) {
     return "exit code " + std::to_string(WEXITSTATUS(status_));

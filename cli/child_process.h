@@ -29,7 +29,7 @@ class ChildProcess {
   int Fd() const { return fd_; }
   // Closes the pipe and waits; true when the child exited with code 0.
   bool Wait();
-  // The last line the child wrote to standard error, or its exit status in words.
+  // What the child wrote to standard error, on one line, or its exit status in words.
   std::string Reason() const;
   // Everything it wrote to standard error.
   std::string Errors() const;

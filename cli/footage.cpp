@@ -220,6 +220,8 @@ refhost::Image Footage::FrameAt(int frame) noexcept {
 
 refhost::Image Footage::Decode(long frame) {
   if (frame == currentFrame_) return current_;
+  // A replay starts at frame 0: kept, it spares one restart of the decoder per replay.
+  if (frame == 0 && !first_.Empty()) return first_;
   if (decoder_ == nullptr || frame < next_) {
     decoder_.reset();
     decoder_ = std::make_unique<ChildProcess>(
@@ -254,6 +256,7 @@ refhost::Image Footage::Decode(long frame) {
   }
   current_ = image;
   currentFrame_ = frame;
+  if (frame == 0) first_ = image;
   return image;
 }
 

@@ -59,6 +59,7 @@ class Footage {
   long next_ = 0;  // the frame the decoder yields next
   long currentFrame_ = -1;
   refhost::Image current_;
+  refhost::Image first_;
   std::string failure_;
 };
 

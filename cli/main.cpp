@@ -106,6 +106,8 @@ int Run(int argc, char** argv) {
     return app.exit(e);
   } catch (const CLI::CallForAllHelp& e) {
     return app.exit(e);
+  } catch (const CLI::CallForVersion& e) {
+    return app.exit(e);
   } catch (const CLI::ParseError& e) {
     std::fprintf(stderr, "velunary: %s\nRun velunary --help for more information.\n", e.what());
     return velunary::cli::kExitUsage;

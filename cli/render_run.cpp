@@ -98,6 +98,8 @@ void WarnIfInfectionOff(const refhost::Host& host, const RenderPlan& plan) {
 // frame times of its parameter check-outs.
 class CatchUpReport {
  public:
+  static constexpr long kAnnouncedReplay = 48;
+
   CatchUpReport(const refhost::Host& host, Progress& progress, refhost::FrameRate rate)
       : host_(host), progress_(progress), rate_(rate), thread_([this] { Run(); }) {}
   ~CatchUpReport() {
@@ -111,7 +113,10 @@ class CatchUpReport {
   CatchUpReport(const CatchUpReport&) = delete;
   CatchUpReport& operator=(const CatchUpReport&) = delete;
 
-  void Start(long frame) {
+  // `replays`: the effect will replay frames 0 to frame - 1 first.
+  void Start(long frame, bool replays) {
+    // A long replay is announced at once; it can take longer than any frame.
+    if (replays && frame >= kAnnouncedReplay) progress_.CatchingUp(frame, 0);
     std::lock_guard lock(mutex_);
     frame_ = frame;
     changed_.notify_all();
@@ -246,6 +251,7 @@ int RunRender(const RenderPlan& plan) {
   FrameWriter writer(plan.outDir, video.get(), sheet ? &*sheet : nullptr);
   std::string failure;
   long rendered = 0;
+  long previousFrame = -1;
   for (long frame : plan.frames) {
     if (InterruptGuard::Interrupted()) break;
     if (plan.resetBefore.count(frame) != 0) {
@@ -256,7 +262,8 @@ int RunRender(const RenderPlan& plan) {
         break;
       }
     }
-    catchUp.Start(frame);
+    catchUp.Start(frame, frame != previousFrame + 1 || plan.resetBefore.count(frame) != 0);
+    previousFrame = frame;
     const PF_Err err = session.RenderFrame(frame);
     catchUp.Stop();
     if (const std::string footageFailure = FootageFailure(footage); !footageFailure.empty()) {
