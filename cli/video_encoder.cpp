@@ -23,7 +23,9 @@ std::string Lower(std::string text) {
 std::vector<std::string> EncoderArgs(const std::string& ffmpeg, const std::string& path,
                                      const std::string& size, const std::string& rate,
                                      const std::string& input) {
-  std::vector<std::string> args = {ffmpeg, "-hide_banner", "-loglevel", "error", "-nostdin", "-y"};
+  // Warnings too: ffmpeg reports a failed trailer (a full disk) as one and exits 0.
+  std::vector<std::string> args = {ffmpeg,    "-hide_banner", "-loglevel",
+                                   "warning", "-nostdin",     "-y"};
   args.insert(args.end(), {"-f", "rawvideo", "-pixel_format", "rgba", "-video_size", size,
                            "-framerate", rate, "-i", input});
   const std::string extension = Lower(std::filesystem::path(path).extension().string());
@@ -111,7 +113,10 @@ void VideoEncoder::Finish(const std::string& ffprobe) {
   std::string count = probe.output;
   while (!count.empty() && (count.back() == '\n' || count.back() == '\r')) count.pop_back();
   if (!probe.ok || count != std::to_string(written_)) {
+    // ffmpeg's own words name the cause (File too large, No space left on device).
+    const std::string said = ffmpeg_->Errors().empty() ? "" : ffmpeg_->Reason() + "; ";
     throw std::runtime_error("ffmpeg reported success but " + path_ + " is not a whole video (" +
+                             said +
                              (probe.ok ? "it holds " + (count.empty() ? "no" : count) + " of the " +
                                              std::to_string(written_) + " frames written"
                                        : probe.reason) +
