@@ -8,7 +8,6 @@
 #include <filesystem>
 #include <map>
 #include <new>
-#include <regex>
 #include <stdexcept>
 
 #include "errors.h"
@@ -43,50 +42,64 @@ std::vector<std::string> InOrder(const std::string& option, const std::string& s
   return files;
 }
 
+bool AllDigits(const std::string& text) {
+  return !text.empty() && text.find_first_not_of("0123456789") == std::string::npos;
+}
+
 // "a_%05d.png" or "a_%d.png": one integer conversion, nothing else.
 std::map<long, std::string> MatchPattern(const std::string& option, const std::string& pattern) {
-  static const std::regex conversion(R"(%(0?)(\d*)d)");
-  std::smatch found;
   const fs::path path(pattern);
   const std::string name = path.filename().string();
-  if (!std::regex_search(name, found, conversion) ||
-      std::count(name.begin(), name.end(), '%') != 1) {
+  const size_t percent = name.find('%');
+  const size_t d = name.find('d', percent);
+  const std::string flags = percent == std::string::npos || d == std::string::npos
+                                ? std::string("x")
+                                : name.substr(percent + 1, d - percent - 1);
+  if (std::count(name.begin(), name.end(), '%') != 1 || (!flags.empty() && !AllDigits(flags)) ||
+      flags.size() > 2) {
     throw UsageError(option + " " + pattern +
                      ": a sequence pattern holds one number field such as %05d in its file name");
   }
-  const std::regex escape(R"([.^$|()\[\]{}*+?\\])");
-  const std::string before = std::regex_replace(found.prefix().str(), escape, R"(\$&)");
-  const std::string after = std::regex_replace(found.suffix().str(), escape, R"(\$&)");
-  const std::regex files("^" + before + "(\\d+)" + after + "$");
+  const bool zeros = !flags.empty() && flags[0] == '0';
+  const size_t width = flags.empty() ? 0 : std::stoul(flags);
+  const std::string before = name.substr(0, percent);
+  const std::string after = name.substr(d + 1);
   const fs::path dir = path.has_parent_path() ? path.parent_path() : fs::path(".");
   std::map<long, std::string> numbered;
   std::error_code error;
   for (const auto& entry : fs::directory_iterator(dir, error)) {
     const std::string file = entry.path().filename().string();
-    std::smatch digits;
-    if (!std::regex_match(file, digits, files) || digits[1].length() > 9) continue;
-    const long number = std::stol(digits[1].str());
+    if (file.size() <= before.size() + after.size() || !file.starts_with(before) ||
+        !file.ends_with(after)) {
+      continue;
+    }
+    const std::string digits =
+        file.substr(before.size(), file.size() - before.size() - after.size());
+    if (!AllDigits(digits) || digits.size() > 9) continue;
+    const long number = std::stol(digits);
     // The file the pattern names for this number: "%05d" pads to five digits.
     std::string expected = std::to_string(number);
-    const size_t width = found[2].length() > 0 ? std::stoul(found[2].str()) : 0;
-    if (found[1].length() > 0 && expected.size() < width) {
-      expected.insert(0, width - expected.size(), '0');
-    }
-    if (digits[1].str() == expected) numbered[number] = (dir / file).string();
+    if (zeros && expected.size() < width) expected.insert(0, width - expected.size(), '0');
+    if (digits == expected) numbered[number] = (dir / file).string();
   }
   if (error) throw UsageError(option + " " + pattern + ": " + error.message());
   return numbered;
 }
 
 std::map<long, std::string> NumberedPngs(const std::string& option, const std::string& dir) {
-  static const std::regex numbered(R"(^(.*?)(\d{1,9})\.png$)", std::regex::icase);
   std::map<long, std::string> files;
   std::error_code error;
   for (const auto& entry : fs::directory_iterator(dir, error)) {
     const std::string file = entry.path().filename().string();
-    std::smatch digits;
-    if (file.empty() || file[0] == '.' || !std::regex_match(file, digits, numbered)) continue;
-    const long number = std::stol(digits[2].str());
+    if (file.empty() || file[0] == '.' || Lower(fs::path(file).extension().string()) != ".png") {
+      continue;
+    }
+    // The number the name ends in, before ".png".
+    const std::string stem = fs::path(file).stem().string();
+    const size_t first = stem.find_last_not_of("0123456789") + 1;
+    const std::string digits = stem.substr(first);
+    if (digits.empty() || digits.size() > 9) continue;
+    const long number = std::stol(digits);
     if (files.count(number) != 0) {
       throw UsageError(option + " " + dir + ": two files are numbered " + std::to_string(number) +
                        " (" + fs::path(files[number]).filename().string() + " and " + file + ")");

@@ -9,7 +9,6 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <regex>
 #include <system_error>
 #include <vector>
 
@@ -38,12 +37,20 @@ void CheckWritableDirectory(const std::string& option, const fs::path& dir, bool
   fs::remove(probe, error);
 }
 
+bool AllDigits(const std::string& text) {
+  return !text.empty() && text.find_first_not_of("0123456789") == std::string::npos;
+}
+
+// "00012.png": the name the renderer gives a frame.
+bool IsFrameName(const std::string& name) {
+  return name.size() >= 9 && name.ends_with(".png") && AllDigits(name.substr(0, name.size() - 4));
+}
+
 std::vector<fs::path> NumberedFrames(const fs::path& dir) {
-  static const std::regex frame(R"(^\d{5,}\.png$)");
   std::vector<fs::path> frames;
   std::error_code error;
   for (const auto& entry : fs::directory_iterator(dir, error)) {
-    if (std::regex_match(entry.path().filename().string(), frame)) frames.push_back(entry.path());
+    if (IsFrameName(entry.path().filename().string())) frames.push_back(entry.path());
   }
   return frames;
 }
@@ -70,13 +77,16 @@ std::string CheckOutputFile(const std::string& option, const std::string& path) 
 }
 
 void RemoveStaleParts(const std::string& dir) {
-  static const std::regex part(R"(^\.part-(\d{1,9})-.*)");
   std::error_code error;
   for (const auto& entry : fs::directory_iterator(dir, error)) {
-    std::smatch pid;
+    // ".part-PID-NAME"
     const std::string name = entry.path().filename().string();
-    if (!std::regex_match(name, pid, part)) continue;
-    const pid_t owner = static_cast<pid_t>(std::stol(pid[1].str()));
+    const size_t dash = name.find('-', 6);
+    if (!name.starts_with(".part-") || dash == std::string::npos || dash > 15 ||
+        !AllDigits(name.substr(6, dash - 6))) {
+      continue;
+    }
+    const pid_t owner = static_cast<pid_t>(std::stol(name.substr(6, dash - 6)));
     if (owner != ::getpid() && ::kill(owner, 0) != 0 && errno == ESRCH) {
       fs::remove(entry.path(), error);
     }
