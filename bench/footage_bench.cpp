@@ -21,14 +21,24 @@ namespace {
 
 constexpr int kFrames = 300;
 
-std::string Scratch() {
-  static const std::string dir = [] {
-    const auto path = std::filesystem::temp_directory_path() /
-                      ("velunary-footage-bench-" + std::to_string(::getpid()));
+// The clip's folder, removed when the benchmarks end.
+struct ScratchFolder {
+  ScratchFolder()
+      : path((std::filesystem::temp_directory_path() /
+              ("velunary-footage-bench-" + std::to_string(::getpid())))
+                 .string()) {
     std::filesystem::create_directories(path);
-    return path.string();
-  }();
-  return dir;
+  }
+  ~ScratchFolder() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path, ignored);
+  }
+  std::string path;
+};
+
+std::string Scratch() {
+  static const ScratchFolder folder;
+  return folder.path;
 }
 
 // A 1080p H.264 clip of 300 moving frames, and its first frame as a PNG, made once.
