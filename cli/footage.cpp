@@ -257,7 +257,10 @@ refhost::Image Footage::Decode(long frame) {
     }
     if (done < frameBytes) {
       const bool ended = decoder_->Wait();
-      throw std::runtime_error(ended ? "the clip ends before this frame"
+      // ffprobe counted more frames than ffmpeg now gives: the file changed or its end is
+      // damaged; ffmpeg's words, if any, tell which.
+      const std::string said = decoder_->Errors().empty() ? "" : " (" + decoder_->Reason() + ")";
+      throw std::runtime_error(ended ? "the clip ends before this frame" + said
                                      : "ffmpeg could not decode it: " + decoder_->Reason());
     }
     ++next_;
