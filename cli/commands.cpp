@@ -8,6 +8,7 @@
 #include "controls.h"
 #include "error_names.h"
 #include "errors.h"
+#include "host/effect_version.h"
 #include "plugin_path.h"
 #include "refhost/host.h"
 #include "refhost/plugin_library.h"
@@ -36,7 +37,8 @@ RenderPlan DemoPlan(const std::string& pluginPath, const std::string& outDir) {
   plan.width = scenes::kDemoWidth;
   plan.height = scenes::kDemoHeight;
   plan.feedback = true;
-  plan.spawn = scenes::SpawnDisc(plan.width, plan.height);
+  plan.layer = Footage::Still(refhost::Image(plan.width, plan.height, PF_Pixel{255, 0, 0, 0}));
+  plan.spawn = Footage::Still(scenes::SpawnDisc(plan.width, plan.height));
   for (long frame = 0; frame < scenes::kDemoFrames; ++frame) plan.frames.push_back(frame);
   for (const scenes::ControlValue& control : scenes::DemoControls()) {
     ControlAssignment a;
@@ -46,9 +48,15 @@ RenderPlan DemoPlan(const std::string& pluginPath, const std::string& outDir) {
     plan.controls.push_back(a);
   }
   plan.outDir = outDir;
+  // The demo's folder is its own: a second demo replaces the first.
+  plan.overwrite = true;
   plan.contactSheet = outDir + "/contact-sheet.png";
   if (!FindFfmpeg().empty()) plan.video = outDir + "/velunary-demo.mp4";
   return plan;
+}
+
+std::string VersionText() {
+  return std::to_string(kMajorVersion) + "." + std::to_string(kMinorVersion);
 }
 
 int PrintParams(const std::string& pluginPath) {

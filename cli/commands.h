@@ -16,6 +16,9 @@ RenderPlan DemoPlan(const std::string& pluginPath, const std::string& outDir);
 int PrintParams(const std::string& pluginPath);
 int PrintAbout(const std::string& pluginPath);
 
+// "1.0": the effect's version, which the renderer shares.
+std::string VersionText();
+
 }  // namespace velunary::cli
 
 #endif

@@ -10,7 +10,7 @@ namespace velunary::cli {
 
 inline constexpr int kExitFailure = 1;
 inline constexpr int kExitUsage = 2;
-inline constexpr int kExitInterrupted = 130;  // 128 + SIGINT, as shells report it
+inline constexpr int kExitInterrupted = 130;  // 128 + SIGINT, as shells report it; SIGTERM 143
 
 // Bad options, controls, values or files: reported before any frame renders.
 class UsageError : public std::runtime_error {

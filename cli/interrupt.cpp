@@ -7,34 +7,40 @@ namespace {
 
 // Read by the signal handler: lock-free atomics are safe there, a mutex would not be.
 std::atomic<refhost::Host*> g_host{nullptr};
-std::atomic<bool> g_interrupted{false};
+std::atomic<int> g_signal{0};
+constexpr int kSignals[3] = {SIGINT, SIGTERM, SIGHUP};
 static_assert(std::atomic<refhost::Host*>::is_always_lock_free);
-static_assert(std::atomic<bool>::is_always_lock_free);
+static_assert(std::atomic<int>::is_always_lock_free);
 
-extern "C" void OnInterrupt(int) {
-  g_interrupted.store(true);
+extern "C" void OnInterrupt(int signal) {
+  int none = 0;
+  g_signal.compare_exchange_strong(none, signal);
   if (refhost::Host* host = g_host.load()) host->RequestCancel();
 }
 
 }  // namespace
 
 InterruptGuard::InterruptGuard(refhost::Host& host) {
-  g_interrupted.store(false);
+  g_signal.store(0);
   g_host.store(&host);
   struct sigaction action {};
   action.sa_handler = OnInterrupt;
   sigemptyset(&action.sa_mask);
   action.sa_flags = SA_RESETHAND | SA_RESTART;
-  sigaction(SIGINT, &action, &previous_);
+  for (int i = 0; i < 3; ++i) sigaction(kSignals[i], &action, &previous_[i]);
 }
 
 InterruptGuard::~InterruptGuard() {
-  sigaction(SIGINT, &previous_, nullptr);
+  for (int i = 0; i < 3; ++i) sigaction(kSignals[i], &previous_[i], nullptr);
   g_host.store(nullptr);
 }
 
 bool InterruptGuard::Interrupted() {
-  return g_interrupted.load();
+  return g_signal.load() != 0;
+}
+
+int InterruptGuard::Signal() {
+  return g_signal.load();
 }
 
 }  // namespace velunary::cli

@@ -1,7 +1,8 @@
-// Ctrl-C during a render: the first SIGINT asks the host to cancel (its `abort` then
+// Ctrl-C during a render (SIGINT, and likewise SIGTERM and SIGHUP, a closed terminal or a
+// job manager's stop): the first such signal asks the host to cancel (its `abort` then
 // answers PF_Interrupt_CANCEL, so the effect returns from the frame it is in), and the
-// renderer stops after the frames it already has. A second SIGINT ends the process at
-// once, as the default action does.
+// renderer stops after the frames it already has. A second one ends the process at once,
+// as the default action does.
 #ifndef VELUNARY_CLI_INTERRUPT_H
 #define VELUNARY_CLI_INTERRUPT_H
 
@@ -19,11 +20,13 @@ class InterruptGuard {
   InterruptGuard(const InterruptGuard&) = delete;
   InterruptGuard& operator=(const InterruptGuard&) = delete;
 
-  // Whether SIGINT arrived while the guard was installed.
+  // Whether one of the signals arrived while the guard was installed.
   static bool Interrupted();
+  // The signal that arrived, or 0.
+  static int Signal();
 
  private:
-  struct sigaction previous_ {};
+  struct sigaction previous_[3]{};
 };
 
 }  // namespace velunary::cli

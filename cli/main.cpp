@@ -5,6 +5,7 @@
 #include <csignal>
 #include <cstdio>
 #include <exception>
+#include <new>
 #include <string>
 
 #include "commands.h"
@@ -24,21 +25,32 @@ void AddRenderOptions(CLI::App& render, RenderOptions& o) {
       ->type_name("FILE");
   render
       .add_option("--input", o.input,
-                  "PNG of the layer the effect is applied to, or \"feedback\" for the "
-                  "effect's own previous frame (default: a built-in demo layer)")
-      ->type_name("FILE|feedback");
+                  "The layer the effect is applied to: a PNG, an image sequence (a_%05d.png or "
+                  "a folder of numbered PNGs), a video, or \"feedback\" for the effect's own "
+                  "previous frame (default: a built-in demo layer)")
+      ->type_name("FOOTAGE|feedback");
   render.add_option("--size", o.size, "Layer size WxH (default: the input's size, or 1280x720)")
       ->type_name("WxH");
-  render.add_option("--spawn", o.spawn, "PNG for the \"Spawn Layer\"")->type_name("FILE");
-  render.add_option("--infected", o.infected, "PNG for the \"Infected Layer\"")->type_name("FILE");
-  auto* frames = render.add_option("--frames", o.frames, "Render frames 0 ... N-1 (default 120)")
+  render.add_option("--spawn", o.spawn, "PNG, image sequence or video for the \"Spawn Layer\"")
+      ->type_name("FOOTAGE");
+  render
+      .add_option("--infected", o.infected,
+                  "PNG, image sequence or video for the \"Infected Layer\"")
+      ->type_name("FOOTAGE");
+  auto* frames = render
+                     .add_option("--frames", o.frames,
+                                 "Render frames 0 ... N-1 (default: the input clip's length, or "
+                                 "120)")
                      ->type_name("N");
   auto* list = render
                    .add_option("--frame-list", o.frameList,
                                "Render these frames in this order, e.g. 0,1,2,5,2")
                    ->type_name("LIST");
   frames->excludes(list);
-  render.add_option("--fps", o.fps, "Frame rate: 24, 29.97 or 30000/1001 (default 24)")
+  render.callback([&o, list] { o.frameListGiven = list->count() > 0; });
+  render
+      .add_option("--fps", o.fps,
+                  "Frame rate: 24, 29.97 or 30000/1001 (default: the input clip's, or 24)")
       ->type_name("RATE");
   render.add_option("--set", o.sets, "\"NAME=VALUE\": a control's constant value")
       ->type_name("\"NAME=VALUE\"")
@@ -62,12 +74,15 @@ void AddRenderOptions(CLI::App& render, RenderOptions& o) {
       .add_option("--contact-sheet", o.contactSheet,
                   "Write a labelled grid of evenly spaced frames to this PNG")
       ->type_name("FILE");
+  render.add_flag("--overwrite", o.overwrite,
+                  "Replace the numbered frames of an earlier render in the --out folder");
   render.add_flag("--quiet", o.quiet, "No progress and no summary");
 }
 
 int Run(int argc, char** argv) {
   CLI::App app{"velunary: renders layers through the Velunary effect"};
-  app.require_subcommand(1);
+  app.require_subcommand(0, 1);
+  app.set_version_flag("--version", std::string("velunary ") + velunary::cli::VersionText());
   // A repeated single-valued option takes its last value, as most command lines do.
   app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
   RenderOptions render;
@@ -81,6 +96,7 @@ int Run(int argc, char** argv) {
   demo->add_option("--plugin", demoPlugin, "The effect library")->type_name("FILE");
   auto* params = app.add_subcommand("params", "List the effect's controls");
   params->add_option("--plugin", infoPlugin, "The effect library")->type_name("FILE");
+  auto* help = app.add_subcommand("help", "Print this help");
   auto* about = app.add_subcommand("about", "Print the effect's about text");
   about->add_option("--plugin", infoPlugin, "The effect library")->type_name("FILE");
 
@@ -90,11 +106,17 @@ int Run(int argc, char** argv) {
     return app.exit(e);
   } catch (const CLI::CallForAllHelp& e) {
     return app.exit(e);
+  } catch (const CLI::CallForVersion& e) {
+    return app.exit(e);
   } catch (const CLI::ParseError& e) {
     std::fprintf(stderr, "velunary: %s\nRun velunary --help for more information.\n", e.what());
     return velunary::cli::kExitUsage;
   }
 
+  if (*help || app.get_subcommands().empty()) {
+    std::fputs(app.help().c_str(), *help ? stdout : stderr);
+    return *help ? 0 : velunary::cli::kExitUsage;
+  }
   if (*params) return velunary::cli::PrintParams(infoPlugin);
   if (*about) return velunary::cli::PrintAbout(infoPlugin);
   if (*demo) return velunary::cli::RunRender(velunary::cli::DemoPlan(demoPlugin, demoOut));
@@ -111,6 +133,11 @@ int main(int argc, char** argv) {
   } catch (const velunary::cli::UsageError& e) {
     std::fprintf(stderr, "velunary: %s\n", e.what());
     return velunary::cli::kExitUsage;
+  } catch (const std::bad_alloc&) {
+    std::fprintf(stderr,
+                 "velunary: out of memory: the layer size and footage need more memory than "
+                 "this machine grants\n");
+    return velunary::cli::kExitFailure;
   } catch (const velunary::cli::RenderFailure& e) {
     std::fprintf(stderr, "velunary: %s\n", e.what());
     return velunary::cli::kExitFailure;

@@ -30,6 +30,32 @@ struct PngErrorText {
 
 void OnPngWarning(png_structp, png_const_charp) {}
 
+// libpng's own writer reports any failed fwrite as "Write Error"; this one tells the
+// system's reason (No space left on device).
+void WriteData(png_structp png, png_bytep data, png_size_t length) {
+  auto* file = static_cast<std::FILE*>(png_get_io_ptr(png));
+  if (std::fwrite(data, 1, length, file) != length) png_error(png, std::strerror(errno));
+}
+
+void FlushData(png_structp png) {
+  auto* file = static_cast<std::FILE*>(png_get_io_ptr(png));
+  if (std::fflush(file) != 0) png_error(png, std::strerror(errno));
+}
+
+// The pixel size from the header, checked before libpng sees it: its own refusal of a
+// wide image says only "Invalid IHDR data".
+std::string CheckHeaderSize(const unsigned char* header) {
+  const auto word = [header](int at) {
+    return (png_uint_32{header[at]} << 24) | (png_uint_32{header[at + 1]} << 16) |
+           (png_uint_32{header[at + 2]} << 8) | png_uint_32{header[at + 3]};
+  };
+  const png_uint_32 width = word(16);
+  const png_uint_32 height = word(20);
+  if (width <= kMaxImageSide && height <= kMaxImageSide) return "";
+  return "is " + std::to_string(width) + "x" + std::to_string(height) +
+         " pixels; velunary takes layers up to " + std::to_string(kMaxImageSide) + " pixels a side";
+}
+
 // Rows as libpng leaves them after the expansion to whole bytes per sample.
 struct DecodedPng {
   png_uint_32 width = 0;
@@ -111,7 +137,7 @@ bool Encode(std::FILE* file, PngErrorText* error, int width, int height, bool gr
     png_destroy_write_struct(&png, &info);
     return false;
   }
-  png_init_io(png, file);
+  png_set_write_fn(png, file, WriteData, FlushData);
   // Trail images compress well at a low level; a fast encoder keeps up with rendering.
   png_set_compression_level(png, 3);
   png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8,
@@ -140,8 +166,14 @@ bool IsOpaqueGray(const refhost::Image& image) {
 refhost::Image ReadPng(const std::string& path) {
   std::FILE* file = std::fopen(path.c_str(), "rb");
   if (file == nullptr) throw std::runtime_error("cannot open " + path + ": " + SystemReason());
-  unsigned char signature[8] = {};
-  const bool isPng = std::fread(signature, 1, 8, file) == 8 && png_sig_cmp(signature, 0, 8) == 0;
+  unsigned char signature[24] = {};
+  const size_t got = std::fread(signature, 1, sizeof signature, file);
+  const bool isPng = got >= 8 && png_sig_cmp(signature, 0, 8) == 0;
+  const std::string tooLarge = got == sizeof signature && isPng ? CheckHeaderSize(signature) : "";
+  if (!tooLarge.empty()) {
+    std::fclose(file);
+    throw std::runtime_error(path + " " + tooLarge);
+  }
   PngErrorText error;
   DecodedPng decoded;
   bool ok = false;
@@ -178,7 +210,18 @@ void WritePng(const std::string& path, const refhost::Image& image) {
     }
   }
 
-  const std::filesystem::path target(path);
+  std::filesystem::path target(path);
+  std::error_code linkError;
+  // A symlink is written through: the new frame replaces its target, the link stays.
+  if (std::filesystem::is_symlink(target, linkError)) {
+    const std::filesystem::path link = std::filesystem::read_symlink(target, linkError);
+    if (!linkError) target = link.is_absolute() ? link : target.parent_path() / link;
+  }
+  if (std::filesystem::exists(target, linkError) &&
+      !std::filesystem::is_regular_file(target, linkError)) {
+    throw std::runtime_error("cannot write " + path +
+                             ": it is not a regular file, and velunary writes only those");
+  }
   // A hidden name of the writing process: a render that is killed outright leaves at
   // most this, never a truncated file under the frame's own name.
   std::string hidden = ".part-";

@@ -38,6 +38,13 @@ void Progress::Update(long done, long frame) {
   lineOpen_ = terminal_;
 }
 
+void Progress::CatchingUp(long frame, long reached) {
+  if (quiet_) return;
+  std::fprintf(stderr, "%sframe %ld: catching up, at frame %ld of %ld%s", terminal_ ? "\r" : "",
+               frame, reached, frame, terminal_ ? "   " : "\n");
+  lineOpen_ = terminal_;
+}
+
 void Progress::Finish() {
   if (lineOpen_) std::fputc('\n', stderr);
   lineOpen_ = false;

@@ -14,6 +14,8 @@ class Progress {
 
   // After each render request; `done` requests so far, `frame` the one just rendered.
   void Update(long done, long frame);
+  // While the effect replays the frames before `frame` to reach it: at `reached` now.
+  void CatchingUp(long frame, long reached);
   // Ends the progress display; further output starts on a clean line.
   void Finish();
   double Seconds() const;

@@ -1,6 +1,7 @@
 #include "render_plan.h"
 
 #include <algorithm>
+#include <cctype>
 #include <limits>
 #include <stdexcept>
 
@@ -12,12 +13,11 @@
 namespace velunary::cli {
 namespace {
 
-refhost::Image ReadImageOption(const std::string& option, const std::string& path) {
-  try {
-    return ReadPng(path);
-  } catch (const std::runtime_error& e) {
-    throw UsageError(option + ": " + e.what());
-  }
+// "Decay" and "decay" are the same control to the host.
+std::string Folded(const std::string& text) {
+  std::string folded;
+  for (char c : text) folded += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return folded;
 }
 
 }  // namespace
@@ -26,37 +26,56 @@ RenderPlan PlanRender(const RenderOptions& options) {
   RenderPlan plan;
   plan.pluginPath = ResolvePluginPath(options.plugin);
   plan.feedback = options.input == kFeedbackInput;
-  if (plan.feedback && !options.frameList.empty()) {
+  if (plan.feedback && options.frameListGiven) {
     throw UsageError(
         "--input feedback renders frames 0, 1, 2... in order and cannot take --frame-list; "
         "use --frames");
   }
   if (!options.input.empty() && !plan.feedback) {
-    plan.layer = ReadImageOption("--input", options.input);
+    plan.layer = Footage::Open("--input", options.input);
   }
   if (!options.size.empty()) {
     const LayerSize size = ParseSize(options.size);
     plan.width = size.width;
     plan.height = size.height;
-  } else if (!plan.layer.Empty()) {
-    plan.width = plan.layer.width;
-    plan.height = plan.layer.height;
+  } else if (plan.layer != nullptr) {
+    plan.width = plan.layer->Width();
+    plan.height = plan.layer->Height();
   }
-  if (options.input.empty()) plan.layer = scenes::DemoLayer(plan.width, plan.height);
-  if (!options.spawn.empty()) plan.spawn = ReadImageOption("--spawn", options.spawn);
-  if (!options.infected.empty()) plan.infected = ReadImageOption("--infected", options.infected);
+  if (options.input.empty()) {
+    plan.layer = Footage::Still(scenes::DemoLayer(plan.width, plan.height));
+  }
+  if (!options.spawn.empty()) plan.spawn = Footage::Open("--spawn", options.spawn);
+  if (!options.infected.empty()) plan.infected = Footage::Open("--infected", options.infected);
 
-  if (!options.frameList.empty()) {
+  if (options.frameListGiven) {
     plan.frames = ParseFrameList(options.frameList);
   } else {
-    const long count = options.frames.empty()
-                           ? kDefaultFrames
-                           : ParseWholeNumber(options.frames, 1, kMaxFrames, "--frames");
+    // Footage on the layer sets the default length; a still renders kDefaultFrames.
+    const bool footage = plan.layer != nullptr && !plan.layer->IsStill();
+    const long count = !options.frames.empty()
+                           ? ParseWholeNumber(options.frames, 1, kMaxFrames, "--frames")
+                       : footage ? std::min(plan.layer->Length(), kMaxFrames)
+                                 : kDefaultFrames;
     for (long frame = 0; frame < count; ++frame) plan.frames.push_back(frame);
   }
-  plan.rate = ParseFrameRate(options.fps);
+  plan.rate = options.fps.empty() || plan.layer == nullptr || !plan.layer->Rate()
+                  ? ParseFrameRate(options.fps.empty() ? "24" : options.fps)
+                  : *plan.layer->Rate();
   for (const std::string& set : options.sets) plan.controls.push_back(ParseSet(set));
   for (const std::string& key : options.keys) plan.controls.push_back(ParseKey(key));
+  // A second value for the same control (or the same keyframe) is almost always a typo in
+  // a long command line; silently keeping one of them would hide it.
+  for (size_t i = 0; i < plan.controls.size(); ++i) {
+    for (size_t j = 0; j < i; ++j) {
+      const ControlAssignment& a = plan.controls[j];
+      const ControlAssignment& b = plan.controls[i];
+      if (Folded(a.name) == Folded(b.name) && a.frame == b.frame) {
+        throw UsageError(b.option + " gives \"" + b.name + "\" a second value after " + a.option +
+                         (b.frame ? " at the same frame" : "") + "; give each once");
+      }
+    }
+  }
   for (const std::string& reset : options.resetBefore) {
     plan.resetBefore.insert(
         ParseWholeNumber(reset, 0, std::numeric_limits<A_long>::max(), "--reset-before"));
@@ -65,6 +84,7 @@ RenderPlan PlanRender(const RenderOptions& options) {
   plan.video = options.video;
   plan.contactSheet = options.contactSheet;
   plan.quiet = options.quiet;
+  plan.overwrite = options.overwrite;
   CheckPlan(plan);
   return plan;
 }

@@ -3,11 +3,13 @@
 #ifndef VELUNARY_CLI_RENDER_PLAN_H
 #define VELUNARY_CLI_RENDER_PLAN_H
 
+#include <memory>
 #include <optional>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "footage.h"
 #include "option_parsing.h"
 #include "refhost/image.h"
 #include "refhost/session.h"
@@ -32,7 +34,9 @@ struct RenderOptions {
   std::string infected;
   std::string frames;
   std::string frameList;
-  std::string fps = "24";
+  bool frameListGiven = false;  // --frame-list was given, even as ""
+  bool overwrite = false;
+  std::string fps;  // empty: the clip's rate, or 24
   std::vector<std::string> sets;
   std::vector<std::string> keys;
   std::vector<std::string> resetBefore;
@@ -50,15 +54,16 @@ struct RenderPlan {
   // The layer is the effect's previous output (opaque black before frame 0) instead of
   // `layer`; the frames are then 0, 1, 2... in order.
   bool feedback = false;
-  refhost::Image layer;
-  refhost::Image spawn;      // empty: no Spawn Layer
-  refhost::Image infected;   // empty: no Infected Layer
-  std::vector<long> frames;  // render requests, in order
+  std::shared_ptr<Footage> layer;
+  std::shared_ptr<Footage> spawn;     // null: no Spawn Layer
+  std::shared_ptr<Footage> infected;  // null: no Infected Layer
+  std::vector<long> frames;           // render requests, in order
   std::vector<ControlAssignment> controls;
   std::set<long> resetBefore;
   std::string outDir;        // empty: frames are not written
   std::string video;         // empty: no video
   std::string contactSheet;  // empty: no contact sheet
+  bool overwrite = false;    // remove an earlier render's numbered frames from outDir
   bool quiet = false;
 };
 

@@ -2,12 +2,17 @@
 
 #include <unistd.h>
 
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <stdexcept>
 #include <system_error>
+#include <thread>
 #include <vector>
 
 #include "contact_sheet.h"
@@ -16,6 +21,7 @@
 #include "errors.h"
 #include "frame_writer.h"
 #include "interrupt.h"
+#include "output_places.h"
 #include "png_io.h"
 #include "progress.h"
 #include "refhost/host.h"
@@ -27,30 +33,6 @@ namespace velunary::cli {
 namespace {
 
 namespace fs = std::filesystem;
-
-// Creates `dir` if needed and proves it writable by creating and removing a file there,
-// so a render never runs for minutes and then fails on its first frame.
-void CheckWritableDirectory(const std::string& option, const fs::path& dir) {
-  std::error_code error;
-  fs::create_directories(dir, error);
-  if (error || !fs::is_directory(dir)) {
-    throw UsageError(option + ": cannot create the directory " + dir.string() + ": " +
-                     (error ? error.message() : "a file of that name exists"));
-  }
-  const fs::path probe = dir / (".velunary-probe-" + std::to_string(::getpid()));
-  std::FILE* file = std::fopen(probe.c_str(), "wb");
-  if (file == nullptr) {
-    throw UsageError(option + ": cannot write into " + dir.string() + ": " +
-                     std::error_code(errno, std::generic_category()).message());
-  }
-  std::fclose(file);
-  fs::remove(probe, error);
-}
-
-fs::path ParentOf(const std::string& file) {
-  const fs::path parent = fs::path(file).parent_path();
-  return parent.empty() ? fs::path(".") : parent;
-}
 
 // Sends global setdown when the run ends, however it ends, once setup has succeeded.
 class SetdownGuard {
@@ -71,6 +53,108 @@ int LayerIndex(const refhost::Host& host, const char* name) {
   }
   return index;
 }
+
+// Hands the host a layer: a still as one image, footage frame by frame on demand.
+Footage* Present(refhost::Host& host, int index, const std::shared_ptr<Footage>& footage) {
+  if (footage->IsStill()) {
+    host.SetLayer(index, footage->StillImage());
+  } else {
+    Footage* source = footage.get();
+    host.SetLayerProvider(index, [source](int frame) { return source->FrameAt(frame); });
+  }
+  return footage.get();
+}
+
+std::string FootageFailure(const std::vector<Footage*>& footage) {
+  for (const Footage* f : footage) {
+    if (!f->Failure().empty()) return f->Failure();
+  }
+  return "";
+}
+
+// The Infected Layer matters only where the "Infection" checkbox is on; given with the
+// checkbox off throughout, it would be ignored without a word.
+void WarnIfInfectionOff(const refhost::Host& host, const RenderPlan& plan) {
+  const int infection = host.FindParam("Infection");
+  if (infection < 0 || host.Param(infection).param_type != PF_Param_CHECKBOX) return;
+  const long last = *std::max_element(plan.frames.begin(), plan.frames.end());
+  // A checkbox changes only at its keyframes, so frame 0, the rendered frames and the
+  // keyframes' frames see every value it takes up to the last frame.
+  std::vector<long> probes = plan.frames;
+  probes.push_back(0);
+  for (const ControlAssignment& c : plan.controls) {
+    if (c.frame && *c.frame <= last) probes.push_back(*c.frame);
+  }
+  for (long frame : probes) {
+    if (host.ValueAt(infection, static_cast<double>(frame)) != 0) return;
+  }
+  std::fprintf(stderr,
+               "velunary: warning: --infected has no effect: the \"Infection\" checkbox is off "
+               "at every frame (add --set Infection=on)\n");
+}
+
+// While the effect catches up to a frame far from the last one (it replays every frame
+// in between inside one render call), tells which of how many it has reached, from the
+// frame times of its parameter check-outs.
+class CatchUpReport {
+ public:
+  static constexpr long kAnnouncedReplay = 48;
+
+  CatchUpReport(const refhost::Host& host, Progress& progress, refhost::FrameRate rate)
+      : host_(host), progress_(progress), rate_(rate), thread_([this] { Run(); }) {}
+  ~CatchUpReport() {
+    {
+      std::lock_guard lock(mutex_);
+      ending_ = true;
+    }
+    changed_.notify_all();
+    thread_.join();
+  }
+  CatchUpReport(const CatchUpReport&) = delete;
+  CatchUpReport& operator=(const CatchUpReport&) = delete;
+
+  // `replays`: the effect will replay frames 0 to frame - 1 first.
+  void Start(long frame, bool replays) {
+    // A long replay is announced at once; it can take longer than any frame.
+    if (replays && frame >= kAnnouncedReplay) progress_.CatchingUp(frame, 0);
+    std::lock_guard lock(mutex_);
+    frame_ = frame;
+    changed_.notify_all();
+  }
+  void Stop() {
+    std::lock_guard lock(mutex_);
+    frame_ = -1;
+  }
+
+ private:
+  void Run() {
+    std::unique_lock lock(mutex_);
+    while (!ending_) {
+      changed_.wait(lock, [this] { return ending_ || frame_ >= 0; });
+      const long frame = frame_;
+      // Frames that take under a second need no word.
+      if (changed_.wait_for(lock, std::chrono::seconds(1),
+                            [this, frame] { return ending_ || frame_ != frame; })) {
+        continue;
+      }
+      while (!ending_ && frame_ == frame) {
+        const long reached = host_.LastCheckoutTime() / rate_.timeStep;
+        progress_.CatchingUp(frame, reached);
+        changed_.wait_for(lock, std::chrono::milliseconds(500),
+                          [this, frame] { return ending_ || frame_ != frame; });
+      }
+    }
+  }
+
+  const refhost::Host& host_;
+  Progress& progress_;
+  const refhost::FrameRate rate_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  long frame_ = -1;
+  bool ending_ = false;
+  std::thread thread_;
+};
 
 std::string Summary(const RenderPlan& plan, long rendered, double seconds) {
   char head[160];
@@ -93,11 +177,13 @@ std::string Summary(const RenderPlan& plan, long rendered, double seconds) {
 int RunRender(const RenderPlan& plan) {
   CheckPlan(plan);
   std::string ffmpeg;
+  std::string ffprobe;
   if (!plan.video.empty()) {
     ffmpeg = FindFfmpeg();
-    if (ffmpeg.empty()) {
+    ffprobe = FindProgram("ffprobe");
+    if (ffmpeg.empty() || ffprobe.empty()) {
       throw UsageError(
-          "--video needs the ffmpeg program, which is not installed (on Debian: "
+          "--video needs the ffmpeg and ffprobe programs, which are not installed (on Debian: "
           "apt-get install ffmpeg)");
     }
   }
@@ -117,16 +203,35 @@ int RunRender(const RenderPlan& plan) {
 
   ApplyControls(host, plan.controls);
   const int resetButton = plan.resetBefore.empty() ? -1 : FindResetButton(host);
-  if (!plan.spawn.Empty()) host.SetLayer(LayerIndex(host, "Spawn Layer"), plan.spawn);
-  if (!plan.infected.Empty()) host.SetLayer(LayerIndex(host, "Infected Layer"), plan.infected);
-  // Output places are made and checked last, so input refused above leaves nothing behind.
-  if (!plan.contactSheet.empty()) {
-    CheckWritableDirectory("--contact-sheet", ParentOf(plan.contactSheet));
+  std::vector<Footage*> footage;
+  if (plan.spawn) footage.push_back(Present(host, LayerIndex(host, "Spawn Layer"), plan.spawn));
+  if (plan.infected) {
+    footage.push_back(Present(host, LayerIndex(host, "Infected Layer"), plan.infected));
+    WarnIfInfectionOff(host, plan);
   }
-  if (!plan.video.empty()) CheckWritableDirectory("--video", ParentOf(plan.video));
-  if (!plan.outDir.empty()) CheckWritableDirectory("--out", plan.outDir);
+  // Output places are made and checked last, so input refused above leaves nothing behind.
+  std::string contactSheet;
+  if (!plan.contactSheet.empty()) {
+    contactSheet = CheckOutputFile("--contact-sheet", plan.contactSheet);
+    RemoveStaleParts(fs::path(contactSheet).parent_path().empty()
+                         ? std::string(".")
+                         : fs::path(contactSheet).parent_path().string());
+  }
+  if (!plan.video.empty()) {
+    CheckOutputFile("--video", plan.video);
+    CheckVideoTarget(ffmpeg, plan.video);
+  }
+  std::optional<FramesFolder> folder;
+  if (!plan.outDir.empty()) {
+    folder.emplace(plan.outDir, plan.overwrite);
+    folder->Clear();
+  }
   refhost::Image previous(plan.width, plan.height, PF_Pixel{255, 0, 0, 0});
-  host.SetLayer(0, plan.feedback ? previous : plan.layer);
+  if (plan.feedback) {
+    host.SetLayer(0, previous);
+  } else {
+    footage.push_back(Present(host, 0, plan.layer));
+  }
 
   std::unique_ptr<VideoEncoder> video;
   if (!plan.video.empty()) {
@@ -142,9 +247,11 @@ int RunRender(const RenderPlan& plan) {
 
   InterruptGuard interrupt(host);
   Progress progress(plan.quiet, static_cast<long>(plan.frames.size()));
+  CatchUpReport catchUp(host, progress, plan.rate);
   FrameWriter writer(plan.outDir, video.get(), sheet ? &*sheet : nullptr);
   std::string failure;
   long rendered = 0;
+  long previousFrame = -1;
   for (long frame : plan.frames) {
     if (InterruptGuard::Interrupted()) break;
     if (plan.resetBefore.count(frame) != 0) {
@@ -155,7 +262,14 @@ int RunRender(const RenderPlan& plan) {
         break;
       }
     }
+    catchUp.Start(frame, frame != previousFrame + 1 || plan.resetBefore.count(frame) != 0);
+    previousFrame = frame;
     const PF_Err err = session.RenderFrame(frame);
+    catchUp.Stop();
+    if (const std::string footageFailure = FootageFailure(footage); !footageFailure.empty()) {
+      failure = "stopped at frame " + std::to_string(frame) + ": " + footageFailure;
+      break;
+    }
     if (err != PF_Err_NONE) {
       if (!InterruptGuard::Interrupted()) {
         failure = "the effect failed rendering frame " + std::to_string(frame) + ": " +
@@ -177,7 +291,7 @@ int RunRender(const RenderPlan& plan) {
   if (failure.empty()) failure = writeFailure;
   if (video) {
     try {
-      video->Finish();
+      video->Finish(ffprobe);
     } catch (const std::runtime_error& e) {
       if (failure.empty()) failure = e.what();
     }
@@ -187,11 +301,11 @@ int RunRender(const RenderPlan& plan) {
     progress.Print("interrupted: " + std::to_string(rendered) + " frame" +
                    (rendered == 1 ? "" : "s") + " rendered" +
                    (plan.outDir.empty() ? "" : ", written to " + plan.outDir + "/"));
-    return kExitInterrupted;
+    return 128 + InterruptGuard::Signal();
   }
   if (sheet) {
     try {
-      WritePng(plan.contactSheet, sheet->Compose());
+      WritePng(contactSheet, sheet->Compose());
     } catch (const std::runtime_error& e) {
       throw RenderFailure(e.what());
     }

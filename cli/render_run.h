@@ -8,10 +8,10 @@
 
 namespace velunary::cli {
 
-// Returns 0, or kExitInterrupted after Ctrl-C (the frames rendered before it are written
-// completely). Throws UsageError for anything refused before the first render (outputs
-// that cannot be written, a missing ffmpeg, an unloadable library, unknown or invalid
-// controls) and RenderFailure when the effect or an output fails on the way.
+// Returns 0, or 128 + the signal after SIGINT, SIGTERM or SIGHUP (the frames rendered before it are
+// written completely). Throws UsageError for anything refused before the first render (outputs that
+// cannot be written, a missing ffmpeg, an unloadable library, unknown or invalid controls) and
+// RenderFailure when the effect or an output fails on the way.
 int RunRender(const RenderPlan& plan);
 
 }  // namespace velunary::cli

@@ -1,19 +1,14 @@
 #include "video_encoder.h"
 
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <csignal>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <stdexcept>
 #include <vector>
 
-extern char** environ;
+#include "errors.h"
 
 namespace velunary::cli {
 namespace {
@@ -25,92 +20,68 @@ std::string Lower(std::string text) {
   return text;
 }
 
+std::vector<std::string> EncoderArgs(const std::string& ffmpeg, const std::string& path,
+                                     const std::string& size, const std::string& rate,
+                                     const std::string& input) {
+  // Warnings too: ffmpeg reports a failed trailer (a full disk) as one and exits 0.
+  std::vector<std::string> args = {ffmpeg,    "-hide_banner", "-loglevel",
+                                   "warning", "-nostdin",     "-y"};
+  args.insert(args.end(), {"-f", "rawvideo", "-pixel_format", "rgba", "-video_size", size,
+                           "-framerate", rate, "-i", input});
+  const std::string extension = Lower(std::filesystem::path(path).extension().string());
+  if (extension != ".gif" && extension != ".apng" && extension != ".png") {
+    // Players expect 4:2:0 video, which needs even sides: pad odd ones by a pixel. The
+    // colours are converted with BT.709's matrix and tagged so, as HD players assume.
+    args.insert(args.end(),
+                {"-vf", "scale=out_color_matrix=bt709:out_range=tv,pad=ceil(iw/2)*2:ceil(ih/2)*2",
+                 "-pix_fmt", "yuv420p", "-colorspace", "bt709", "-color_primaries", "bt709",
+                 "-color_trc", "bt709", "-color_range", "tv"});
+  }
+  if (extension == ".mp4" || extension == ".mov" || extension == ".m4v") {
+    // The index at the front, so the file plays while it downloads.
+    args.insert(args.end(), {"-movflags", "+faststart"});
+  }
+  args.push_back(path);
+  return args;
+}
+
 }  // namespace
 
 std::string FindFfmpeg() {
-  const char* path = std::getenv("PATH");
-  if (path == nullptr) return "";
-  std::string dirs = path;
-  size_t start = 0;
-  while (start <= dirs.size()) {
-    const size_t colon = std::min(dirs.find(':', start), dirs.size());
-    const std::string dir = dirs.substr(start, colon - start);
-    const std::string candidate = (dir.empty() ? std::string(".") : dir) + "/ffmpeg";
-    if (::access(candidate.c_str(), X_OK) == 0 && !std::filesystem::is_directory(candidate)) {
-      return candidate;
-    }
-    start = colon + 1;
+  return FindProgram("ffmpeg");
+}
+
+void CheckVideoTarget(const std::string& ffmpeg, const std::string& path) {
+  const std::filesystem::path target(path);
+  const std::filesystem::path probe =
+      target.parent_path() /
+      (".velunary-probe-" + std::to_string(::getpid()) + target.filename().string());
+  std::vector<std::string> args = EncoderArgs(ffmpeg, probe.string(), "2x2", "24", "pipe:0");
+  args.insert(args.end() - 1, {"-frames:v", "1"});
+  bool ok = false;
+  std::string reason;
+  {
+    ChildProcess child(args, ChildProcess::Pipe::kToChild);
+    const unsigned char pixels[16] = {};
+    ok = ::write(child.Fd(), pixels, sizeof pixels) == static_cast<ssize_t>(sizeof pixels);
+    ok = child.Wait() && ok;
+    reason = child.Reason();
   }
-  return "";
+  std::error_code ignored;
+  std::filesystem::remove(probe, ignored);
+  if (!ok) {
+    throw UsageError("--video " + path + ": ffmpeg cannot write this file (" + reason +
+                     "); name it with a video extension such as .mp4, .mov, .mkv or .gif");
+  }
 }
 
 VideoEncoder::VideoEncoder(const std::string& ffmpeg, const std::string& path, int width,
                            int height, refhost::FrameRate rate)
     : path_(path) {
-  std::vector<std::string> args = {
-      ffmpeg,
-      "-hide_banner",
-      "-loglevel",
-      "error",
-      "-y",
-      "-f",
-      "rawvideo",
-      "-pixel_format",
-      "rgba",
-      "-video_size",
-      std::to_string(width) + "x" + std::to_string(height),
-      "-framerate",
-      std::to_string(rate.timeScale) + "/" + std::to_string(rate.timeStep),
-      "-i",
-      "pipe:0"};
-  const std::string extension = Lower(std::filesystem::path(path).extension().string());
-  if (extension != ".gif" && extension != ".apng" && extension != ".png") {
-    // Players expect 4:2:0 video, which needs even sides: pad odd ones by a pixel.
-    for (const char* a : {"-vf", "pad=ceil(iw/2)*2:ceil(ih/2)*2", "-pix_fmt", "yuv420p"}) {
-      args.emplace_back(a);
-    }
-  }
-  args.push_back(path);
-  std::vector<char*> argv;
-  for (std::string& a : args) argv.push_back(a.data());
-  argv.push_back(nullptr);
-
-  int fds[2];
-  if (::pipe2(fds, O_CLOEXEC) != 0) {
-    throw std::runtime_error(std::string("cannot start ffmpeg: ") + std::strerror(errno));
-  }
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, fds[0], STDIN_FILENO);
-  posix_spawnattr_t attributes;
-  posix_spawnattr_init(&attributes);
-  posix_spawnattr_setpgroup(&attributes, 0);
-  sigset_t defaults;
-  sigemptyset(&defaults);
-  sigaddset(&defaults, SIGPIPE);
-  sigaddset(&defaults, SIGINT);
-  posix_spawnattr_setsigdefault(&attributes, &defaults);
-  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGDEF);
-  const int spawned =
-      ::posix_spawn(&pid_, ffmpeg.c_str(), &actions, &attributes, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  posix_spawnattr_destroy(&attributes);
-  ::close(fds[0]);
-  if (spawned != 0) {
-    ::close(fds[1]);
-    pid_ = -1;
-    throw std::runtime_error("cannot start " + ffmpeg + ": " + std::strerror(spawned));
-  }
-  fd_ = fds[1];
-}
-
-VideoEncoder::~VideoEncoder() {
-  if (fd_ >= 0) ::close(fd_);
-  if (pid_ > 0) {
-    int status = 0;
-    while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
-    }
-  }
+  ffmpeg_ = std::make_unique<ChildProcess>(
+      EncoderArgs(ffmpeg, path, std::to_string(width) + "x" + std::to_string(height),
+                  std::to_string(rate.timeScale) + "/" + std::to_string(rate.timeStep), "pipe:0"),
+      ChildProcess::Pipe::kToChild);
 }
 
 void VideoEncoder::Write(const refhost::Image& image) {
@@ -121,32 +92,35 @@ void VideoEncoder::Write(const refhost::Image& image) {
   }
   size_t done = 0;
   while (done < bytes.size()) {
-    const ssize_t n = ::write(fd_, bytes.data() + done, bytes.size() - done);
+    const ssize_t n = ::write(ffmpeg_->Fd(), bytes.data() + done, bytes.size() - done);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
-      throw std::runtime_error("ffmpeg stopped reading frames for " + path_ + ": " +
-                               std::strerror(errno));
+      ffmpeg_->Wait();
+      throw std::runtime_error("ffmpeg stopped writing " + path_ + ": " + ffmpeg_->Reason());
     }
     done += static_cast<size_t>(n);
   }
+  ++written_;
 }
 
-void VideoEncoder::Finish() {
-  if (fd_ >= 0) {
-    ::close(fd_);
-    fd_ = -1;
+void VideoEncoder::Finish(const std::string& ffprobe) {
+  if (!ffmpeg_->Wait()) {
+    throw std::runtime_error("ffmpeg could not write " + path_ + ": " + ffmpeg_->Reason());
   }
-  if (pid_ <= 0) return;
-  int status = 0;
-  pid_t waited;
-  while ((waited = ::waitpid(pid_, &status, 0)) < 0 && errno == EINTR) {
-  }
-  pid_ = -1;
-  if (waited < 0 || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-    throw std::runtime_error("ffmpeg could not encode " + path_ +
-                             (waited >= 0 && WIFEXITED(status)
-                                  ? " (exit code " + std::to_string(WEXITSTATUS(status)) + ")"
-                                  : std::string()));
+  const ProgramResult probe =
+      RunProgram({ffprobe, "-v", "error", "-select_streams", "v:0", "-count_packets",
+                  "-show_entries", "stream=nb_read_packets", "-of", "csv=p=0", path_});
+  std::string count = probe.output;
+  while (!count.empty() && (count.back() == '\n' || count.back() == '\r')) count.pop_back();
+  if (!probe.ok || count != std::to_string(written_)) {
+    // ffmpeg's own words name the cause (File too large, No space left on device).
+    const std::string said = ffmpeg_->Errors().empty() ? "" : ffmpeg_->Reason() + "; ";
+    throw std::runtime_error("ffmpeg reported success but " + path_ + " is not a whole video (" +
+                             said +
+                             (probe.ok ? "it holds " + (count.empty() ? "no" : count) + " of the " +
+                                             std::to_string(written_) + " frames written"
+                                       : probe.reason) +
+                             ")");
   }
 }
 

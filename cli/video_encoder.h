@@ -2,9 +2,10 @@
 #ifndef VELUNARY_CLI_VIDEO_ENCODER_H
 #define VELUNARY_CLI_VIDEO_ENCODER_H
 
-#include <sys/types.h>
+#include <memory>
 #include <string>
 
+#include "child_process.h"
 #include "refhost/image.h"
 #include "refhost/session.h"
 
@@ -12,6 +13,11 @@ namespace velunary::cli {
 
 // The path of an executable "ffmpeg" on PATH, or an empty string.
 std::string FindFfmpeg();
+
+// Proves before rendering that ffmpeg can write a video named `path` (it knows the
+// container from the name and the folder takes the file) by encoding one small frame
+// under a hidden name beside it; UsageError in ffmpeg's words otherwise.
+void CheckVideoTarget(const std::string& ffmpeg, const std::string& path);
 
 class VideoEncoder {
  public:
@@ -21,20 +27,22 @@ class VideoEncoder {
   // std::runtime_error when it cannot be started.
   VideoEncoder(const std::string& ffmpeg, const std::string& path, int width, int height,
                refhost::FrameRate rate);
-  ~VideoEncoder();
   VideoEncoder(const VideoEncoder&) = delete;
   VideoEncoder& operator=(const VideoEncoder&) = delete;
 
   // One frame of the size given at construction. Throws std::runtime_error when ffmpeg
   // has stopped reading.
   void Write(const refhost::Image& image);
-  // Ends the input and waits for ffmpeg; throws std::runtime_error when it failed.
-  void Finish();
+  // Ends the input, waits for ffmpeg and reads the file back with `ffprobe`: it must hold
+  // every frame written. ffmpeg can exit 0 after failing to finish the file (a full disk
+  // while writing the index), so its exit code alone proves nothing. Throws
+  // std::runtime_error otherwise.
+  void Finish(const std::string& ffprobe);
 
  private:
   std::string path_;
-  int fd_ = -1;
-  pid_t pid_ = -1;
+  long written_ = 0;
+  std::unique_ptr<ChildProcess> ffmpeg_;
 };
 
 }  // namespace velunary::cli

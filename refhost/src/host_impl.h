@@ -68,6 +68,11 @@ struct ParamSlot {
   // Layers: one image per first frame it is shown from (frame 0 for a single image); an
   // absent image stands for "none".
   std::map<int, std::unique_ptr<OwnedWorld>> layerWorlds;
+  // Or a provider, and the worlds it gave, by frame: the one handed with the latest
+  // command, and the latest check-outs' (newest first).
+  Host::LayerProvider provider;
+  mutable std::pair<int, std::shared_ptr<OwnedWorld>> presented{-1, nullptr};
+  mutable std::array<std::pair<int, std::shared_ptr<OwnedWorld>>, 2> checkedOut{};
 };
 
 struct PendingFailure {
@@ -122,6 +127,7 @@ struct Host::Impl {
 
   // Set from signal handlers (the renderer's Ctrl-C), so it must not take a lock.
   std::atomic<bool> cancel{false};
+  std::atomic<A_long> lastCheckoutTime{0};
   static_assert(std::atomic<bool>::is_always_lock_free);
 
   std::array<long, static_cast<size_t>(Op::Count)> calls{};
@@ -160,8 +166,9 @@ inline unsigned char* Row(const PF_EffectWorld& world, A_long y) {
   return static_cast<unsigned char*>(world.data) + static_cast<std::ptrdiff_t>(y) * world.rowbytes;
 }
 
-// The record checkout_param hands out for a slot at frame position p.
-PF_ParamDef ParamRecordAt(const ParamSlot& slot, double framePosition);
+// The record checkout_param hands out for a slot at frame position p; `presented` for the
+// records handed with a command rather than checked out.
+PF_ParamDef ParamRecordAt(const ParamSlot& slot, double framePosition, bool presented = false);
 
 }  // namespace refhost
 

@@ -8,8 +8,10 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <memory>
 #include <sstream>
 #include <stdexcept>
+#include <utility>
 
 #include "host_impl.h"
 
@@ -56,7 +58,32 @@ double TimelineValue(const ParamSlot& slot, double p) {
   return slot.hasConstant ? slot.constant : DeclaredValue(slot.def);
 }
 
-const OwnedWorld* LayerAt(const ParamSlot& slot, double p) {
+std::unique_ptr<OwnedWorld> WorldOf(const Image& image) {
+  if (image.Empty()) return nullptr;
+  auto world = std::make_unique<OwnedWorld>(image.width, image.height);
+  PF_EffectWorld record = world->Record(0);
+  image.CopyInto(record);
+  return world;
+}
+
+const OwnedWorld* ProvidedAt(const ParamSlot& slot, int frame, bool presented) {
+  auto& [newest, older] = slot.checkedOut;
+  std::shared_ptr<OwnedWorld> world;
+  for (const auto* entry : {&slot.presented, &newest, &older}) {
+    if (entry->second != nullptr && entry->first == frame) world = entry->second;
+  }
+  if (world == nullptr) world = WorldOf(slot.provider(frame));
+  if (presented) {
+    slot.presented = {frame, world};
+  } else if (newest.first != frame || newest.second != world) {
+    older = std::move(newest);
+    newest = {frame, world};
+  }
+  return world.get();
+}
+
+const OwnedWorld* LayerAt(const ParamSlot& slot, double p, bool presented) {
+  if (slot.provider) return ProvidedAt(slot, static_cast<int>(std::floor(p)), presented);
   if (slot.layerWorlds.empty()) return nullptr;
   auto next = slot.layerWorlds.upper_bound(static_cast<int>(std::floor(p)));
   const auto& chosen = next == slot.layerWorlds.begin() ? *next : *std::prev(next);
@@ -94,6 +121,7 @@ PF_Err CheckoutParam(PF_ProgPtr ref, PF_ParamIndex index, A_long what_time, A_lo
   }
   if (param == nullptr || time_step == 0) return PF_Err_BAD_CALLBACK_PARAM;
   const double p = static_cast<double>(what_time) / static_cast<double>(time_step);
+  host->lastCheckoutTime.store(what_time);
   *param = ParamRecordAt(host->params[static_cast<size_t>(index)], p);
   // The serial in `unused` names this check-out, so that checking in a copy of the
   // record counts and checking in twice does not.
@@ -121,7 +149,7 @@ PF_Err Abort(PF_ProgPtr ref) {
 
 }  // namespace
 
-PF_ParamDef ParamRecordAt(const ParamSlot& slot, double framePosition) {
+PF_ParamDef ParamRecordAt(const ParamSlot& slot, double framePosition, bool presented) {
   PF_ParamDef record = slot.def;
   switch (slot.def.param_type) {
     case PF_Param_FLOAT_SLIDER:
@@ -131,7 +159,7 @@ PF_ParamDef ParamRecordAt(const ParamSlot& slot, double framePosition) {
       record.u.bd.value = static_cast<A_long>(TimelineValue(slot, framePosition));
       break;
     case PF_Param_LAYER: {
-      const OwnedWorld* world = LayerAt(slot, framePosition);
+      const OwnedWorld* world = LayerAt(slot, framePosition, presented);
       record.u.ld = world == nullptr ? PF_LayerDef{} : world->Record(0);
       break;
     }
@@ -165,7 +193,8 @@ PF_ParamDef Host::ParamAt(int index, A_long whatTime, A_long timeStep) const {
                             " or a zero time step");
   }
   return ParamRecordAt(impl_->params[static_cast<size_t>(index)],
-                       static_cast<double>(whatTime) / static_cast<double>(timeStep));
+                       static_cast<double>(whatTime) / static_cast<double>(timeStep),
+                       /*presented=*/true);
 }
 
 void Host::ClearDeclarations() {
@@ -256,25 +285,29 @@ ParamSlot& LayerSlot(std::vector<ParamSlot>& params, int index) {
   return params[static_cast<size_t>(index)];
 }
 
-std::unique_ptr<OwnedWorld> WorldOf(const Image& image) {
-  if (image.Empty()) return nullptr;
-  auto world = std::make_unique<OwnedWorld>(image.width, image.height);
-  PF_EffectWorld record = world->Record(0);
-  image.CopyInto(record);
-  return world;
-}
-
 }  // namespace
 
 void Host::SetLayer(int index, const Image& image) {
   ParamSlot& slot = LayerSlot(impl_->params, index);
   slot.layerWorlds.clear();
+  slot.provider = nullptr;
+  slot.presented = {-1, nullptr};
+  slot.checkedOut = {};
   if (!image.Empty()) slot.layerWorlds.emplace(0, WorldOf(image));
 }
 
 void Host::SetLayerFrom(int index, int frame, const Image& image) {
   ParamSlot& slot = LayerSlot(impl_->params, index);
   slot.layerWorlds[frame] = WorldOf(image);
+}
+
+void Host::SetLayerProvider(int index, LayerProvider provider) {
+  SetLayer(index, Image());
+  LayerSlot(impl_->params, index).provider = std::move(provider);
+}
+
+A_long Host::LastCheckoutTime() const {
+  return impl_->lastCheckoutTime.load();
 }
 
 }  // namespace refhost

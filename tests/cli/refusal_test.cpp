@@ -2,11 +2,19 @@
 // renders; a missing ffmpeg likewise.
 #include <gtest/gtest.h>
 
+#include <sys/file.h>
+#include <sys/stat.h>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
 
 #include "png_io.h"
+#include "refhost/image.h"
 #include "scenes/spawn_shape.h"
 #include "velunary_process.h"
 
@@ -27,6 +35,9 @@ TEST(Refusal, BadInputExitsWithCode2BeforeRendering) {
   std::ofstream(dir / "truncated.png", std::ios::binary) << bytes.substr(0, bytes.size() / 2);
   std::ofstream(dir / "text.png") << "not an image";
   std::ofstream(dir / "file") << "a file where a directory should be";
+  ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0644), 0);
+  std::filesystem::create_directories(dir / "folder");
+  WritePng(dir / "wide.png", refhost::Image(kMaxImageSide + 1, 1));
 
   const std::vector<Refusal> refusals = {
       {{"--set", "Sensor Angel=10"}, "Sensor Angel"},
@@ -49,17 +60,60 @@ TEST(Refusal, BadInputExitsWithCode2BeforeRendering) {
       {{"--size", "64by48"}, "--size"},
       {{"--reset-before", "500"}, "--reset-before 500"},
       {{"--plugin", dir / "missing.so"}, "missing.so"},
+      {{"--frame-list", ""}, "--frame-list"},
+      {{"--set", "Decay=0.5", "--set", "decay=0.2"}, "second value"},
+      {{"--key", "Decay@3=0.5", "--key", "Decay@3=0.2"}, "second value"},
+      {{"--input", dir / "wide.png"}, "up to 16384 pixels a side"},
+      {{"--input", dir / "shot_%04d.png"}, "no numbered PNG"},
+      {{"--contact-sheet", dir / "fifo"}, "not a regular file"},
+      {{"--contact-sheet", dir / "folder"}, "not a regular file"},
+      {{"--video", dir / "fifo"}, "not a regular file"},
+      {{"--video", dir / "folder"}, "not a regular file"},
+      {{"--video", dir / "w3.xyz"}, "ffmpeg cannot write"},
+      {{"--video", dir / "noext"}, "ffmpeg cannot write"},
   };
   for (const Refusal& refusal : refusals) {
     std::vector<std::string> args = {"render", "--size", "16x12", "--out", dir / "out", "--quiet"};
     args.insert(args.end(), refusal.args.begin(), refusal.args.end());
     const Outcome outcome = RunVelunary(args);
     SCOPED_TRACE(refusal.args.front() + " " + refusal.args.back());
+    ASSERT_TRUE(std::filesystem::exists(dir / "fifo"));
     EXPECT_EQ(outcome.signal, 0);
     EXPECT_EQ(outcome.exitCode, 2);
     EXPECT_NE(outcome.errors.find(refusal.named), std::string::npos) << outcome.errors;
     EXPECT_FALSE(std::filesystem::exists(dir / "out"));
   }
+}
+
+TEST(Refusal, OutputOfAnEarlierOrConcurrentRenderIsNotMixedWithNewFrames) {
+  const ScratchDir dir;
+  const std::string out = dir / "out";
+  ASSERT_EQ(RunVelunary({"render", "--size", "24x16", "--frames", "10", "--out", out, "--quiet"})
+                .exitCode,
+            0);
+  const std::vector<std::string> again = {"render", "--size", "32x16", "--frames",
+                                          "3",      "--out",  out,     "--quiet"};
+  const Outcome refused = RunVelunary(again);
+  EXPECT_EQ(refused.exitCode, 2);
+  EXPECT_NE(refused.errors.find("--overwrite"), std::string::npos) << refused.errors;
+  EXPECT_EQ(ListFiles(out).size(), 10u);
+
+  // A render in progress holds the folder; the second one is refused.
+  const int held = ::open(out.c_str(), O_RDONLY | O_DIRECTORY);
+  ASSERT_EQ(::flock(held, LOCK_EX), 0);
+  std::vector<std::string> overwrite = again;
+  overwrite.push_back("--overwrite");
+  const Outcome busy = RunVelunary(overwrite);
+  ::close(held);
+  EXPECT_EQ(busy.exitCode, 2);
+  EXPECT_NE(busy.errors.find("another render"), std::string::npos) << busy.errors;
+
+  // --overwrite replaces the whole earlier render, and the hidden part of a dead one.
+  std::ofstream(dir / "out/.part-4194305-00004.png") << "left by a killed render";
+  const Outcome replaced = RunVelunary(overwrite);
+  ASSERT_EQ(replaced.exitCode, 0) << replaced.errors;
+  EXPECT_EQ(ListFiles(out), (std::vector<std::string>{"00000.png", "00001.png", "00002.png"}));
+  EXPECT_EQ(ReadFrame(out, 0).width, 32);
 }
 
 TEST(Refusal, VideoWithoutFfmpegExitsWithCode2) {

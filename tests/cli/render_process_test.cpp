@@ -2,9 +2,15 @@
 // process through the reference host, and its behaviour on replays, keyframes and Ctrl-C.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <thread>
 #include <utility>
@@ -142,32 +148,122 @@ TEST(RenderProcess, ResetBeforeAFrameMakesTheEffectReplayFromFrameZero) {
   EXPECT_EQ(SameFrames(dir / "reset", dir / "plain", 3), (std::vector<bool>{true, true, false}));
 }
 
-TEST(RenderProcess, InterruptKeepsOnlyCompleteFramesAndExits130) {
-  const ScratchDir dir;
-  const std::string out = dir / "out";
-  const pid_t pid =
-      StartVelunary({"render", "--size", "256x192", "--frames", "100000", "--out", out, "--quiet"},
-                    dir / "stderr.txt");
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-  while (std::chrono::steady_clock::now() < deadline &&
-         !(std::filesystem::exists(out) && ListFiles(out).size() >= 3)) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  ASSERT_EQ(kill(pid, SIGINT), 0);
-  const Outcome outcome = WaitFor(pid, dir / "stderr.txt");
-  EXPECT_EQ(outcome.signal, 0);
-  EXPECT_EQ(outcome.exitCode, 130) << outcome.errors;
+TEST(RenderProcess, StopSignalsKeepOnlyCompleteFramesAndExit128PlusTheSignal) {
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    SCOPED_TRACE(strsignal(signal));
+    const ScratchDir dir;
+    const std::string out = dir / "out";
+    const pid_t pid = StartVelunary(
+        {"render", "--size", "256x192", "--frames", "100000", "--out", out, "--quiet"},
+        dir / "stderr.txt");
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (std::chrono::steady_clock::now() < deadline &&
+           !(std::filesystem::exists(out) && ListFiles(out).size() >= 3)) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ASSERT_EQ(kill(pid, signal), 0);
+    const Outcome outcome = WaitFor(pid, dir / "stderr.txt");
+    EXPECT_EQ(outcome.signal, 0);
+    EXPECT_EQ(outcome.exitCode, 128 + signal) << outcome.errors;
 
-  const std::vector<std::string> files = ListFiles(out);
-  ASSERT_GE(files.size(), 3u);
-  ASSERT_LT(files.size(), 100000u);
-  for (size_t i = 0; i < files.size(); ++i) {
-    ASSERT_EQ(files[i], FramePath("", static_cast<long>(i)).substr(1));
-    const refhost::Image frame = ReadFrame(out, static_cast<long>(i));
-    EXPECT_EQ(frame.width, 256);
-    EXPECT_EQ(frame.height, 192);
+    const std::vector<std::string> files = ListFiles(out);
+    ASSERT_GE(files.size(), 3u);
+    ASSERT_LT(files.size(), 100000u);
+    for (size_t i = 0; i < files.size(); ++i) {
+      ASSERT_EQ(files[i], FramePath("", static_cast<long>(i)).substr(1));
+      const refhost::Image frame = ReadFrame(out, static_cast<long>(i));
+      EXPECT_EQ(frame.width, 256);
+      EXPECT_EQ(frame.height, 192);
+    }
   }
 }
+
+// Runs velunary with its files limited to `maxBytes`: a disk that fills up, without
+// mounting one. SIGXFSZ is ignored so the writes fail with EFBIG instead of ending it.
+Outcome RunWithFileLimit(const std::vector<std::string>& args, rlim_t maxBytes) {
+  rlimit previous{};
+  getrlimit(RLIMIT_FSIZE, &previous);
+  rlimit limited = previous;
+  limited.rlim_cur = maxBytes;
+  struct sigaction ignore {};
+  struct sigaction before {};
+  ignore.sa_handler = SIG_IGN;
+  sigaction(SIGXFSZ, &ignore, &before);
+  setrlimit(RLIMIT_FSIZE, &limited);
+  const ScratchDir scratch;
+  const pid_t pid = StartVelunary(args, scratch / "stderr.txt");
+  setrlimit(RLIMIT_FSIZE, &previous);
+  sigaction(SIGXFSZ, &before, nullptr);
+  return WaitFor(pid, scratch / "stderr.txt");
+}
+
+TEST(RenderProcess, AWriteThatFailsStopsWithTheSystemsReasonAndCode1) {
+  const ScratchDir dir;
+  const std::vector<std::vector<std::string>> outputs = {
+      {"--out", dir / "frames"},
+      {"--contact-sheet", dir / "sheet.png"},
+      {"--video", dir / "render.mp4"},
+  };
+  for (const std::vector<std::string>& output : outputs) {
+    SCOPED_TRACE(output.front());
+    std::vector<std::string> args = {"render", "--size", "96x64", "--frames", "12", "--quiet"};
+    args.insert(args.end(), output.begin(), output.end());
+    const Outcome outcome = RunWithFileLimit(args, 400);
+    EXPECT_EQ(outcome.exitCode, 1) << outcome.errors;
+    EXPECT_NE(outcome.errors.find("File too large"), std::string::npos) << outcome.errors;
+  }
+}
+
+TEST(RenderProcess, TellsWhatItDoesInWords) {
+  const ScratchDir dir;
+  struct Case {
+    std::vector<std::string> args;
+    int exitCode;
+    std::string said;  // on standard error
+  };
+  const std::vector<Case> cases = {
+      {{"help"}, 0, ""},
+      {{"--version"}, 0, ""},
+      {{"render", "--size", "16x12", "--frames", "2", "--infected", dir / "disc.png"},
+       0,
+       "warning: --infected has no effect"},
+      {{"render", "--size", "16x12", "--frame-list", "60"}, 0, "catching up"},
+  };
+  WritePng(dir / "disc.png", scenes::SpawnDisc(16, 12));
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args.back());
+    const Outcome outcome = RunVelunary(c.args);
+    EXPECT_EQ(outcome.exitCode, c.exitCode) << outcome.errors;
+    EXPECT_NE(outcome.errors.find(c.said), std::string::npos) << outcome.errors;
+  }
+}
+
+TEST(RenderProcess, AContactSheetSymlinkIsWrittenThroughNotReplaced) {
+  const ScratchDir dir;
+  std::ofstream(dir / "target.png") << "old";
+  std::filesystem::create_symlink(dir / "target.png", dir / "link.png");
+  const Outcome outcome = RunVelunary({"render", "--size", "16x12", "--frames", "2",
+                                       "--contact-sheet", dir / "link.png", "--quiet"});
+  ASSERT_EQ(outcome.exitCode, 0) << outcome.errors;
+  EXPECT_TRUE(std::filesystem::is_symlink(dir / "link.png"));
+  EXPECT_GT(ReadPng(dir / "target.png").width, 16);
+}
+
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+// Sanitizers reserve more address space than the limit leaves, so this runs unsanitized.
+TEST(RenderProcess, OutOfMemoryIsReportedInWords) {
+  const ScratchDir dir;
+  const std::string command = "ulimit -v 400000; exec '" + std::string(VELUNARY_EXE) +
+                              "' render --size 16384x16384 --frames 1 --quiet 2>'" +
+                              (dir / "stderr.txt") + "'";
+  const int status = std::system(command.c_str());
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 1);
+  const std::string errors = ReadFileBytes(dir / "stderr.txt");
+  EXPECT_NE(errors.find("out of memory"), std::string::npos) << errors;
+  EXPECT_EQ(errors.find("bad_alloc"), std::string::npos) << errors;
+}
+#endif
 
 TEST(RenderProcess, EffectErrorIsReportedByNameAndNumber) {
   const ScratchDir dir;

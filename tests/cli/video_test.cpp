@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <cstdlib>
 #include <fstream>
 #include <string>
 
@@ -17,6 +18,11 @@ TEST(Video, RenderedFramesReachFfmpegAsRawRgbaInOrder) {
   const std::string fake = dir / "ffmpeg";
   std::ofstream(fake) << "#!/bin/sh\nfor a; do last=$a; done\nexec cat > \"$last\"\n";
   ASSERT_EQ(chmod(fake.c_str(), 0755), 0);
+  // The stand-in reader finds as many frames as were sent (4 × 16 × 12 × 4 bytes).
+  const std::string probe = dir / "ffprobe";
+  std::ofstream(probe) << "#!/bin/sh\nfor a; do last=$a; done\n"
+                          "echo $(( $(wc -c < \"$last\") / 768 ))\n";
+  ASSERT_EQ(chmod(probe.c_str(), 0755), 0);
 
   const Outcome run = RunVelunary({"render", "--size", "16x12", "--frame-list", "0,1,3,1", "--out",
                                    dir / "out", "--video", dir / "v.mp4", "--quiet"},
@@ -32,6 +38,32 @@ TEST(Video, RenderedFramesReachFfmpegAsRawRgbaInOrder) {
   }
   EXPECT_EQ(video.size(), 4u * 16 * 12 * 4);
   EXPECT_TRUE(video == expected);
+
+  // ffmpeg exits 0, but the file lacks frames (a trailer it could not write): failure.
+  std::ofstream(probe) << "#!/bin/sh\necho 3\n";
+  const Outcome incomplete = RunVelunary(
+      {"render", "--size", "16x12", "--frames", "4", "--video", dir / "w.mp4", "--quiet"},
+      dir.Path().string() + ":/usr/bin:/bin");
+  EXPECT_EQ(incomplete.exitCode, 1);
+  EXPECT_NE(incomplete.errors.find("holds 3 of the 4 frames"), std::string::npos)
+      << incomplete.errors;
+}
+
+TEST(Video, RealFfmpegWritesAFastStartBt709Mp4WithEveryFrame) {
+  const ScratchDir dir;
+  const Outcome run = RunVelunary(
+      {"render", "--size", "17x12", "--frames", "5", "--video", dir / "v.mp4", "--quiet"});
+  ASSERT_EQ(run.exitCode, 0) << run.errors;
+  const std::string bytes = ReadFileBytes(dir / "v.mp4");
+  // +faststart: the index (moov) comes before the frames (mdat).
+  ASSERT_NE(bytes.find("moov"), std::string::npos);
+  EXPECT_LT(bytes.find("moov"), bytes.find("mdat"));
+  ASSERT_EQ(std::system(("ffprobe -v error -show_entries stream=color_primaries,nb_frames -of "
+                         "csv=p=0 '" +
+                         dir / "v.mp4" + "' > '" + dir / "probe.txt" + "'")
+                            .c_str()),
+            0);
+  EXPECT_EQ(ReadFileBytes(dir / "probe.txt"), "bt709,5\n");
 }
 
 }  // namespace

@@ -16,6 +16,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -175,6 +176,16 @@ class Host {
   // one (the first one also before its frame); an empty Image means none from there.
   // Kept beside earlier frames' images; SetLayer replaces them all.
   void SetLayerFrom(int index, int frame, const Image& image);
+  // A layer whose image at each frame is asked of `provider` when a command or a check-out
+  // needs it, rather than held: footage longer than memory. The host keeps only the image
+  // of the latest command and of the two latest check-outs, so a checked-out world stays
+  // valid until it is checked in; an empty Image means none at that frame. The provider
+  // runs inside the effect's call and must not throw. SetLayer replaces it.
+  using LayerProvider = std::function<Image(int frame)>;
+  void SetLayerProvider(int index, LayerProvider provider);
+  // The what_time of the latest parameter check-out; safe to read from another thread
+  // (a progress display while the effect catches up).
+  A_long LastCheckoutTime() const;
 
   // The record checkout_param would fill for `index` at what_time / timeStep, without
   // counting a call or opening a check-out. Throws std::out_of_range for an index outside

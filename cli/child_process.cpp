@@ -1,0 +1,160 @@
+#include "child_process.h"
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <stdexcept>
+
+extern char** environ;
+
+namespace velunary::cli {
+
+std::string FindProgram(const std::string& name) {
+  const char* path = std::getenv("PATH");
+  if (path == nullptr) return "";
+  const std::string dirs = path;
+  size_t start = 0;
+  while (start <= dirs.size()) {
+    const size_t colon = std::min(dirs.find(':', start), dirs.size());
+    const std::string dir = dirs.substr(start, colon - start);
+    const std::string candidate = (dir.empty() ? std::string(".") : dir) + "/" + name;
+    if (::access(candidate.c_str(), X_OK) == 0 && !std::filesystem::is_directory(candidate)) {
+      return candidate;
+    }
+    start = colon + 1;
+  }
+  return "";
+}
+
+ChildProcess::ChildProcess(const std::vector<std::string>& args, Pipe pipe) {
+  std::vector<std::string> copies = args;
+  std::vector<char*> argv;
+  for (std::string& a : copies) argv.push_back(a.data());
+  argv.push_back(nullptr);
+
+  char errorsName[] = "/tmp/velunary-errors-XXXXXX";
+  errors_ = ::mkostemp(errorsName, O_CLOEXEC);
+  if (errors_ < 0) {
+    throw std::runtime_error("cannot start " + args[0] + ": " + std::strerror(errno));
+  }
+  ::unlink(errorsName);
+  int fds[2] = {-1, -1};
+  if (pipe != Pipe::kNone && ::pipe2(fds, O_CLOEXEC) != 0) {
+    throw std::runtime_error("cannot start " + args[0] + ": " + std::strerror(errno));
+  }
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  if (pipe == Pipe::kToChild) {
+    posix_spawn_file_actions_adddup2(&actions, fds[0], STDIN_FILENO);
+  } else {
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+  }
+  if (pipe == Pipe::kFromChild) {
+    posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
+  } else {
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+  }
+  posix_spawn_file_actions_adddup2(&actions, errors_, STDERR_FILENO);
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  posix_spawnattr_setpgroup(&attributes, 0);
+  sigset_t defaults;
+  sigemptyset(&defaults);
+  for (int signal : {SIGPIPE, SIGINT, SIGTERM, SIGHUP}) sigaddset(&defaults, signal);
+  posix_spawnattr_setsigdefault(&attributes, &defaults);
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGDEF);
+  const int spawned =
+      ::posix_spawn(&pid_, args[0].c_str(), &actions, &attributes, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  posix_spawnattr_destroy(&attributes);
+  if (pipe == Pipe::kToChild) {
+    ::close(fds[0]);
+    fd_ = fds[1];
+  } else if (pipe == Pipe::kFromChild) {
+    ::close(fds[1]);
+    fd_ = fds[0];
+  }
+  if (spawned != 0) {
+    if (fd_ >= 0) ::close(fd_);
+    ::close(errors_);
+    pid_ = -1;
+    throw std::runtime_error("cannot start " + args[0] + ": " + std::strerror(spawned));
+  }
+}
+
+ChildProcess::~ChildProcess() {
+  if (pid_ > 0) ::kill(pid_, SIGTERM);
+  Wait();
+  if (errors_ >= 0) ::close(errors_);
+}
+
+bool ChildProcess::Wait() {
+  if (fd_ >= 0) {
+    ::close(fd_);
+    fd_ = -1;
+  }
+  if (pid_ > 0) {
+    pid_t waited;
+    while ((waited = ::waitpid(pid_, &status_, 0)) < 0 && errno == EINTR) {
+    }
+    if (waited < 0) status_ = -1;
+    pid_ = -1;
+  }
+  return status_ == 0;
+}
+
+std::string ChildProcess::Errors() const {
+  std::string text;
+  char buffer[4096];
+  ssize_t n;
+  off_t offset = 0;
+  while ((n = ::pread(errors_, buffer, sizeof buffer, offset)) > 0) {
+    text.append(buffer, static_cast<size_t>(n));
+    offset += n;
+  }
+  return text;
+}
+
+std::string ChildProcess::Reason() const {
+  std::string text = Errors();
+  while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) {
+    text.pop_back();
+  }
+  // Its lines in one, the first ones (the cause) kept when there are many.
+  for (char& c : text) {
+    if (c == '\n') c = ';';
+  }
+  if (text.size() > 400) text = text.substr(0, 400) + "...";
+  if (!text.empty()) return text;
+  if (status_ >= 0 && WIFEXITED(status_)) {
+    return "exit code " + std::to_string(WEXITSTATUS(status_));
+  }
+  if (status_ >= 0 && WIFSIGNALED(status_)) {
+    return std::string("ended by ") + ::strsignal(WTERMSIG(status_));
+  }
+  return "failed";
+}
+
+ProgramResult RunProgram(const std::vector<std::string>& args) {
+  ProgramResult result;
+  ChildProcess child(args, ChildProcess::Pipe::kFromChild);
+  char buffer[4096];
+  while (true) {
+    const ssize_t n = ::read(child.Fd(), buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    result.output.append(buffer, static_cast<size_t>(n));
+  }
+  result.ok = child.Wait();
+  result.reason = child.Reason();
+  return result;
+}
+
+}  // namespace velunary::cli

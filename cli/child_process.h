@@ -1,0 +1,55 @@
+// The helper programs the renderer runs (ffmpeg, ffprobe): started in a process group of
+// their own, so Ctrl-C reaches only the renderer, which then ends them in order; their
+// standard error is kept so a failure can be reported in their words.
+#ifndef VELUNARY_CLI_CHILD_PROCESS_H
+#define VELUNARY_CLI_CHILD_PROCESS_H
+
+#include <sys/types.h>
+
+#include <string>
+#include <vector>
+
+namespace velunary::cli {
+
+// The path of an executable `name` on PATH, or an empty string.
+std::string FindProgram(const std::string& name);
+
+class ChildProcess {
+ public:
+  enum class Pipe { kNone, kToChild, kFromChild };
+  // Starts args[0] with `pipe` on its standard input or output (the other is /dev/null).
+  // Throws std::runtime_error when it cannot be started.
+  ChildProcess(const std::vector<std::string>& args, Pipe pipe);
+  // Ends a child still running (SIGTERM) and waits for it.
+  ~ChildProcess();
+  ChildProcess(const ChildProcess&) = delete;
+  ChildProcess& operator=(const ChildProcess&) = delete;
+
+  // The renderer's end of the pipe, or -1.
+  int Fd() const { return fd_; }
+  // Closes the pipe and waits; true when the child exited with code 0.
+  bool Wait();
+  // What the child wrote to standard error, on one line, or its exit status in words.
+  std::string Reason() const;
+  // Everything it wrote to standard error.
+  std::string Errors() const;
+
+ private:
+  pid_t pid_ = -1;
+  int fd_ = -1;
+  int errors_ = -1;  // an unlinked temporary file
+  int status_ = 0;
+};
+
+struct ProgramResult {
+  bool ok = false;
+  std::string output;  // standard output
+  std::string reason;  // as ChildProcess::Reason
+};
+
+// Runs a program to its end, collecting its standard output.
+ProgramResult RunProgram(const std::vector<std::string>& args);
+
+}  // namespace velunary::cli
+
+#endif

@@ -1,0 +1,40 @@
+// Where a render writes, checked before the first frame so that nothing of the user's is
+// harmed: only regular files are written (a symlink is written through to its target),
+// an earlier render's frames are not mixed with new ones, and two renders do not share a
+// frames folder.
+#ifndef VELUNARY_CLI_OUTPUT_PLACES_H
+#define VELUNARY_CLI_OUTPUT_PLACES_H
+
+#include <string>
+
+namespace velunary::cli {
+
+// A file the render will write (contact sheet, video): refused with UsageError naming
+// `option` when it exists and is not a regular file, or its folder cannot take files.
+// Returns the path to write: `path`, or a symlink's target.
+std::string CheckOutputFile(const std::string& option, const std::string& path);
+
+// The frames folder, held for the render: created if needed, locked against a second
+// render (an advisory lock, released when the process ends however it ends), cleared of
+// the hidden partial files of dead renders, and refused when it holds numbered frames of
+// an earlier render unless `overwrite`, which removes them. Call Clear only after every
+// other check has passed.
+class FramesFolder {
+ public:
+  FramesFolder(const std::string& dir, bool overwrite);
+  ~FramesFolder();
+  FramesFolder(const FramesFolder&) = delete;
+  FramesFolder& operator=(const FramesFolder&) = delete;
+  void Clear();
+
+ private:
+  std::string dir_;
+  int lock_ = -1;
+};
+
+// Removes the hidden ".part-PID-…" files in `dir` whose process no longer runs.
+void RemoveStaleParts(const std::string& dir);
+
+}  // namespace velunary::cli
+
+#endif
