@@ -8,7 +8,7 @@
 #include "controls.h"
 #include "error_names.h"
 #include "errors.h"
-#include "host/effect_version.h"
+#include "plugin/effect_version.h"
 #include "plugin_path.h"
 #include "refhost/host.h"
 #include "refhost/plugin_library.h"
