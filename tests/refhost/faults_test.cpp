@@ -3,8 +3,6 @@
 // checks the operation and the code of every call it fails.)
 #include <gtest/gtest.h>
 
-#include <stdexcept>
-
 #include "refhost/host.h"
 #include "refhost_fixture.h"
 
