@@ -63,7 +63,7 @@ void DisposeMap(const PF_InData* in_data, PF_EffectWorld* world, PF_Err* err) {
 PF_Err GlobalSetdown(PF_InData* in_data, PF_OutData* out_data) {
   const ParamUtilsScope paramUtils(in_data, out_data);
   HostSuiteCache suites(in_data->pica_basicP);
-  const PF_HandleSuite2* handles =
+  const PF_HandleSuite1* handles =
       simulationState.particleHandle != nullptr ? suites.HandleSuite() : nullptr;
   simulationState.nextFrame = 0;
 

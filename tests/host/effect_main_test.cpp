@@ -203,7 +203,9 @@ SPErr RecordRelease(const char* name, A_long version) {
 TEST_F(EffectMainTest, ParamUtilsSpansTheWholeSetdown) {
   SetUpEffect();
   RenderFrames(0, 1);
-  SPBasicSuite recording{RecordAcquire, RecordRelease};
+  SPBasicSuite recording{};
+  recording.AcquireSuite = RecordAcquire;
+  recording.ReleaseSuite = RecordRelease;
   realBasicSuite = session_.InData().pica_basicP;
   session_.InData().pica_basicP = &recording;
   suiteEvents.clear();
