@@ -179,9 +179,8 @@ bool Resize(const PF_InData* in_data, const PF_HandleSuite1& handles, std::int32
 
 }  // namespace
 
-void PopulateParticles(const PF_InData* in_data, PF_Err* err) {
+void PopulateParticles(HostSuiteCache& suites, const PF_InData* in_data, PF_Err* err) {
   if (*err != PF_Err_NONE) return;
-  HostSuiteCache suites(in_data->pica_basicP);
   const PF_HandleSuite1& handles = *suites.HandleSuite();
   const std::int32_t count = std::max<std::int32_t>(simulationState.particleCount, 0);
   if (simulationState.particles != nullptr) {
