@@ -66,7 +66,9 @@ SPErr FakeRelease(const char* name, A_long version) {
 }
 
 TEST(HostSuiteCache, ReleasesInTheKnownOrderWhateverTheAcquisitionOrder) {
-  SPBasicSuite basic{FakeAcquire, FakeRelease};
+  SPBasicSuite basic{};
+  basic.AcquireSuite = FakeAcquire;
+  basic.ReleaseSuite = FakeRelease;
   {
     HostSuiteCache cache(&basic);
     EXPECT_EQ(ThrownCode([&] { cache.HandleSuite(); }), PF_Err_BAD_CALLBACK_PARAM);

@@ -43,11 +43,11 @@ void PlayAndReplay(SessionRig& rig, int width, int height) {
   for (long frame = 0; frame <= 3; ++frame) {
     last = rig.Render(frame);
     ExpectParticlesOnTheLayer(width, height);
-    EXPECT_EQ(fuzzing::HoldingsMismatch(rig.host, 0), "") << "frame " << frame;
+    EXPECT_EQ(fuzzing::HoldingsMismatch(rig.host, {}), "") << "frame " << frame;
   }
   EXPECT_EQ(rig.Render(3), last);
   EXPECT_EQ(rig.session.GlobalSetdown(), PF_Err_NONE);
-  EXPECT_EQ(fuzzing::HoldsAnything(rig.host, 0), "");
+  EXPECT_EQ(fuzzing::HoldsAnything(rig.host, {}), "");
 }
 
 // Every slider at one end of its range, infection on, fed by a layer, and a Spawn Layer.
@@ -114,11 +114,11 @@ TEST(EdgeValues, MemoryThatRefusesTheParticleArrayFailsTheRenderUntilThereIsEnou
 
   rig.host.SetMemoryLimit(bytes - 1);
   EXPECT_EQ(rig.session.RenderFrame(1), PF_Err_OUT_OF_MEMORY);
-  EXPECT_EQ(fuzzing::HoldsAnything(rig.host, 0), "");
+  EXPECT_EQ(fuzzing::HoldsAnything(rig.host, {}), "");
   // Exactly enough is enough.
   rig.host.SetMemoryLimit(bytes);
   EXPECT_EQ(rig.Render(1), fresh);
-  EXPECT_EQ(fuzzing::HoldingsMismatch(rig.host, 0), "");
+  EXPECT_EQ(fuzzing::HoldingsMismatch(rig.host, {}), "");
 }
 
 TEST(EdgeValues, GrowthWithoutRoomForBothArraysStartsTheParticlesAfresh) {
@@ -136,7 +136,7 @@ TEST(EdgeValues, GrowthWithoutRoomForBothArraysStartsTheParticlesAfresh) {
   EXPECT_EQ(rig.host.CallCount(refhost::Op::NewHandle) - handles, 2);
   EXPECT_EQ(simulationState.particleCount, grown);
   ExpectParticlesOnTheLayer(kWidth, kHeight);
-  EXPECT_EQ(fuzzing::HoldingsMismatch(rig.host, 0), "");
+  EXPECT_EQ(fuzzing::HoldingsMismatch(rig.host, {}), "");
 }
 
 }  // namespace

@@ -46,18 +46,21 @@ struct EffectRig {
     return (host.CallCount(refhost::Op::CheckoutParam) - before) / kCheckoutsPerFrame;
   }
 
-  // The host holds for the effect exactly what the simulation state refers to.
-  void ExpectLedgerMatchesState() const {
+  // The host holds for the effect exactly what the simulation state refers to, and keeps
+  // open the check-outs whose check-in it refused.
+  void ExpectLedgerMatchesState(long refusedCheckins) const {
     const refhost::Ledger ledger = host.GetLedger();
     const SimulationState& s = simulationState;
     const long worlds = (IsAbsent(s.trailMap) ? 0 : 1) + (IsAbsent(s.infectionMap) ? 0 : 1) +
                         (IsAbsent(s.stagingWorld) ? 0 : 1);
     EXPECT_EQ(ledger.liveWorlds, worlds);
     EXPECT_EQ(ledger.liveHandles, s.particleHandle != nullptr ? 1 : 0);
-    EXPECT_EQ(ledger.openCheckouts, 0);
+    EXPECT_EQ(ledger.openCheckouts, refusedCheckins);
     EXPECT_EQ(ledger.acquiredSuites, 0);
     EXPECT_EQ(ledger.faults, 0) << (ledger.faultLog.empty() ? "" : ledger.faultLog.front());
   }
+
+  void ExpectLedgerMatchesState() const { ExpectLedgerMatchesState(0); }
 
   refhost::Host host;
   refhost::Session session;

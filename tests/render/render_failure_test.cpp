@@ -3,6 +3,8 @@
 // code back, start over cleanly and hold nothing it does not mean to.
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include "effect_rig.h"
 #include "refhost/image.h"
 #include "scenes/spawn_shape.h"
@@ -31,18 +33,23 @@ class RenderFailureTest : public ::testing::Test {
   EffectRig rig_;
 };
 
-TEST_F(RenderFailureTest, TimeStepBelowOneIsRefusedBeforeAnyHostCall) {
+TEST_F(RenderFailureTest, RenderThatNamesNoFrameIsRefusedBeforeAnyHostCall) {
   rig_.FramesFor(0);
   const long calls = rig_.host.CountFailableCalls();
   const Particle* particles = simulationState.particles;
   // Straight to the entry point: the session itself has no parameter values without a
   // positive time step.
   PF_InData in_data = rig_.session.InData();
-  in_data.current_time = kRate.timeStep;
   PF_EffectWorld output{};
   PF_ParamDef* params[] = {nullptr};
-  for (A_long step : {0, -kRate.timeStep}) {
-    in_data.time_step = step;
+  // No frame length; and the one index beyond 32 bits.
+  const struct {
+    A_long step;
+    A_long time;
+  } requests[] = {{0, kRate.timeStep}, {-1, std::numeric_limits<A_long>::min()}};
+  for (const auto& request : requests) {
+    in_data.time_step = request.step;
+    in_data.current_time = request.time;
     EXPECT_EQ(
         EffectMain(PF_Cmd_RENDER, &in_data, &rig_.session.OutData(), params, &output, nullptr),
         PF_Err_BAD_CALLBACK_PARAM);
@@ -116,6 +123,9 @@ TEST(RenderFailureSweep, EveryFailableCallOfATwoFrameRenderInTurn) {
     const PF_Err err = rig.session.RenderFrame(1);
     const Op op = rig.host.FailableCallOp(before + n);
     SCOPED_TRACE(testing::Message() << "call " << n << ": " << refhost::OpName(op));
+    // Every record checked out is handed back exactly once, even one the host refuses.
+    EXPECT_EQ(rig.host.CallCount(Op::CheckinParam),
+              rig.host.CallCount(Op::CheckoutParam) - (op == Op::CheckoutParam ? 1 : 0));
     if (op == Op::ReleaseSuite) {
       // A release the host refuses is the host's own loss; the render is unaffected.
       EXPECT_EQ(err, PF_Err_NONE);
@@ -130,7 +140,7 @@ TEST(RenderFailureSweep, EveryFailableCallOfATwoFrameRenderInTurn) {
       EXPECT_EQ(err, allocation ? PF_Err_OUT_OF_MEMORY : kInjected);
       ExpectReset();
     }
-    rig.ExpectLedgerMatchesState();
+    rig.ExpectLedgerMatchesState(op == Op::CheckinParam ? 1 : 0);
     EXPECT_EQ(rig.FramesFor(1), 2);
     EXPECT_EQ(rig.session.Output(), clean);
   }

@@ -1,6 +1,8 @@
 // Which frames a render simulates, at which times, and what it shows.
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "effect_rig.h"
 #include "refhost/image.h"
 
@@ -52,6 +54,43 @@ TEST_F(RenderSimulationTest, FrameIndexTruncatesTowardZeroAndOneFrameReadsTheReq
             ParticleCountFor(rig_.host.ValueAt(ParticleCount, position), kWidth, kHeight));
   EXPECT_NE(simulationState.particleCount, ParticleCountFor(2, kWidth, kHeight));
   EXPECT_EQ(rig_.FramesFor(1), 1);
+}
+
+TEST_F(RenderSimulationTest, TimeReversedLayerCountsItsFramesFromZeroLikeAForwardOne) {
+  rig_.host.SetKeyframe(ParticleCount, 0, 2);
+  rig_.host.SetKeyframe(ParticleCount, 4, 30);
+  std::vector<Image> forward;
+  for (long frame = 0; frame < 4; ++frame) {
+    rig_.FramesFor(frame);
+    forward.push_back(rig_.session.Output());
+  }
+  // A negative frame length and times counting down: frame k lies at -k lengths.
+  rig_.session.InData().time_step = -kRate.timeStep;
+  const struct {
+    long frame;
+    long simulated;
+  } renders[] = {{2, 3}, {3, 1}, {1, 2}, {0, 1}};
+  for (const auto& render : renders) {
+    SCOPED_TRACE(testing::Message() << "frame " << render.frame);
+    EXPECT_EQ(rig_.FramesAt(static_cast<A_long>(-render.frame * kRate.timeStep)), render.simulated);
+    EXPECT_EQ(rig_.session.Output(), forward[static_cast<size_t>(render.frame)]);
+  }
+  rig_.ExpectLedgerMatchesState();
+}
+
+TEST_F(RenderSimulationTest, OneRenderAcquiresTheHandleSuiteOnce) {
+  // Seeding in every frame and the release before a replay share the command's suites.
+  const struct {
+    long frame;
+    long simulated;
+  } renders[] = {{0, 1}, {1, 1}, {5, 6}, {2, 3}};
+  for (const auto& render : renders) {
+    SCOPED_TRACE(testing::Message() << "frame " << render.frame);
+    const long before = rig_.host.Acquisitions(kPFHandleSuite, kPFHandleSuiteVersion2);
+    EXPECT_EQ(rig_.FramesFor(render.frame), render.simulated);
+    EXPECT_EQ(rig_.host.Acquisitions(kPFHandleSuite, kPFHandleSuiteVersion2) - before, 1);
+  }
+  rig_.ExpectLedgerMatchesState();
 }
 
 TEST_F(RenderSimulationTest, NegativeFrameShowsBlackAndMovesNextFrame) {

@@ -77,7 +77,10 @@ TEST_F(SimulationStateTest, NewBlackWorldReportsEachFailingStep) {
 TEST_F(SimulationStateTest, ResetGivesBlackMapsAndNoParticles) {
   simulationState.particleCount = 10;
   simulationState.nextFrame = 7;
-  PopulateParticles(&in, &err);
+  {
+    HostSuiteCache suites(in.pica_basicP);
+    PopulateParticles(suites, &in, &err);
+  }
   ResetSimulation(&in, &err);
   EXPECT_EQ(err, PF_Err_NONE);
   EXPECT_EQ(simulationState.nextFrame, 0);
@@ -88,7 +91,10 @@ TEST_F(SimulationStateTest, ResetGivesBlackMapsAndNoParticles) {
   EXPECT_EQ(ledger.liveHandles + ledger.acquiredSuites, 0);
 
   // With an error pending everything is released and the maps stay absent.
-  PopulateParticles(&in, &err);
+  {
+    HostSuiteCache suites(in.pica_basicP);
+    PopulateParticles(suites, &in, &err);
+  }
   err = PF_Interrupt_CANCEL;
   ResetSimulation(&in, &err);
   EXPECT_EQ(err, PF_Interrupt_CANCEL);
