@@ -274,9 +274,10 @@ void BM_StageCheckoutAndSettings(benchmark::State& state) {
 
 void BM_StagePopulation(benchmark::State& state) {
   StageSetup setup;
+  HostSuiteCache suites(setup.grown.InData()->pica_basicP);
   for (auto _ : state) {
     PF_Err err = PF_Err_NONE;
-    PopulateParticles(setup.grown.InData(), &err);
+    PopulateParticles(suites, setup.grown.InData(), &err);
     Check(err);
   }
 }

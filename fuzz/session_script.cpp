@@ -36,6 +36,7 @@ namespace {
 
 using rig::HoldingsMismatch;
 using rig::HoldsAnything;
+using rig::Refused;
 using rig::TotalCalls;
 
 using refhost::Op;
@@ -51,7 +52,9 @@ constexpr int kMaxSide = 64;
 constexpr std::array<A_long, 6> kTimeSteps = {1,      2,       1001,
                                               100000, 1 << 30, std::numeric_limits<A_long>::max()};
 constexpr std::array<A_u_long, 3> kTimeScales = {24, 24000, 1};
-constexpr std::array<A_long, 3> kBadTimeSteps = {0, -1, std::numeric_limits<A_long>::min()};
+// Time steps of renders that name no frame: 0 at any time, and -1 at the most negative
+// time, whose frame index does not fit 32 bits.
+constexpr std::array<A_long, 2> kBadTimeSteps = {0, -1};
 // Codes injected into host calls. Some are codes the effect also gives of its own accord
 // (out of memory, a missing suite, a cancel): it must pass them on all the same.
 constexpr std::array<PF_Err, 7> kInjectedCodes = {PF_Err_CANNOT_PARSE_KEYFRAME_TEXT,
@@ -173,9 +176,12 @@ class Script {
       case Action::RenderAt:
         Render(bytes_.I32(), Kind::Render);
         break;
-      case Action::RenderBadStep:
-        RenderBadStep(bytes_.Pick(kBadTimeSteps), bytes_.I32());
+      case Action::RenderBadStep: {
+        const A_long step = bytes_.Pick(kBadTimeSteps);
+        const A_long time = bytes_.I32();
+        RenderBadStep(step, step == 0 ? time : std::numeric_limits<A_long>::min());
         break;
+      }
       case Action::ChangeParam:
         ChangeParam(bytes_.U8() % (Count + 1), (bytes_.U8() & 1) == 0);
         break;
@@ -324,7 +330,7 @@ class Script {
     }
   }
 
-  // A frame needs a positive time step; the render is refused before any host call.
+  // A render that names no frame is refused before any host call.
   void RenderBadStep(A_long timeStep, A_long time) {
     trace_ += "render with time step " + std::to_string(timeStep) + "; ";
     PF_InData in = session_->InData();
@@ -369,7 +375,7 @@ class Script {
   void Setdown() {
     const PF_Err err =
         Send("global setdown", Kind::Other, [&] { return session_->GlobalSetdown(); });
-    if (failure_.empty() && err == PF_Err_NONE) Check(HoldsAnything(*host_, refusedReleases_));
+    if (failure_.empty() && err == PF_Err_NONE) Check(HoldsAnything(*host_, refused_));
   }
 
   void IgnoredCommand(PF_Cmd cmd) {
@@ -408,10 +414,11 @@ class Script {
     cancelRequested_ = false;
     suiteFailed_ = failed == Op::AcquireSuite ||
                    std::find(missing_.begin(), missing_.end(), true) != missing_.end();
-    if (failed == Op::ReleaseSuite) ++refusedReleases_;
+    if (failed == Op::ReleaseSuite) ++refused_.suiteReleases;
+    if (failed == Op::CheckinParam) ++refused_.checkins;
 
     CheckCode(err, failed, injected, othersFailed);
-    if (failure_.empty()) Check(HoldingsMismatch(*host_, refusedReleases_));
+    if (failure_.empty()) Check(HoldingsMismatch(*host_, refused_));
     return err;
   }
 
@@ -528,7 +535,7 @@ class Script {
   std::array<bool, kSuites.size()> missing_{};
   bool memoryLimited_ = false;
   bool cancelRequested_ = false;
-  long refusedReleases_ = 0;
+  Refused refused_;
   std::string trace_;
   std::string failure_;
 };

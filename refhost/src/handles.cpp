@@ -80,12 +80,20 @@ void DisposeHandle(PF_Handle handle) {
   }
 }
 
-const PF_HandleSuite2 kHandleSuite = {NewHandle, LockHandle, UnlockHandle, DisposeHandle,
-                                      GetHandleSize};
+// host_resize_handle, which this host does not offer, stays null.
+const PF_HandleSuite1 kHandleSuite = [] {
+  PF_HandleSuite1 suite{};
+  suite.host_new_handle = NewHandle;
+  suite.host_lock_handle = LockHandle;
+  suite.host_unlock_handle = UnlockHandle;
+  suite.host_dispose_handle = DisposeHandle;
+  suite.host_get_handle_size = GetHandleSize;
+  return suite;
+}();
 
 }  // namespace
 
-const PF_HandleSuite2* HandleSuiteTable() {
+const PF_HandleSuite1* HandleSuiteTable() {
   return &kHandleSuite;
 }
 

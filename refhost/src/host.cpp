@@ -12,6 +12,8 @@ Host* activeHost = nullptr;
 Host::Impl* activeImpl = nullptr;
 
 constexpr A_long kApplId = 0x46585443;  // "FXTC"
+// The effect API version this host speaks, as the effect's property list names it.
+constexpr PF_SpecVersion kSpecVersion{13, 17};
 
 }  // namespace
 
@@ -19,6 +21,16 @@ Host::Impl::Impl() {
   BindInteractCallbacks(inter);
   BindWorldCallbacks(utils);
   BindAnsiCallbacks(utils.ansi);
+  // The utility table carries the suites' operations as well; a host gives the same ones.
+  const PF_WorldTransformSuite1& transform = *WorldTransformSuiteTable();
+  utils.blend = transform.blend;
+  utils.convolve = transform.convolve;
+  const PF_HandleSuite1& handleSuite = *HandleSuiteTable();
+  utils.host_new_handle = handleSuite.host_new_handle;
+  utils.host_lock_handle = handleSuite.host_lock_handle;
+  utils.host_unlock_handle = handleSuite.host_unlock_handle;
+  utils.host_dispose_handle = handleSuite.host_dispose_handle;
+  utils.host_get_handle_size = handleSuite.host_get_handle_size;
   BindBasicSuite(basic);
   // Index 0: the layer the effect is applied to, which the host supplies itself.
   ParamSlot input;
@@ -60,13 +72,24 @@ PF_Err EnterCallback(PF_ProgPtr ref, Op op, Host::Impl** host) {
 }
 
 PF_InData Host::MakeInData(int width, int height) const {
+  // What an application fills for a full-resolution frame of one unscaled layer with
+  // square pixels; members for audio, sequence and frame data stay zero and null.
   PF_InData in{};
   in.inter = impl_->inter;
   in.utils = &impl_->utils;
   in.effect_ref = impl_->EffectRef();
+  in.quality = PF_Quality_HI;
+  in.version = kSpecVersion;
   in.appl_id = kApplId;
+  in.num_params = ParamCount();
+  in.field = PF_Field_FRAME;
   in.width = width;
   in.height = height;
+  in.extent_hint = PF_LRect{0, 0, width, height};
+  in.downsample_x = PF_RationalScale{1, 1};
+  in.downsample_y = PF_RationalScale{1, 1};
+  in.pixel_aspect_ratio = PF_RationalScale{1, 1};
+  in.in_flags = 0;
   in.pica_basicP = &impl_->basic;
   return in;
 }

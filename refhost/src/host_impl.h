@@ -155,8 +155,12 @@ void BindWorldCallbacks(PF_UtilCallbacks& utils);
 void BindAnsiCallbacks(PF_ANSICallbacks& ansi);
 void BindInteractCallbacks(PF_InteractCallbacks& inter);
 void BindBasicSuite(SPBasicSuite& basic);
-const PF_HandleSuite2* HandleSuiteTable();
+const PF_HandleSuite1* HandleSuiteTable();
 const PF_WorldTransformSuite1* WorldTransformSuiteTable();
+
+// The world copy of the utility callbacks, offered by "PF World Transform Suite" 1 too.
+PF_Err Copy(PF_ProgPtr ref, PF_EffectWorld* src, PF_EffectWorld* dst, PF_Rect* src_r,
+            PF_Rect* dst_r);
 
 // A world record that can be read or written: data present, size positive, rows at
 // least 4 * width bytes.

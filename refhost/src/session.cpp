@@ -42,6 +42,7 @@ void Session::SetLayerSize(int width, int height) {
   CheckSize(width, height);
   inData_.width = width;
   inData_.height = height;
+  inData_.extent_hint = PF_LRect{0, 0, width, height};
   if (output_.data != nullptr && output_.width == width && output_.height == height) return;
   const A_long rowbytes = PaddedRowbytes(width);
   outputBytes_.assign(static_cast<size_t>(rowbytes) * static_cast<size_t>(height), 0);
@@ -51,19 +52,21 @@ void Session::SetLayerSize(int width, int height) {
   output_.width = width;
   output_.height = height;
   output_.extent_hint = PF_Rect{0, 0, width, height};
-  output_.pix_aspect_ratio = 0x10000;
+  output_.pix_aspect_ratio = PF_RationalScale{1, 1};
 }
 
 void Session::SetFrameRate(FrameRate rate) {
   CheckRate(rate);
   rate_ = rate;
   inData_.time_step = rate.timeStep;
+  inData_.local_time_step = rate.timeStep;
   inData_.time_scale = rate.timeScale;
 }
 
 PF_Err Session::Send(PF_Cmd cmd, void* extra) {
   outData_.width = inData_.width;
   outData_.height = inData_.height;
+  inData_.num_params = host_.ParamCount();
   // Each parameter as it stands at the current time; copies, so the effect cannot change
   // the host's declarations through them.
   std::vector<PF_ParamDef> values;

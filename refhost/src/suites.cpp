@@ -34,7 +34,13 @@ A_char* Strcpy(A_char* dst, const A_char* src) {
   return std::strcpy(dst, src);
 }
 
-const PF_ANSICallbacksSuite1 kAnsiSuite = {Sprintf, Strcpy};
+// Only the text functions; the mathematical slots stay null.
+const PF_ANSICallbacksSuite1 kAnsiSuite = [] {
+  PF_ANSICallbacksSuite1 suite{};
+  suite.sprintf = Sprintf;
+  suite.strcpy = Strcpy;
+  return suite;
+}();
 
 // The effect acquires and releases this suite but calls none of its operations: an
 // opaque, non-null table is all it needs.

@@ -428,7 +428,14 @@ PF_Err Convolve(PF_ProgPtr ref, PF_EffectWorld* src, const PF_Rect* area, PF_Ker
   return PF_Err_NONE;
 }
 
-const PF_WorldTransformSuite1 kWorldTransformSuite = {Blend, Convolve};
+// The slots this host does not offer stay null.
+const PF_WorldTransformSuite1 kWorldTransformSuite = [] {
+  PF_WorldTransformSuite1 suite{};
+  suite.blend = Blend;
+  suite.convolve = Convolve;
+  suite.copy = Copy;
+  return suite;
+}();
 
 }  // namespace
 

@@ -77,7 +77,7 @@ PF_EffectWorld OwnedWorld::Record(std::uintptr_t token) const {
   world.height = height_;
   world.extent_hint = PF_Rect{0, 0, width_, height_};
   world.platform_ref = reinterpret_cast<void*>(token);
-  world.pix_aspect_ratio = 0x10000;
+  world.pix_aspect_ratio = PF_RationalScale{1, 1};
   return world;
 }
 
@@ -162,6 +162,8 @@ PF_Err Fill(PF_ProgPtr ref, const PF_Pixel* color, const PF_Rect* dst_rect, PF_E
   return PF_Err_NONE;
 }
 
+}  // namespace
+
 // Destination pixel (x, y) of the destination rectangle takes the source pixel
 // (⌊x · srcWidth / dstWidth⌋, ⌊y · srcHeight / dstHeight⌋) of the source rectangle, both
 // counted from the rectangles' corners; equal sizes make it an exact copy.
@@ -210,8 +212,6 @@ PF_Err Copy(PF_ProgPtr ref, PF_EffectWorld* src, PF_EffectWorld* dst, PF_Rect* s
   }
   return PF_Err_NONE;
 }
-
-}  // namespace
 
 void BindWorldCallbacks(PF_UtilCallbacks& utils) {
   utils.new_world = NewWorld;

@@ -202,8 +202,8 @@ const void* HostSuiteCache::Acquire(std::size_t knownIndex) {
   return table;
 }
 
-const PF_HandleSuite2* HostSuiteCache::HandleSuite() {
-  return static_cast<const PF_HandleSuite2*>(Acquire(kHandleSuite));
+const PF_HandleSuite1* HostSuiteCache::HandleSuite() {
+  return static_cast<const PF_HandleSuite1*>(Acquire(kHandleSuite));
 }
 
 const PF_WorldTransformSuite1* HostSuiteCache::WorldTransformSuite() {

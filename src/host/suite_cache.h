@@ -33,7 +33,7 @@ class HostSuiteCache {
   // integer) when the host answers nonzero or gives no table; the slot then stays empty.
   const void* Acquire(std::size_t knownIndex);
 
-  const PF_HandleSuite2* HandleSuite();
+  const PF_HandleSuite1* HandleSuite();
   const PF_WorldTransformSuite1* WorldTransformSuite();
   const PF_ANSICallbacksSuite1* AnsiSuite();
 

@@ -8,9 +8,9 @@ FrameParams::FrameParams(const PF_InData* in_data) : in_data_(in_data) {}
 
 FrameParams::~FrameParams() {
   for (ParamIndex index : kCheckinOrder) {
-    // The host expects one check-in per check-out, so one it refuses here gets a second
-    // attempt, as a refusal in CheckIn gets this one.
-    if (out_[index] && HostCheckinParam(in_data_, &records_[index]) != PF_Err_NONE) {
+    // One check-in per check-out: a refusal is the host's answer to it, not a reason to
+    // hand the record in again.
+    if (out_[index]) {
       HostCheckinParam(in_data_, &records_[index]);
     }
     out_[index] = false;
@@ -38,7 +38,7 @@ void FrameParams::CheckIn(PF_Err* err) {
     }
     if (out_[index]) {
       *err = HostCheckinParam(in_data_, &records_[index]);
-      out_[index] = *err != PF_Err_NONE;
+      out_[index] = false;
     }
   }
 }

@@ -1,6 +1,6 @@
 // The fifteen parameter records of one simulated frame: checked out at the frame's time
-// and, however the frame ends, checked in again, so the host never sees a check-out left
-// open by the effect.
+// and, however the frame ends, checked in again exactly once, so the host never sees a
+// check-out left open by the effect, nor one ended twice.
 #ifndef VELUNARY_RENDER_FRAME_PARAMS_H
 #define VELUNARY_RENDER_FRAME_PARAMS_H
 
@@ -49,9 +49,8 @@ inline constexpr std::array<ParamIndex, 15> kCheckinOrder = {Input,
 class FrameParams {
  public:
   explicit FrameParams(const PF_InData* in_data);
-  // Checks in, in kCheckinOrder, every record still out (also one whose check-in failed),
-  // trying a refused one once more and ignoring the results: the frame has already ended
-  // with the code that matters.
+  // Checks in, in kCheckinOrder, every record still out, once each, ignoring the results:
+  // the frame has already ended with the code that matters.
   ~FrameParams();
   FrameParams(const FrameParams&) = delete;
   FrameParams& operator=(const FrameParams&) = delete;
@@ -62,7 +61,10 @@ class FrameParams {
   void CheckOut(A_long what_time, PF_Err* err);
 
   // Checks every record in, in kCheckinOrder; the first failure goes into err and ends
-  // the check-ins (the destructor retries the rest). Does nothing when err is nonzero.
+  // the check-ins (the destructor hands back the rest). A record the host refused counts
+  // as handed back: the host has had its one check-in and decided about it, and a second
+  // check-in of the same record would end a check-out twice. Does nothing when err is
+  // nonzero.
   void CheckIn(PF_Err* err);
 
   // Count records indexed by ParamIndex; those never checked out are all zero.

@@ -21,51 +21,62 @@ bool continuationBlocked = false;
 
 // A map of another size than the layer is re-created black at the layer's size; the
 // particles were placed for the old size, so they go too.
-void FitMapToLayer(const PF_InData* in_data, PF_EffectWorld* map, PF_Err* err) {
+void FitMapToLayer(HostSuiteCache& suites, const PF_InData* in_data, PF_EffectWorld* map,
+                   PF_Err* err) {
   if (!IsAbsent(*map) && (map->height != in_data->height || map->width != in_data->width)) {
     NewBlackWorld(in_data, map, err);
-    ReleaseParticles(in_data, err);
+    ReleaseParticles(suites, err);
   }
 }
 
 // Back to the state before frame 0. An InfectionMap while infection was off in the last
-// simulated frame keeps its pixels.
-void ResetForReplay(const PF_InData* in_data, PF_Err* err) {
+// simulated frame keeps its pixels, unless a refused disposal left it holding what an
+// earlier reset meant to clear.
+void ResetForReplay(HostSuiteCache& suites, const PF_InData* in_data, bool staleWorldHeld,
+                    PF_Err* err) {
   SimulationState& state = simulationState;
   NewBlackWorld(in_data, &state.trailMap, err);
-  if (!IsAbsent(state.infectionMap) && simulationSettings.infectionEnabled) {
+  if (!IsAbsent(state.infectionMap) && (simulationSettings.infectionEnabled || staleWorldHeld)) {
     NewBlackWorld(in_data, &state.infectionMap, err);
   }
-  ReleaseParticles(in_data, err);
+  ReleaseParticles(suites, err);
 }
 
 }  // namespace
 
 PF_Err RenderSimulation(PF_InData* in_data, PF_OutData* /*out_data*/, PF_ParamDef* /*params*/[],
                         PF_LayerDef* output) {
-  // Frames have no index without a positive length. Refused before any host call, so the
+  // A frame's index is its time over the frame length, truncated toward zero; a
+  // time-reversed layer has a negative length and still counts its frames from 0. Without
+  // a length there is no index, and the one quotient beyond 32 bits (the most negative
+  // time over -1) names no frame either: both are refused before any host call, so the
   // simulation is exactly as it was.
-  if (in_data->time_step <= 0) {
+  if (in_data->time_step == 0) {
     return PF_Err_BAD_CALLBACK_PARAM;
   }
+  const std::int64_t index = std::int64_t{in_data->current_time} / in_data->time_step;
+  if (index > std::numeric_limits<std::int32_t>::max()) {
+    return PF_Err_BAD_CALLBACK_PARAM;
+  }
+  const auto frame = static_cast<std::int32_t>(index);
   HostSuiteCache suites(in_data->pica_basicP);
   SimulationState& state = simulationState;
-  const bool mayContinue = !continuationBlocked;
+  const bool staleWorldHeld = state.staleWorldHeld;
+  state.staleWorldHeld = false;
+  const bool mayContinue = !continuationBlocked && !staleWorldHeld;
   continuationBlocked = true;
 
   PF_Err err = PF_Err_NONE;
-  FitMapToLayer(in_data, &state.trailMap, &err);
-  FitMapToLayer(in_data, &state.infectionMap, &err);
+  FitMapToLayer(suites, in_data, &state.trailMap, &err);
+  FitMapToLayer(suites, in_data, &state.infectionMap, &err);
 
-  // Truncates toward zero; cannot overflow with a positive time_step.
-  const std::int32_t frame = in_data->current_time / in_data->time_step;
   std::int64_t frames = 1;
   if (frame != state.nextFrame || !mayContinue) {
     frames = std::int64_t{frame} + 1;
-    ResetForReplay(in_data, &err);
+    ResetForReplay(suites, in_data, staleWorldHeld, &err);
   }
   for (std::int64_t k = 0; k < frames && err == PF_Err_NONE; ++k) {
-    // k <= frame, so k * time_step <= current_time: the product fits in A_long.
+    // 0 <= k <= frame, so k * time_step lies between 0 and current_time: it fits in A_long.
     const A_long what_time = frames == 1
                                  ? in_data->current_time
                                  : static_cast<A_long>(k * std::int64_t{in_data->time_step});

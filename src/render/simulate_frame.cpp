@@ -32,7 +32,7 @@ void SimulateFrame(HostSuiteCache& suites, const PF_InData* in_data, A_long what
     NewBlackWorld(in_data, &state.infectionMap, err);
   }
   if (*err == PF_Err_NONE) {
-    PopulateParticles(in_data, err);
+    PopulateParticles(suites, in_data, err);
   }
 
   PF_EffectWorld first{};

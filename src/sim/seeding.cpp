@@ -126,14 +126,14 @@ bool PlacePass(const PF_InData* in_data, Particle* particles, std::int32_t first
 }
 
 // The locked array of a new handle, or null when it cannot hold `count` records.
-Particle* LockArray(const PF_HandleSuite2& handles, PF_Handle handle, std::int32_t count) {
+Particle* LockArray(const PF_HandleSuite1& handles, PF_Handle handle, std::int32_t count) {
   if (handle == nullptr) return nullptr;
   void* bytes = handles.host_lock_handle(handle);
   if (bytes == nullptr && count == 0) return emptyArray;
   return static_cast<Particle*>(bytes);
 }
 
-void CreateFromNothing(const PF_InData* in_data, const PF_HandleSuite2& handles, std::int32_t count,
+void CreateFromNothing(const PF_InData* in_data, const PF_HandleSuite1& handles, std::int32_t count,
                        PF_Err* err) {
   sharedRandom.seed(SeedBits(simulationSettings.randomSeed));
   const PF_Handle handle = handles.host_new_handle(static_cast<std::uint64_t>(count) * kRecordSize);
@@ -153,7 +153,7 @@ void CreateFromNothing(const PF_InData* in_data, const PF_HandleSuite2& handles,
 
 // Returns false when the new array cannot be had; the old one is then released and the
 // caller creates the population from nothing.
-bool Resize(const PF_InData* in_data, const PF_HandleSuite2& handles, std::int32_t count,
+bool Resize(const PF_InData* in_data, const PF_HandleSuite1& handles, std::int32_t count,
             std::int32_t oldCount, PF_Err* err) {
   const PF_Handle handle = handles.host_new_handle(static_cast<std::uint64_t>(count) * kRecordSize);
   Particle* particles = LockArray(handles, handle, count);
@@ -179,10 +179,9 @@ bool Resize(const PF_InData* in_data, const PF_HandleSuite2& handles, std::int32
 
 }  // namespace
 
-void PopulateParticles(const PF_InData* in_data, PF_Err* err) {
+void PopulateParticles(HostSuiteCache& suites, const PF_InData* in_data, PF_Err* err) {
   if (*err != PF_Err_NONE) return;
-  HostSuiteCache suites(in_data->pica_basicP);
-  const PF_HandleSuite2& handles = *suites.HandleSuite();
+  const PF_HandleSuite1& handles = *suites.HandleSuite();
   const std::int32_t count = std::max<std::int32_t>(simulationState.particleCount, 0);
   if (simulationState.particles != nullptr) {
     const std::uint64_t oldRecords =

@@ -43,8 +43,11 @@ void NewBlackWorld(const PF_InData* in_data, PF_EffectWorld* world, PF_Err* err)
     // A world the host would not take back gets one more attempt at once: kept, a map
     // would carry its old pixels into the next render. Refused twice, it is still held:
     // the record keeps it, so that the next release (a reset, global setdown) tries again
-    // instead of losing it.
-    if (disposed != PF_Err_NONE && HostDisposeWorld(in_data, world) != PF_Err_NONE) return;
+    // instead of losing it, and the next render replays instead of growing on its pixels.
+    if (disposed != PF_Err_NONE && HostDisposeWorld(in_data, world) != PF_Err_NONE) {
+      simulationState.staleWorldHeld = true;
+      return;
+    }
   }
   *world = PF_EffectWorld{};
   if (*err != PF_Err_NONE) return;
@@ -83,11 +86,10 @@ void ResetSimulation(const PF_InData* in_data, PF_Err* err) {
   }
 }
 
-void ReleaseParticles(const PF_InData* in_data, PF_Err* err) {
+void ReleaseParticles(HostSuiteCache& suites, PF_Err* err) {
   // Disposing a handle reports nothing, and it must happen whatever error is pending, so
   // err is neither read nor written.
   static_cast<void>(err);
-  HostSuiteCache suites(in_data->pica_basicP);
   DisposeParticleHandle(suites);
 }
 

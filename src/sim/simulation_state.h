@@ -6,6 +6,7 @@
 
 #include <cstdint>
 
+#include "host/suite_cache.h"
 #include "pf_effect.h"
 #include "sim/particle.h"
 
@@ -19,6 +20,10 @@ struct SimulationState {
   PF_EffectWorld trailMap;      // the trail field, shown as the output
   PF_EffectWorld infectionMap;  // the field that infects healthy particles
   PF_EffectWorld stagingWorld;  // scratch of the layer's size, alive within one step only
+  // A world the host refused to take back, twice, is still held with the pixels of an
+  // earlier simulation; a reset or setdown that meant to clear it has not. The next render
+  // must not grow on it: it replays from frame 0, which re-creates the maps (or fails).
+  bool staleWorldHeld;
 };
 
 // The parameter values of the simulated frame, overwritten as a whole at each read.
@@ -52,8 +57,8 @@ inline bool IsAbsent(const PF_EffectWorld& world) {
 // Clears `world`, then (when err is 0) makes a new opaque black world of the layer's size
 // into it. The world it held before is disposed through the host first, when it has one,
 // so re-creating a map never leaks (even with an error pending); a refusal is reported
-// and tried once more, and if the host refuses again, `world` keeps it and nothing else
-// happens. A failing new_world leaves
+// and tried once more, and if the host refuses again, `world` keeps it, staleWorldHeld is
+// set and nothing else happens. A failing new_world leaves
 // `world` absent; a failing fill leaves the new, unfilled world in it. In every case err
 // holds the first nonzero code.
 void NewBlackWorld(const PF_InData* in_data, PF_EffectWorld* world, PF_Err* err);
@@ -66,7 +71,7 @@ void ResetSimulation(const PF_InData* in_data, PF_Err* err);
 
 // Releases the particle array through the host, if there is one, whatever err holds
 // (disposing a handle reports nothing, so err is left as it is).
-void ReleaseParticles(const PF_InData* in_data, PF_Err* err);
+void ReleaseParticles(HostSuiteCache& suites, PF_Err* err);
 
 // The settings read of one simulated frame: assigns every SimulationSettings field and
 // particleCount from checked-out records. records[i] holds parameter i (a ParamIndex);

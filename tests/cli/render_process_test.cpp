@@ -214,6 +214,33 @@ TEST(RenderProcess, AWriteThatFailsStopsWithTheSystemsReasonAndCode1) {
   }
 }
 
+TEST(RenderProcess, AFullDiskIsReportedInTheSystemsWords) {
+  // A real full disk: a 16 KiB tmpfs mounted in a mount namespace of the child's own, so
+  // it vanishes with the render. Only where the machine lets us make one (root, as in CI).
+  const ScratchDir probe;
+  if (std::system(("unshare -m mount -t tmpfs -o size=4k tmpfs " + probe / "" + " >/dev/null 2>&1")
+                      .c_str()) != 0) {
+    GTEST_SKIP() << "no mount namespace with tmpfs here";
+  }
+  for (const char* option : {"--out", "--contact-sheet", "--video"}) {
+    SCOPED_TRACE(option);
+    const ScratchDir scratch;
+    std::filesystem::create_directory(scratch / "disk");
+    const std::string target = std::string(option) == "--out"     ? scratch / "disk/frames"
+                               : std::string(option) == "--video" ? scratch / "disk/render.mp4"
+                                                                  : scratch / "disk/sheet.png";
+    const std::vector<std::string> wrapper = {
+        "unshare",       "-m", "sh", "-c", "mount -t tmpfs -o size=16k tmpfs \"$0\" && exec \"$@\"",
+        scratch / "disk"};
+    const pid_t pid = StartVelunaryUnder(
+        wrapper, {"render", "--size", "192x128", "--frames", "12", "--quiet", option, target},
+        scratch / "stderr.txt", "");
+    const Outcome outcome = WaitFor(pid, scratch / "stderr.txt");
+    EXPECT_EQ(outcome.exitCode, 1) << outcome.errors;
+    EXPECT_NE(outcome.errors.find("No space left on device"), std::string::npos) << outcome.errors;
+  }
+}
+
 TEST(RenderProcess, TellsWhatItDoesInWords) {
   const ScratchDir dir;
   struct Case {

@@ -22,7 +22,14 @@ namespace velunary::cli::testing {
 
 pid_t StartVelunary(const std::vector<std::string>& args, const std::string& errorsFile,
                     const std::string& path) {
-  std::vector<std::string> all = {VELUNARY_EXE};
+  return StartVelunaryUnder({}, args, errorsFile, path);
+}
+
+pid_t StartVelunaryUnder(const std::vector<std::string>& wrapper,
+                         const std::vector<std::string>& args, const std::string& errorsFile,
+                         const std::string& path) {
+  std::vector<std::string> all = wrapper;
+  all.push_back(VELUNARY_EXE);
   all.insert(all.end(), args.begin(), args.end());
   std::vector<char*> argv;
   for (std::string& a : all) argv.push_back(a.data());
@@ -43,9 +50,9 @@ pid_t StartVelunary(const std::vector<std::string>& args, const std::string& err
   posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errorsFile.c_str(),
                                    O_WRONLY | O_CREAT | O_TRUNC, 0644);
   pid_t pid = -1;
-  const int failed = posix_spawn(&pid, VELUNARY_EXE, &actions, nullptr, argv.data(), envp.data());
+  const int failed = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
   posix_spawn_file_actions_destroy(&actions);
-  if (failed != 0) throw std::runtime_error("cannot start " VELUNARY_EXE);
+  if (failed != 0) throw std::runtime_error(std::string("cannot start ") + argv[0]);
   return pid;
 }
 

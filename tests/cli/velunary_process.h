@@ -22,6 +22,10 @@ struct Outcome {
 // `errorsFile`.
 pid_t StartVelunary(const std::vector<std::string>& args, const std::string& errorsFile,
                     const std::string& path = "");
+// The same, run through `wrapper` (a command that ends by running its remaining arguments).
+pid_t StartVelunaryUnder(const std::vector<std::string>& wrapper,
+                         const std::vector<std::string>& args, const std::string& errorsFile,
+                         const std::string& path);
 Outcome WaitFor(pid_t pid, const std::string& errorsFile);
 Outcome RunVelunary(const std::vector<std::string>& args, const std::string& path = "");
 

@@ -163,7 +163,7 @@ TEST(Contracts, DescriptionVersionAndAboutText) {
     EXPECT_STREQ(out.return_msg, "before");
     EXPECT_EQ(rig::TotalCalls(rig.host) == calls, premiere);
   }
-  EXPECT_EQ(rig::HoldingsMismatch(rig.host, 0), "");
+  EXPECT_EQ(rig::HoldingsMismatch(rig.host, {}), "");
 }
 
 #if defined(__linux__)

@@ -26,7 +26,9 @@ SPErr FakeRelease(const char* name, A_long version) {
 }
 
 TEST(HostSuiteCache, ReleasesInTheKnownOrderWhateverTheAcquisitionOrder) {
-  SPBasicSuite basic{FakeAcquire, FakeRelease};
+  SPBasicSuite basic{};
+  basic.AcquireSuite = FakeAcquire;
+  basic.ReleaseSuite = FakeRelease;
   {
     HostSuiteCache cache(&basic);
     try {

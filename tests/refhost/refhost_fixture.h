@@ -105,7 +105,7 @@ class HostFixture : public ::testing::Test {
               0);
     transform = static_cast<const PF_WorldTransformSuite1*>(table);
     EXPECT_EQ(in.pica_basicP->AcquireSuite(kPFHandleSuite, kPFHandleSuiteVersion2, &table), 0);
-    handles = static_cast<const PF_HandleSuite2*>(table);
+    handles = static_cast<const PF_HandleSuite1*>(table);
   }
   ~HostFixture() override {
     in.pica_basicP->ReleaseSuite(kPFWorldTransformSuite, kPFWorldTransformSuiteVersion1);
@@ -143,7 +143,7 @@ class HostFixture : public ::testing::Test {
   Host host;
   PF_InData in;
   const PF_WorldTransformSuite1* transform = nullptr;
-  const PF_HandleSuite2* handles = nullptr;
+  const PF_HandleSuite1* handles = nullptr;
 };
 
 }  // namespace refhost

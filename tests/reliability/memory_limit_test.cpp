@@ -21,11 +21,11 @@ TEST(MemoryLimit, RefusingTheParticleArrayFailsTheRenderUntilThereIsEnough) {
 
   rig.host.SetMemoryLimit(bytes - 1);
   EXPECT_EQ(rig.session.RenderFrame(1), PF_Err_OUT_OF_MEMORY);
-  EXPECT_EQ(rig::HoldsAnything(rig.host, 0), "");
+  EXPECT_EQ(rig::HoldsAnything(rig.host, {}), "");
   // Exactly enough is enough.
   rig.host.SetMemoryLimit(bytes);
   EXPECT_EQ(rig.Render(1), fresh);
-  EXPECT_EQ(rig::HoldingsMismatch(rig.host, 0), "");
+  EXPECT_EQ(rig::HoldingsMismatch(rig.host, {}), "");
 }
 
 TEST(MemoryLimit, GrowthWithoutRoomForBothArraysStartsTheParticlesAfresh) {
@@ -42,7 +42,7 @@ TEST(MemoryLimit, GrowthWithoutRoomForBothArraysStartsTheParticlesAfresh) {
   rig.Render(1);
   EXPECT_EQ(rig.host.CallCount(refhost::Op::NewHandle) - handles, 2);
   EXPECT_EQ(simulationState.particleCount, grown);
-  EXPECT_EQ(rig::HoldingsMismatch(rig.host, 0), "");
+  EXPECT_EQ(rig::HoldingsMismatch(rig.host, {}), "");
 }
 
 }  // namespace

@@ -41,7 +41,7 @@ TEST(RenderDeterminism, ScrubbedFramesMatchSequentialPlayback) {
     rig.FramesFor(frame);
     EXPECT_EQ(rig::FrameHash(rig.session.Output(), false), sequential[frame]) << "frame " << frame;
   }
-  EXPECT_EQ(rig::HoldingsMismatch(rig.host, 0), "");
+  EXPECT_EQ(rig::HoldingsMismatch(rig.host, {}), "");
 }
 
 }  // namespace

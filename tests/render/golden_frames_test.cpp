@@ -60,7 +60,7 @@ TEST(GoldenFrames, SmallSceneWithInfectionMatchesRecordedFrames) {
   for (std::int32_t i = 0; i < s.particleCount; ++i) infected += s.particles[i].infected != 0;
   EXPECT_GT(infected, 0);
   EXPECT_LT(infected, s.particleCount);
-  EXPECT_EQ(rig::HoldingsMismatch(rig.host, 0), "");
+  EXPECT_EQ(rig::HoldingsMismatch(rig.host, {}), "");
 }
 
 TEST(GoldenFrames, FullHdDefaultWorkloadMatchesRecordedFrame) {

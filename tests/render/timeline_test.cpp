@@ -1,10 +1,15 @@
 // Which frames a render simulates, and what it keeps between them: the next frame costs
-// one, any other frame replays from frame 0, a negative frame before the next shows black, a time
-// truncates toward zero, a new layer size starts afresh, and a catch-up keeps the InfectionMap only
-// while infection is off.
+// one, any other frame replays from frame 0, a negative frame before the next shows black,
+// a time truncates toward zero, a time-reversed layer counts like a forward one, a render
+// that names no frame is refused, a new layer size starts afresh, and a catch-up keeps the
+// InfectionMap only while infection is off.
 #include <gtest/gtest.h>
 
+#include <limits>
+#include <vector>
+
 #include "host/param_index.h"
+#include "plugin/effect_main.h"
 #include "refhost/image.h"
 #include "rig/session_rig.h"
 #include "sim/simulation_state.h"
@@ -30,12 +35,16 @@ TEST(Timeline, EachRenderSimulatesWhatItsFrameNeeds) {
                         {-3, 0, -2}, {-2, 1, -1}, {-1, 1, 0}, {0, 1, 1}};
   for (const Step& step : steps) {
     SCOPED_TRACE(step.frame);
+    // Seeding in every frame and the releases before a replay or a black frame share the
+    // command's suites: one handle suite per render.
+    const long handleSuites = rig.host.Acquisitions(kPFHandleSuite, kPFHandleSuiteVersion2);
     EXPECT_EQ(rig.FramesFor(step.frame), step.simulated);
+    EXPECT_EQ(rig.host.Acquisitions(kPFHandleSuite, kPFHandleSuiteVersion2) - handleSuites, 1);
     EXPECT_EQ(simulationState.nextFrame, step.next);
     const Image trail = step.simulated == 0 ? Image(kWidth, kHeight, kOpaqueBlack)
                                             : Image::FromWorld(simulationState.trailMap);
     EXPECT_EQ(rig.session.Output(), trail);
-    EXPECT_EQ(rig::HoldingsMismatch(rig.host, 0), "");
+    EXPECT_EQ(rig::HoldingsMismatch(rig.host, {}), "");
   }
   EXPECT_NE(rig.session.Output(), Image(kWidth, kHeight, kOpaqueBlack));
 }
@@ -54,6 +63,49 @@ TEST(Timeline, FrameIndexTruncatesTowardZeroAndOneFrameReadsTheRequestedTime) {
   EXPECT_EQ(simulationState.particleCount,
             ParticleCountFor(rig.host.ValueAt(ParticleCount, position), kWidth, kHeight));
   EXPECT_NE(simulationState.particleCount, ParticleCountFor(2, kWidth, kHeight));
+}
+
+TEST(Timeline, TimeReversedLayerCountsItsFramesFromZeroLikeAForwardOne) {
+  rig::SessionRig rig(kWidth, kHeight, rig::kRate);
+  rig.host.SetKeyframe(ParticleCount, 0, 2);
+  rig.host.SetKeyframe(ParticleCount, 4, 30);
+  std::vector<Image> forward;
+  for (long frame = 0; frame < 4; ++frame) forward.push_back(rig.Render(frame));
+  // A negative frame length and times counting down: frame k lies at -k lengths.
+  rig.session.InData().time_step = -rig::kRate.timeStep;
+  const Step renders[] = {{2, 3, 3}, {3, 1, 4}, {1, 2, 2}, {0, 1, 1}};
+  for (const Step& render : renders) {
+    SCOPED_TRACE(render.frame);
+    EXPECT_EQ(rig.FramesAt(static_cast<A_long>(-render.frame * rig::kRate.timeStep)),
+              render.simulated);
+    EXPECT_EQ(simulationState.nextFrame, render.next);
+    EXPECT_EQ(rig.session.Output(), forward[static_cast<size_t>(render.frame)]);
+  }
+}
+
+TEST(Timeline, RendersThatNameNoFrameAreRefusedBeforeAnyHostCall) {
+  rig::SessionRig rig(kWidth, kHeight, rig::kRate);
+  rig.FramesFor(0);
+  const long calls = rig.host.CountFailableCalls();
+  const Particle* particles = simulationState.particles;
+  // Straight to the entry point: the session itself has no parameter values without a
+  // frame. No frame length; and the one index beyond 32 bits.
+  PF_InData in_data = rig.session.InData();
+  PF_EffectWorld output{};
+  PF_ParamDef* params[] = {nullptr};
+  const struct {
+    A_long step;
+    A_long time;
+  } requests[] = {{0, rig::kRate.timeStep}, {-1, std::numeric_limits<A_long>::min()}};
+  for (const auto& request : requests) {
+    in_data.time_step = request.step;
+    in_data.current_time = request.time;
+    EXPECT_EQ(EffectMain(PF_Cmd_RENDER, &in_data, &rig.session.OutData(), params, &output, nullptr),
+              PF_Err_BAD_CALLBACK_PARAM);
+  }
+  EXPECT_EQ(rig.host.CountFailableCalls(), calls);
+  EXPECT_EQ(simulationState.particles, particles);
+  EXPECT_EQ(simulationState.nextFrame, 1);
 }
 
 TEST(Timeline, NewLayerSizeStartsAfreshAtNextFrame) {

@@ -89,7 +89,7 @@ std::uint64_t FrameHash(const refhost::Image& output, bool withInfectionMap) {
   return hash.Value();
 }
 
-std::string HoldingsMismatch(const refhost::Host& host, long refusedReleases) {
+std::string HoldingsMismatch(const refhost::Host& host, Refused refused) {
   const refhost::Ledger ledger = host.GetLedger();
   const SimulationState& s = simulationState;
   std::string problems;
@@ -107,9 +107,11 @@ std::string HoldingsMismatch(const refhost::Host& host, long refusedReleases) {
   if ((s.particleHandle == nullptr) != (s.particles == nullptr)) {
     problems += "the particle array and its handle disagree; ";
   }
-  if (ledger.openCheckouts != 0) problems += Count("open check-outs", ledger.openCheckouts, 0);
-  if (ledger.acquiredSuites != refusedReleases) {
-    problems += Count("acquired suites", ledger.acquiredSuites, refusedReleases);
+  if (ledger.openCheckouts != refused.checkins) {
+    problems += Count("open check-outs", ledger.openCheckouts, refused.checkins);
+  }
+  if (ledger.acquiredSuites != refused.suiteReleases) {
+    problems += Count("acquired suites", ledger.acquiredSuites, refused.suiteReleases);
   }
   if (ledger.faults != 0) {
     problems += "misuse of the host: " + ledger.faultLog.front() + "; ";
@@ -117,8 +119,8 @@ std::string HoldingsMismatch(const refhost::Host& host, long refusedReleases) {
   return problems;
 }
 
-std::string HoldsAnything(const refhost::Host& host, long refusedReleases) {
-  std::string problems = HoldingsMismatch(host, refusedReleases);
+std::string HoldsAnything(const refhost::Host& host, Refused refused) {
+  std::string problems = HoldingsMismatch(host, refused);
   const SimulationState& s = simulationState;
   if (!IsAbsent(s.trailMap) || !IsAbsent(s.infectionMap) || s.particleHandle != nullptr) {
     problems += "the simulation still holds maps or particles; ";

@@ -50,15 +50,22 @@ long TotalCalls(const refhost::Host& host);
 // playback from load may have none yet; the two read alike.)
 std::uint64_t FrameHash(const refhost::Image& output, bool withInfectionMap);
 
+// What the host refused to take back: a suite release or a check-in it refused is its own
+// loss, not the effect's, which hands nothing back twice.
+struct Refused {
+  long suiteReleases = 0;
+  long checkins = 0;
+};
+
 // Empty when the host's ledger shows exactly what the simulation state refers to and
 // nothing else: as many live worlds as present maps, the particle handle exactly when
-// there is an array, no staging world, no open check-out, no misuse of the host, and as
-// many suites still acquired as releases the host refused (`refusedReleases`: a refused
-// release is the host's loss, not the effect's). Otherwise says what differs.
-std::string HoldingsMismatch(const refhost::Host& host, long refusedReleases);
+// there is an array, no staging world, no misuse of the host, and as many suites still
+// acquired and check-outs still open as the host refused to take back. Otherwise says
+// what differs.
+std::string HoldingsMismatch(const refhost::Host& host, Refused refused);
 
 // Empty when the simulation holds nothing at all, as after global setdown.
-std::string HoldsAnything(const refhost::Host& host, long refusedReleases);
+std::string HoldsAnything(const refhost::Host& host, Refused refused);
 
 }  // namespace velunary::rig
 

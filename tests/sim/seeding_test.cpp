@@ -65,12 +65,14 @@ class SeedingTest : public ::testing::Test {
   PF_Err Populate(std::int32_t count) {
     simulationState.particleCount = count;
     PF_Err err = PF_Err_NONE;
-    PopulateParticles(&in, &err);
+    HostSuiteCache suites(in.pica_basicP);
+    PopulateParticles(suites, &in, &err);
     return err;
   }
   void Release() {
     PF_Err err = PF_Err_NONE;
-    ReleaseParticles(&in, &err);
+    HostSuiteCache suites(in.pica_basicP);
+    ReleaseParticles(suites, &err);
   }
   std::vector<Particle> Particles(std::int32_t count) const {
     return std::vector<Particle>(simulationState.particles, simulationState.particles + count);
