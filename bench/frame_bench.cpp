@@ -135,7 +135,7 @@ struct StageSetup {
 // The two sensing images of the frame, made as the driver makes them.
 struct SensingWorlds {
   explicit SensingWorlds(const PF_InData* in_data)
-      : suites(in_data->pica_basicP), firstGuard(in_data, &first), secondGuard(in_data, &second) {
+      : suites(in_data->pica_basicP), firstHolder(in_data, &first), secondHolder(in_data, &second) {
     PF_Err err = PF_Err_NONE;
     PrepareSensingWorlds(suites, in_data, &first, &second, &err);
     Check(err);
@@ -143,8 +143,8 @@ struct SensingWorlds {
   HostSuiteCache suites;
   PF_EffectWorld first{};
   PF_EffectWorld second{};
-  WorldGuard firstGuard;
-  WorldGuard secondGuard;
+  ScopedWorld firstHolder;
+  ScopedWorld secondHolder;
 };
 
 // Reports the time per particle (shown in seconds with an SI prefix, e.g. 40n).
@@ -156,7 +156,7 @@ void PerParticle(benchmark::State& state, int count) {
 // The floor's parts, over the grown particles and the frame's own buffers.
 class Floor {
  public:
-  Floor(const PF_InData* in_data, int count) : count_(count), copyGuard_(in_data, &copy_) {
+  Floor(const PF_InData* in_data, int count) : count_(count), copyHolder_(in_data, &copy_) {
     PF_Err err = PF_Err_NONE;
     NewBlackWorld(in_data, &copy_, &err);
     Check(err);
@@ -202,7 +202,7 @@ class Floor {
 
   int count_;
   PF_EffectWorld copy_{};
-  WorldGuard copyGuard_;
+  ScopedWorld copyHolder_;
 };
 
 void BM_Frame(benchmark::State& state) {
@@ -345,7 +345,7 @@ void BM_StageDiffusion(benchmark::State& state) {
 void BM_StageOutputCopy(benchmark::State& state) {
   StageSetup setup;
   PF_EffectWorld output{};
-  WorldGuard outputGuard(setup.grown.InData(), &output);
+  ScopedWorld outputHolder(setup.grown.InData(), &output);
   PF_Err err = PF_Err_NONE;
   NewBlackWorld(setup.grown.InData(), &output, &err);
   Check(err);

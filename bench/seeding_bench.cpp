@@ -43,7 +43,7 @@ void CreateDefaultPopulation(benchmark::State& state, bool withSpawnLayer) {
     for (auto _ : state) {
       PopulateParticles(suites, &in, &err);
       state.PauseTiming();
-      ReleaseParticles(suites, &err);
+      ReleaseParticles(suites);
       state.ResumeTiming();
     }
   }

@@ -36,46 +36,14 @@ PF_Err GlobalSetup(PF_OutData* out_data) {
   return PF_Err_NONE;
 }
 
-// Disposes a simulation world and forgets it. A refusal gets one more attempt at once;
-// refused twice, the world stays recorded (and held), so a later setdown can try again,
-// and the next render replays rather than growing on its pixels.
-void DisposeMap(const PF_InData* in_data, PF_EffectWorld* world) {
-  if (IsAbsent(*world)) {
-    return;
-  }
-  if (HostDisposeWorld(in_data, world) == PF_Err_NONE ||
-      HostDisposeWorld(in_data, world) == PF_Err_NONE) {
-    *world = PF_EffectWorld{};
-  } else {
-    simulationState.staleWorldHeld = true;
-  }
-}
-
 // Before unloading, the host expects the effect to hold nothing of its own: the trail
-// fields and the particle memory go back to the host. Teardown releases whatever it can,
-// so one refused world does not keep the others (or the particles) alive. A refusal is
-// not the command's result: setdown answers only 0 or a suite the host cannot supply, and
-// the world the host kept is its own decision. The handle suite is taken before anything is
-// released: a host that cannot supply it gets the command's failure with the simulation untouched,
-// rather than a simulation whose maps are gone and whose particles remain for the next render to
-// build on. The next render after a setdown (a host may set the effect up again without
-// unloading it) starts a new simulation from frame 0, as at load.
+// fields and the particle memory go back to the host (ReleaseSimulation, beside the reset).
+// The next render after a setdown (a host may set the effect up again without unloading
+// it) starts a new simulation from frame 0, as at load.
 PF_Err GlobalSetdown(PF_InData* in_data, PF_OutData* out_data) {
   const ParamUtilsScope paramUtils(in_data, out_data);
   HostSuiteCache suites(in_data->pica_basicP);
-  const PF_HandleSuite1* handles =
-      simulationState.particleHandle != nullptr ? suites.HandleSuite() : nullptr;
-  simulationState.nextFrame = 0;
-
-  DisposeMap(in_data, &simulationState.trailMap);
-  DisposeMap(in_data, &simulationState.infectionMap);
-  DisposeMap(in_data, &simulationState.stagingWorld);
-
-  if (handles != nullptr) {
-    handles->host_dispose_handle(simulationState.particleHandle);
-  }
-  simulationState.particleHandle = nullptr;
-  simulationState.particles = nullptr;
+  ReleaseSimulation(suites, in_data);
   return PF_Err_NONE;
 }
 

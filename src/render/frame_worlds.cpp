@@ -26,7 +26,7 @@ void BlendLayer(HostSuiteCache& suites, const PF_InData* in_data, PF_EffectWorld
     return;
   }
   PF_EffectWorld* staging = &simulationState.stagingWorld;
-  WorldGuard stagingGuard(in_data, staging);
+  ScopedWorld stagingHolder(in_data, staging);
   NewBlackWorld(in_data, staging, err);
   if (*err == PF_Err_NONE) {
     *err = HostCopy(in_data, layer, staging);
@@ -34,14 +34,14 @@ void BlendLayer(HostSuiteCache& suites, const PF_InData* in_data, PF_EffectWorld
   if (*err == PF_Err_NONE) {
     *err = HostBlend(suites, in_data, staging, field, kLayerBlendRatio, dst);
   }
-  stagingGuard.Dispose(err);
+  stagingHolder.Release(err);
 }
 
 // The InfectionMap becomes the blend of the Infected Layer with its own previous content,
 // through a temporary world because the host blends into a third image.
 void UpdateInfectionMap(HostSuiteCache& suites, const PF_InData* in_data, PF_Err* err) {
   PF_EffectWorld temporary{};
-  WorldGuard temporaryGuard(in_data, &temporary);
+  ScopedWorld temporaryHolder(in_data, &temporary);
   NewBlackWorld(in_data, &temporary, err);
   PF_EffectWorld* infectionMap = &simulationState.infectionMap;
   BlendLayer(suites, in_data, &simulationSettings.infectedLayer, *infectionMap, infectionMap,
@@ -49,36 +49,10 @@ void UpdateInfectionMap(HostSuiteCache& suites, const PF_InData* in_data, PF_Err
   if (*err == PF_Err_NONE) {
     *err = HostCopy(in_data, &temporary, infectionMap);
   }
-  temporaryGuard.Dispose(err);
+  temporaryHolder.Release(err);
 }
 
 }  // namespace
-
-WorldGuard::WorldGuard(const PF_InData* in_data, PF_EffectWorld* world)
-    : in_data_(in_data), world_(world) {}
-
-WorldGuard::~WorldGuard() {
-  if (IsAbsent(*world_)) {
-    return;
-  }
-  // A refusal here gets a second attempt, as a refusal in Dispose gets this one. Refused
-  // twice, the world stays in the record: a state record (the staging world) is then
-  // released by the reset or global setdown.
-  if (HostDisposeWorld(in_data_, world_) == PF_Err_NONE ||
-      HostDisposeWorld(in_data_, world_) == PF_Err_NONE) {
-    *world_ = PF_EffectWorld{};
-  }
-}
-
-void WorldGuard::Dispose(PF_Err* err) {
-  if (*err != PF_Err_NONE || IsAbsent(*world_)) {
-    return;
-  }
-  *err = HostDisposeWorld(in_data_, world_);
-  if (*err == PF_Err_NONE) {
-    *world_ = PF_EffectWorld{};
-  }
-}
 
 void PrepareSensingWorlds(HostSuiteCache& suites, const PF_InData* in_data, PF_EffectWorld* first,
                           PF_EffectWorld* second, PF_Err* err) {

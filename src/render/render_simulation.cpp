@@ -25,7 +25,7 @@ void FitMapToLayer(HostSuiteCache& suites, const PF_InData* in_data, PF_EffectWo
                    PF_Err* err) {
   if (!IsAbsent(*map) && (map->height != in_data->height || map->width != in_data->width)) {
     NewBlackWorld(in_data, map, err);
-    ReleaseParticles(suites, err);
+    ReleaseParticles(suites);
   }
 }
 
@@ -39,7 +39,7 @@ void ResetForReplay(HostSuiteCache& suites, const PF_InData* in_data, bool stale
   if (!IsAbsent(state.infectionMap) && (simulationSettings.infectionEnabled || staleWorldHeld)) {
     NewBlackWorld(in_data, &state.infectionMap, err);
   }
-  ReleaseParticles(suites, err);
+  ReleaseParticles(suites);
 }
 
 }  // namespace

@@ -37,8 +37,8 @@ void SimulateFrame(HostSuiteCache& suites, const PF_InData* in_data, A_long what
 
   PF_EffectWorld first{};
   PF_EffectWorld second{};
-  WorldGuard firstGuard(in_data, &first);
-  WorldGuard secondGuard(in_data, &second);
+  ScopedWorld firstHolder(in_data, &first);
+  ScopedWorld secondHolder(in_data, &second);
   PrepareSensingWorlds(suites, in_data, &first, &second, err);
   // An error while preparing ends the frame before the kernels touch particles or maps.
   if (*err != PF_Err_NONE) {
@@ -49,8 +49,8 @@ void SimulateFrame(HostSuiteCache& suites, const PF_InData* in_data, A_long what
   // deposits.
   MoveAndDeposit(in_data);
   RunSensingWorkers(in_data, first, second);
-  firstGuard.Dispose(err);
-  secondGuard.Dispose(err);
+  firstHolder.Release(err);
+  secondHolder.Release(err);
 
   DiffuseAndDecay(in_data, err, state.trailMap);
   // Without an Infected Layer the InfectionMap holds only deposits, which stay sharp.

@@ -27,46 +27,13 @@ A_long DecayTap(double decay) {
   return static_cast<A_long>(RoundHalfAway((1.0 - decay) * 255.0));
 }
 
-// The temporary world of one call. Disposed explicitly on the normal path, where the
-// result counts; the destructor covers an exception (a suite the host cannot supply)
-// leaving between creation and disposal, and makes one more attempt, its answer ignored,
-// at a world whose disposal the host refused, so that nothing is left behind.
-class TemporaryWorld {
- public:
-  explicit TemporaryWorld(const PF_InData* in_data) : in_data_(in_data) {}
-  ~TemporaryWorld() {
-    if (!IsAbsent(world)) {
-      HostDisposeWorld(in_data_, &world);
-    }
-  }
-  TemporaryWorld(const TemporaryWorld&) = delete;
-  TemporaryWorld& operator=(const TemporaryWorld&) = delete;
-
-  // Disposes of the world if it was created; 0 when there was nothing to dispose of. The
-  // record is forgotten only once the host has accepted it.
-  PF_Err Dispose() {
-    if (IsAbsent(world)) {
-      return PF_Err_NONE;
-    }
-    const PF_Err result = HostDisposeWorld(in_data_, &world);
-    if (result == PF_Err_NONE) {
-      world = PF_EffectWorld{};
-    }
-    return result;
-  }
-
-  PF_EffectWorld world{};
-
- private:
-  const PF_InData* in_data_;
-};
-
 }  // namespace
 
 void DiffuseAndDecay(const PF_InData* in_data, PF_Err* err, PF_EffectWorld map) {
   HostSuiteCache suites(in_data->pica_basicP);
-  TemporaryWorld temporary(in_data);
-  NewBlackWorld(in_data, &temporary.world, err);
+  PF_EffectWorld temporary{};
+  ScopedWorld temporaryHolder(in_data, &temporary);
+  NewBlackWorld(in_data, &temporary, err);
 
   std::array<A_long, kDiffusionSize * kDiffusionSize> diffusionAlpha;
   std::array<A_long, kDiffusionSize * kDiffusionSize> diffusionColor;
@@ -74,20 +41,16 @@ void DiffuseAndDecay(const PF_InData* in_data, PF_Err* err, PF_EffectWorld map) 
   diffusionColor.fill(kDiffusionColorTap);
   if (*err == PF_Err_NONE) {
     *err = HostConvolve(suites, in_data, &map, kDiffusionSize, diffusionAlpha.data(),
-                        diffusionColor.data(), &temporary.world);
+                        diffusionColor.data(), &temporary);
   }
 
   A_long decayAlpha = kDecayAlphaTap;
   A_long decayColor = DecayTap(simulationSettings.decay);
   if (*err == PF_Err_NONE) {
-    *err =
-        HostConvolve(suites, in_data, &temporary.world, kDecaySize, &decayAlpha, &decayColor, &map);
+    *err = HostConvolve(suites, in_data, &temporary, kDecaySize, &decayAlpha, &decayColor, &map);
   }
 
-  const PF_Err disposed = temporary.Dispose();
-  if (*err == PF_Err_NONE) {
-    *err = disposed;
-  }
+  temporaryHolder.Release(err);
   if (*err > 0) {
     std::fputs("err", stdout);
     std::fflush(stdout);

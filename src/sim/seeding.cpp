@@ -93,15 +93,6 @@ void PlaceParticle(Pass& pass, std::int32_t i) {
   record.infected = 0;
 }
 
-// A staging world the host will not take back stays in its record, still held; the
-// next NewBlackWorld of the record or global setdown releases it.
-PF_Err ReleaseStaging(const PF_InData* in_data, PF_EffectWorld* staging) {
-  if (staging->data == nullptr) return PF_Err_NONE;
-  const PF_Err disposed = HostDisposeWorld(in_data, staging);
-  if (disposed == PF_Err_NONE) *staging = PF_EffectWorld{};
-  return disposed;
-}
-
 // Places records first .. count - 1. Returns false, having placed nothing, when the
 // Spawn Layer cannot be staged; err then holds the host's code.
 bool PlacePass(const PF_InData* in_data, Particle* particles, std::int32_t first,
@@ -112,16 +103,18 @@ bool PlacePass(const PF_InData* in_data, Particle* particles, std::int32_t first
   if (withSpawnLayer) {
     // The staging world has the layer's size whatever the Spawn Layer's, so every drawn
     // position is a pixel of it.
+    // A staging world the host will not take back stays in its record, still held; the
+    // reset that follows the error, or global setdown, tries again.
     NewBlackWorld(in_data, &staging, err);
     if (*err == PF_Err_NONE) *err = HostCopy(in_data, &spawnLayer, &staging);
     if (*err != PF_Err_NONE) {
-      ReleaseStaging(in_data, &staging);
+      ReleaseWorld(in_data, &staging, err);
       return false;
     }
   }
   Pass pass{in_data, particles, first, withSpawnLayer ? &staging : nullptr, 0, false};
   for (std::int32_t i = first; i < count; ++i) PlaceParticle(pass, i);
-  if (withSpawnLayer) *err = ReleaseStaging(in_data, &staging);
+  if (withSpawnLayer) ReleaseWorld(in_data, &staging, err);
   return true;
 }
 
@@ -153,15 +146,14 @@ void CreateFromNothing(const PF_InData* in_data, const PF_HandleSuite1& handles,
 
 // Returns false when the new array cannot be had; the old one is then released and the
 // caller creates the population from nothing.
-bool Resize(const PF_InData* in_data, const PF_HandleSuite1& handles, std::int32_t count,
+bool Resize(HostSuiteCache& suites, const PF_InData* in_data, std::int32_t count,
             std::int32_t oldCount, PF_Err* err) {
+  const PF_HandleSuite1& handles = *suites.HandleSuite();
   const PF_Handle handle = handles.host_new_handle(static_cast<std::uint64_t>(count) * kRecordSize);
   Particle* particles = LockArray(handles, handle, count);
   if (particles == nullptr) {
     if (handle != nullptr) handles.host_dispose_handle(handle);
-    handles.host_dispose_handle(simulationState.particleHandle);
-    simulationState.particleHandle = nullptr;
-    simulationState.particles = nullptr;
+    ReleaseParticles(suites);
     return false;
   }
   const Particle* old = simulationState.particles;
@@ -171,7 +163,7 @@ bool Resize(const PF_InData* in_data, const PF_HandleSuite1& handles, std::int32
     handles.host_dispose_handle(handle);
     return true;
   }
-  handles.host_dispose_handle(simulationState.particleHandle);
+  ReleaseParticles(suites);
   simulationState.particleHandle = handle;
   simulationState.particles = particles;
   return true;
@@ -189,7 +181,7 @@ void PopulateParticles(HostSuiteCache& suites, const PF_InData* in_data, PF_Err*
     if (oldRecords == static_cast<std::uint64_t>(count)) return;
     // An existing array never holds more records than a count can name.
     const auto oldCount = static_cast<std::int32_t>(oldRecords);
-    if (Resize(in_data, handles, count, oldCount, err)) return;
+    if (Resize(suites, in_data, count, oldCount, err)) return;
   }
   CreateFromNothing(in_data, handles, count, err);
 }

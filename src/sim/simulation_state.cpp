@@ -26,28 +26,39 @@ namespace {
 
 constexpr PF_Pixel kOpaqueBlack{255, 0, 0, 0};
 
-void DisposeParticleHandle(HostSuiteCache& suites) {
-  if (simulationState.particleHandle != nullptr) {
-    suites.HandleSuite()->host_dispose_handle(simulationState.particleHandle);
-  }
-  simulationState.particleHandle = nullptr;
-  simulationState.particles = nullptr;
+// After ReleaseWorld: a map still held after two refusals would carry its old pixels
+// into the next render, which therefore replays instead of growing on them.
+void NoteHeldMap(const PF_EffectWorld& map) {
+  if (!IsAbsent(map)) simulationState.staleWorldHeld = true;
 }
 
 }  // namespace
 
+void ReleaseWorld(const PF_InData* in_data, PF_EffectWorld* world, PF_Err* err) {
+  if (IsAbsent(*world)) return;
+  const PF_Err disposed = HostDisposeWorld(in_data, world);
+  if (*err == PF_Err_NONE) *err = disposed;
+  if (disposed == PF_Err_NONE || HostDisposeWorld(in_data, world) == PF_Err_NONE) {
+    *world = PF_EffectWorld{};
+  }
+}
+
+ScopedWorld::~ScopedWorld() {
+  if (released_) return;
+  PF_Err ignored = PF_Err_NONE;
+  ReleaseWorld(in_data_, world_, &ignored);
+}
+
+void ScopedWorld::Release(PF_Err* err) {
+  released_ = true;
+  ReleaseWorld(in_data_, world_, err);
+}
+
 void NewBlackWorld(const PF_InData* in_data, PF_EffectWorld* world, PF_Err* err) {
-  if (world->data != nullptr) {
-    const PF_Err disposed = HostDisposeWorld(in_data, world);
-    if (*err == PF_Err_NONE) *err = disposed;
-    // A world the host would not take back gets one more attempt at once: kept, a map
-    // would carry its old pixels into the next render. Refused twice, it is still held:
-    // the record keeps it, so that the next release (a reset, global setdown) tries again
-    // instead of losing it, and the next render replays instead of growing on its pixels.
-    if (disposed != PF_Err_NONE && HostDisposeWorld(in_data, world) != PF_Err_NONE) {
-      simulationState.staleWorldHeld = true;
-      return;
-    }
+  ReleaseWorld(in_data, world, err);
+  if (!IsAbsent(*world)) {
+    NoteHeldMap(*world);
+    return;
   }
   *world = PF_EffectWorld{};
   if (*err != PF_Err_NONE) return;
@@ -65,7 +76,7 @@ void ResetSimulation(const PF_InData* in_data, PF_Err* err) {
   // it has changed anything, rather than leaving frame 0 next with the old particles.
   {
     HostSuiteCache suites(in_data->pica_basicP);
-    DisposeParticleHandle(suites);
+    ReleaseParticles(suites);
   }
   simulationState.nextFrame = 0;
   const bool failedBefore = *err != PF_Err_NONE;
@@ -77,20 +88,32 @@ void ResetSimulation(const PF_InData* in_data, PF_Err* err) {
     NewBlackWorld(in_data, &simulationState.trailMap, err);
     NewBlackWorld(in_data, &simulationState.infectionMap, err);
   }
-  // A staging world is held past its step only when the host refused it back, which ended
-  // that render with an error; the reset after it tries again, so that a failed render
-  // leaves nothing behind. Still refused, it stays recorded for global setdown.
-  PF_EffectWorld& staging = simulationState.stagingWorld;
-  if (!IsAbsent(staging) && HostDisposeWorld(in_data, &staging) == PF_Err_NONE) {
-    staging = PF_EffectWorld{};
-  }
+  // A staging world is held past its step only when the host refused it back twice, which
+  // ended that render with an error; the reset after it tries again, so that a failed
+  // render leaves nothing behind. Still refused, it stays recorded for global setdown.
+  ReleaseWorld(in_data, &simulationState.stagingWorld, err);
 }
 
-void ReleaseParticles(HostSuiteCache& suites, PF_Err* err) {
-  // Disposing a handle reports nothing, and it must happen whatever error is pending, so
-  // err is neither read nor written.
-  static_cast<void>(err);
-  DisposeParticleHandle(suites);
+void ReleaseSimulation(HostSuiteCache& suites, const PF_InData* in_data) {
+  SimulationState& s = simulationState;
+  if (s.particleHandle != nullptr) suites.HandleSuite();
+  s.nextFrame = 0;
+  // Setdown answers only 0 or a suite the host cannot supply: a world the host keeps is
+  // its own decision.
+  PF_Err refused = PF_Err_NONE;
+  for (PF_EffectWorld* world : {&s.trailMap, &s.infectionMap, &s.stagingWorld}) {
+    ReleaseWorld(in_data, world, &refused);
+    NoteHeldMap(*world);
+  }
+  ReleaseParticles(suites);
+}
+
+void ReleaseParticles(HostSuiteCache& suites) {
+  if (simulationState.particleHandle != nullptr) {
+    suites.HandleSuite()->host_dispose_handle(simulationState.particleHandle);
+  }
+  simulationState.particleHandle = nullptr;
+  simulationState.particles = nullptr;
 }
 
 void ReadSettings(const PF_InData* in_data, const PF_ParamDef* records) {

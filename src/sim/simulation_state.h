@@ -54,13 +54,36 @@ inline bool IsAbsent(const PF_EffectWorld& world) {
   return world.data == nullptr;
 }
 
+// Gives the host world in `world` back, when there is one. A refusal gets one more
+// attempt at once; the record is cleared only when the host has taken the world, so a
+// world refused twice stays recorded (and held) for a later release. err keeps its first
+// nonzero code: a refusal is stored only when no error is pending.
+void ReleaseWorld(const PF_InData* in_data, PF_EffectWorld* world, PF_Err* err);
+
+// Holds the host world in *world (a local, or a state record such as stagingWorld) for a
+// scope. Release gives it back by ReleaseWorld's policy when the work is done; when an
+// error or an exception leaves the scope first, the destructor does, its answer ignored.
+class ScopedWorld {
+ public:
+  ScopedWorld(const PF_InData* in_data, PF_EffectWorld* world) : in_data_(in_data), world_(world) {}
+  ~ScopedWorld();
+  ScopedWorld(const ScopedWorld&) = delete;
+  ScopedWorld& operator=(const ScopedWorld&) = delete;
+
+  void Release(PF_Err* err);
+
+ private:
+  const PF_InData* in_data_;
+  PF_EffectWorld* world_;
+  bool released_ = false;
+};
+
 // Clears `world`, then (when err is 0) makes a new opaque black world of the layer's size
-// into it. The world it held before is disposed through the host first, when it has one,
-// so re-creating a map never leaks (even with an error pending); a refusal is reported
-// and tried once more, and if the host refuses again, `world` keeps it, staleWorldHeld is
-// set and nothing else happens. A failing new_world leaves
-// `world` absent; a failing fill leaves the new, unfilled world in it. In every case err
-// holds the first nonzero code.
+// into it. The world it held before goes back first (ReleaseWorld), so re-creating a map
+// never leaks, even with an error pending; refused twice, `world` keeps it,
+// staleWorldHeld is set and nothing else happens. A failing new_world leaves `world`
+// absent; a failing fill leaves the new, unfilled world in it. In every case err holds the
+// first nonzero code.
 void NewBlackWorld(const PF_InData* in_data, PF_EffectWorld* world, PF_Err* err);
 
 // The full reset: nextFrame 0, particles released, both maps re-created black (or, with
@@ -69,9 +92,16 @@ void NewBlackWorld(const PF_InData* in_data, PF_EffectWorld* world, PF_Err* err)
 // (as an integer), having changed nothing, when the handle suite is missing.
 void ResetSimulation(const PF_InData* in_data, PF_Err* err);
 
-// Releases the particle array through the host, if there is one, whatever err holds
-// (disposing a handle reports nothing, so err is left as it is).
-void ReleaseParticles(HostSuiteCache& suites, PF_Err* err);
+// Everything the simulation holds goes back to the host, as global setdown wants it:
+// nextFrame 0, the maps and the staging world released (one refused twice stays recorded,
+// with staleWorldHeld set, for a later release; a refusal is not reported), and the
+// particles. The handle suite is taken before anything is released, so a host that cannot
+// supply it gets the thrown PF_Err_BAD_CALLBACK_PARAM with the simulation unchanged.
+void ReleaseSimulation(HostSuiteCache& suites, const PF_InData* in_data);
+
+// Gives the particle array's handle back, when there is one, and forgets the array.
+// Disposing a handle reports nothing, so it happens whatever error is pending.
+void ReleaseParticles(HostSuiteCache& suites);
 
 // The settings read of one simulated frame: assigns every SimulationSettings field and
 // particleCount from checked-out records. records[i] holds parameter i (a ParamIndex);

@@ -70,9 +70,8 @@ class SeedingTest : public ::testing::Test {
     return err;
   }
   void Release() {
-    PF_Err err = PF_Err_NONE;
     HostSuiteCache suites(in.pica_basicP);
-    ReleaseParticles(suites, &err);
+    ReleaseParticles(suites);
   }
   std::vector<Particle> Particles(std::int32_t count) const {
     return std::vector<Particle>(simulationState.particles, simulationState.particles + count);
