@@ -2,8 +2,9 @@
 // demo web, 15 % of its pixels as particles, 311,040 of them, every control at its
 // default), after the network has grown for 300 frames: the whole render of the next
 // frame through the entry point, each stage of it alone (calling what the driver calls),
-// a catch-up render from nothing to frame 300, and the floor: what this machine needs at
-// the very least for a frame, measured on the same buffers in the same run.
+// the overlapped middle of the frame, a catch-up render from nothing to frame 300, and the floor:
+// what this machine needs at the very least for a frame, measured on the same buffers in the same
+// run.
 //
 // The floor is a copy of one frame's image bytes plus the sines and cosines a frame must
 // compute (one pair per particle for its step, three for its sensors), split over threads
