@@ -16,34 +16,25 @@ namespace {
 // comparison (about a tenth of a millisecond of movement).
 constexpr std::int32_t kStretch = 4096;
 
-void Move(const PF_InData* in_data, SinCosMemo* trig, std::atomic<std::int32_t>* moved) {
+void Move(const PF_InData* in_data, SinCosMemo* trig, MovementProgress* progress) {
   const std::int32_t count = simulationState.particleCount;
   for (std::int32_t first = 0; first < count;) {
     const std::int32_t last = count - first > kStretch ? first + kStretch : count;
     MoveAndDepositRange(in_data, first, last, *trig);
-    // Release: a worker that sees `last` also sees every particle and pixel written.
-    moved->store(last, std::memory_order_release);
-    moved->notify_all();
+    progress->Publish(last);
     first = last;
-  }
-}
-
-void WaitUntilMoved(const std::atomic<std::int32_t>& moved, std::int32_t last) {
-  for (std::int32_t seen = moved.load(std::memory_order_acquire); seen < last;
-       seen = moved.load(std::memory_order_acquire)) {
-    moved.wait(seen, std::memory_order_acquire);
   }
 }
 
 // Steering [first, last) stretch by stretch on this thread: the thread's engine and memo
 // carry over from one call of SenseAndSteer to the next, so the draws are those of one
 // call over the whole range. An empty range still makes one call, which seeds the engine.
-void Steer(const std::atomic<std::int32_t>* moved, Particle* particles, int first, int last,
-           int width, int height, const PF_EffectWorld* sensing, int seed) {
+void Steer(MovementProgress* progress, Particle* particles, int first, int last, int width,
+           int height, const PF_EffectWorld* sensing, int seed) {
   int begin = first;
   do {
     const int end = last - begin > kStretch ? begin + kStretch : last;
-    WaitUntilMoved(*moved, end);
+    progress->WaitFor(end);
     SenseAndSteer(particles, begin, end, width, height, sensing, seed);
     begin = end;
   } while (begin < last);
@@ -51,8 +42,21 @@ void Steer(const std::atomic<std::int32_t>* moved, Particle* particles, int firs
 
 }  // namespace
 
+void MovementProgress::Publish(std::int32_t moved) {
+  {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    moved_ = moved;
+  }
+  published_.notify_all();
+}
+
+void MovementProgress::WaitFor(std::int32_t count) {
+  std::unique_lock<std::mutex> lock(mutex_);
+  published_.wait(lock, [&] { return moved_ >= count; });
+}
+
 void ParticlePasses::StartMovement(const PF_InData* in_data) {
-  movement_ = std::jthread(Move, in_data, &ThreadSinCosMemo(), &moved_);
+  movement_ = std::jthread(Move, in_data, &ThreadSinCosMemo(), &progress_);
 }
 
 void ParticlePasses::StartSensing(const PF_InData* in_data, const PF_EffectWorld& first,
@@ -62,9 +66,9 @@ void ParticlePasses::StartSensing(const PF_InData* in_data, const PF_EffectWorld
   // An odd count leaves the extra particle to the second thread.
   const int half = count / 2;
   const int seed = simulationSettings.randomSeed;
-  one_ = std::jthread(Steer, &moved_, particles, 0, half, in_data->width, in_data->height, &first,
-                      seed);
-  two_ = std::jthread(Steer, &moved_, particles, half, count, in_data->width, in_data->height,
+  one_ = std::jthread(Steer, &progress_, particles, 0, half, in_data->width, in_data->height,
+                      &first, seed);
+  two_ = std::jthread(Steer, &progress_, particles, half, count, in_data->width, in_data->height,
                       &second, seed);
 }
 

@@ -5,13 +5,31 @@
 #ifndef VELUNARY_RENDER_SENSING_WORKERS_H
 #define VELUNARY_RENDER_SENSING_WORKERS_H
 
-#include <atomic>
+#include <condition_variable>
 #include <cstdint>
+#include <mutex>
 #include <thread>
 
 #include "pf_effect.h"
 
 namespace velunary {
+
+// How many particles, from index 0, the movement pass has finished. A plain lock and
+// condition: a worker looks at it once per stretch of particles, so it costs nothing
+// measurable, and unlike std::atomic's wait it behaves alike on every standard library.
+class MovementProgress {
+ public:
+  // Records that particles [0, moved) are done and wakes the workers.
+  void Publish(std::int32_t moved);
+  // Returns once particles [0, count) are done; what the movement pass wrote to them and
+  // to the maps is then visible to the caller.
+  void WaitFor(std::int32_t count);
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable published_;
+  std::int32_t moved_ = 0;
+};
 
 class ParticlePasses {
  public:
@@ -41,8 +59,7 @@ class ParticlePasses {
   void Join();
 
  private:
-  // How many particles, from index 0, the movement pass has finished.
-  std::atomic<std::int32_t> moved_{0};
+  MovementProgress progress_;
   // Destroyed (and so joined) in reverse order: the workers before the movement they
   // follow.
   std::jthread movement_;
