@@ -2,8 +2,9 @@
 // demo web, 15 % of its pixels as particles, 311,040 of them, every control at its
 // default), after the network has grown for 300 frames: the whole render of the next
 // frame through the entry point, each stage of it alone (calling what the driver calls),
-// a catch-up render from nothing to frame 300, and the floor: what this machine needs at
-// the very least for a frame, measured on the same buffers in the same run.
+// the overlapped middle of the frame, a catch-up render from nothing to frame 300, and the floor:
+// what this machine needs at the very least for a frame, measured on the same buffers in the same
+// run.
 //
 // The floor is a copy of one frame's image bytes plus the sines and cosines a frame must
 // compute (one pair per particle for its step, three for its sensors), split over threads
@@ -298,15 +299,40 @@ void BM_StageMovement(benchmark::State& state) {
   PerParticle(state, setup.grown.Count());
 }
 
-// As the driver runs it: two new threads, one per half, started and joined every pass.
+// The sensing pass alone on two new threads, one per half, started and joined every pass.
 void BM_StageSensing(benchmark::State& state) {
   StageSetup setup;
   SensingWorlds worlds(setup.grown.InData());
+  const int count = setup.grown.Count();
+  const int half = count / 2;
+  const int seed = simulationSettings.randomSeed;
   for (auto _ : state) {
     state.PauseTiming();
     setup.grown.Restore();
     state.ResumeTiming();
-    RunSensingWorkers(setup.grown.InData(), worlds.first, worlds.second);
+    std::jthread one(SenseAndSteer, simulationState.particles, 0, half, kWidth, kHeight,
+                     &worlds.first, seed);
+    std::jthread two(SenseAndSteer, simulationState.particles, half, count, kWidth, kHeight,
+                     &worlds.second, seed);
+  }
+  PerParticle(state, count);
+}
+
+// The frame's middle as the driver runs it: the movement pass on its own thread while the
+// host makes the sensing images, then the two sensing workers following the movement.
+// Compare with the sum of the sensing worlds, movement and sensing stages.
+void BM_StageOverlapped(benchmark::State& state) {
+  StageSetup setup;
+  const PF_InData* in_data = setup.grown.InData();
+  for (auto _ : state) {
+    state.PauseTiming();
+    setup.grown.Restore();
+    state.ResumeTiming();
+    ParticlePasses passes;
+    passes.StartMovement(in_data);
+    SensingWorlds worlds(in_data);
+    passes.StartSensing(in_data, worlds.first, worlds.second);
+    passes.Join();
   }
   PerParticle(state, setup.grown.Count());
 }
@@ -364,6 +390,7 @@ BENCHMARK(BM_StagePopulation)->Unit(benchmark::kMicrosecond)->UseRealTime();
 BENCHMARK(BM_StageSensingWorlds)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_StageMovement)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_StageSensing)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_StageOverlapped)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_StageSensingOneThread)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_StageDiffusion)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_StageOutputCopy)->Unit(benchmark::kMillisecond)->UseRealTime();

@@ -237,10 +237,12 @@ refhost::Image Footage::Decode(long frame) {
   if (frame == 0 && !first_.Empty()) return first_;
   if (decoder_ == nullptr || frame < next_) {
     decoder_.reset();
+    // -xerror: a damaged frame stops the decoder there. Without it ffmpeg drops the frame
+    // and every later picture would arrive one frame early.
     decoder_ = std::make_unique<ChildProcess>(
-        std::vector<std::string>{ffmpeg_, "-hide_banner", "-loglevel", "error", "-nostdin", "-i",
-                                 spec_, "-map", "0:v:0", "-fps_mode", "passthrough", "-f",
-                                 "rawvideo", "-pix_fmt", "rgba", "pipe:1"},
+        std::vector<std::string>{ffmpeg_, "-hide_banner", "-loglevel", "error", "-nostdin",
+                                 "-xerror", "-i", spec_, "-map", "0:v:0", "-fps_mode",
+                                 "passthrough", "-f", "rawvideo", "-pix_fmt", "rgba", "pipe:1"},
         ChildProcess::Pipe::kFromChild);
     next_ = 0;
     currentFrame_ = -1;

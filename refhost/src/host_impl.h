@@ -41,6 +41,10 @@ class OwnedWorld {
   // from a later one that happens to reuse the same address.
   PF_EffectWorld Record(std::uintptr_t token) const;
   unsigned char* Data() const { return bytes_.get(); }
+  A_long Width() const { return width_; }
+  A_long Height() const { return height_; }
+  // Every byte back to zero, as a new world starts.
+  void Clear();
 
  private:
   std::unique_ptr<unsigned char[], PixelsDeleter> bytes_;
@@ -109,6 +113,10 @@ struct Host::Impl {
   };
   std::unordered_map<const void*, EffectWorld> effectWorlds;
   std::uintptr_t nextWorldToken = 1;
+  // Worlds given back by dispose_world, newest last, for new_world to lend again: an
+  // effect that makes and disposes of worlds of one size every frame then reuses memory
+  // that is mapped and likely in cache, instead of faulting in fresh pages each time.
+  std::vector<std::unique_ptr<OwnedWorld>> pooledWorlds;
 
   // Live handles by handle address. Disposed blocks are kept for a while (without their
   // bytes) so that a stale handle is not mistaken for a new one at the same address.

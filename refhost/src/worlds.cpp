@@ -5,6 +5,7 @@
 // address a later world reuses is still refused.
 #include <cstdint>
 #include <cstring>
+#include <iterator>
 #include <limits>
 #include <new>
 #include <vector>
@@ -81,6 +82,10 @@ PF_EffectWorld OwnedWorld::Record(std::uintptr_t token) const {
   return world;
 }
 
+void OwnedWorld::Clear() {
+  std::memset(bytes_.get(), 0, static_cast<size_t>(rowbytes_) * static_cast<size_t>(height_));
+}
+
 bool UsableWorld(const PF_EffectWorld* world) {
   return world != nullptr && world->data != nullptr && world->width > 0 && world->height > 0 &&
          world->rowbytes / 4 >= world->width;
@@ -95,15 +100,34 @@ namespace {
 // Worlds whose rows would not fit the 32-bit rowbytes are refused as out of memory.
 constexpr A_long kMaxWidth = (std::numeric_limits<A_long>::max() - 16) / 4;
 
+// A frame of the effect makes three worlds and disposes of them; a few more cover other
+// effects' worlds of other sizes without holding much memory back.
+constexpr size_t kPooledWorlds = 4;
+
+// A pooled world of this size, cleared, or null; the most recently disposed one first,
+// whose pixels are the likeliest still to be in cache.
+std::unique_ptr<OwnedWorld> TakePooledWorld(Host::Impl* host, A_long width, A_long height) {
+  auto& pool = host->pooledWorlds;
+  for (auto it = pool.rbegin(); it != pool.rend(); ++it) {
+    if ((*it)->Width() == width && (*it)->Height() == height) {
+      std::unique_ptr<OwnedWorld> world = std::move(*it);
+      pool.erase(std::next(it).base());
+      world->Clear();
+      return world;
+    }
+  }
+  return nullptr;
+}
+
 PF_Err NewWorld(PF_ProgPtr ref, A_long width, A_long height, PF_NewWorldFlags /*flags*/,
                 PF_EffectWorld* world) {
   Host::Impl* host = nullptr;
   if (PF_Err err = EnterCallback(ref, Op::NewWorld, &host)) return err;
   if (world == nullptr || width < 1 || height < 1) return PF_Err_BAD_CALLBACK_PARAM;
   if (width > kMaxWidth) return PF_Err_OUT_OF_MEMORY;
-  std::unique_ptr<OwnedWorld> made;
+  std::unique_ptr<OwnedWorld> made = TakePooledWorld(host, width, height);
   try {
-    made = std::make_unique<OwnedWorld>(width, height);
+    if (made == nullptr) made = std::make_unique<OwnedWorld>(width, height);
   } catch (const std::bad_alloc&) {
     return PF_Err_OUT_OF_MEMORY;
   }
@@ -126,6 +150,15 @@ PF_Err DisposeWorld(PF_ProgPtr ref, PF_EffectWorld* world) {
       world->platform_ref != reinterpret_cast<void*>(it->second.token)) {
     host->Fault("dispose_world of a world the host did not make or already disposed");
     return PF_Err_BAD_CALLBACK_PARAM;
+  }
+  // The record the effect holds is dead from here on: its token is not reused, so the
+  // same address lent again later has another one.
+  auto& pool = host->pooledWorlds;
+  if (pool.size() == kPooledWorlds) pool.erase(pool.begin());
+  try {
+    pool.push_back(std::move(it->second.world));
+  } catch (const std::bad_alloc&) {
+    // Not pooled after all: the world is freed with its entry below.
   }
   host->effectWorlds.erase(it);
   return PF_Err_NONE;

@@ -4,7 +4,6 @@
 #include "render/frame_worlds.h"
 #include "render/sensing_workers.h"
 #include "sim/diffuse_and_decay.h"
-#include "sim/move_and_deposit.h"
 #include "sim/seeding.h"
 #include "sim/simulation_state.h"
 
@@ -39,16 +38,30 @@ void SimulateFrame(HostSuiteCache& suites, const PF_InData* in_data, A_long what
   PF_EffectWorld second{};
   ScopedWorld firstHolder(in_data, &first);
   ScopedWorld secondHolder(in_data, &second);
+  // Declared after the holders, so destroyed before them: on every exit its threads have
+  // ended before the worlds they read go back to the host.
+  ParticlePasses passes;
+  // The sensing images are the layer blended over the TrailMap at a ratio that leaves the
+  // layer alone, so this frame's deposits cannot change them and the movement pass may run
+  // while the host makes them. The InfectionMap's update from its layer is another matter:
+  // it reads and writes the map the movement pass paints, so it comes first.
+  const bool moveWhilePreparing = !InfectionFedByLayer();
+  if (moveWhilePreparing) {
+    passes.StartMovement(in_data);
+  }
   PrepareSensingWorlds(suites, in_data, &first, &second, err);
-  // An error while preparing ends the frame before the kernels touch particles or maps.
+  // An error while preparing ends the frame before the sensing pass (a movement already
+  // under way runs to its end); the render then resets the simulation.
   if (*err != PF_Err_NONE) {
     return;
   }
-
-  // Movement before steering, and steering against images made before this frame's
-  // deposits.
-  MoveAndDeposit(in_data);
-  RunSensingWorkers(in_data, first, second);
+  if (!moveWhilePreparing) {
+    passes.StartMovement(in_data);
+  }
+  // Every particle moves before it steers, and steers against images made before this
+  // frame's deposits.
+  passes.StartSensing(in_data, first, second);
+  passes.Join();
   firstHolder.Release(err);
   secondHolder.Release(err);
 

@@ -78,8 +78,12 @@ std::uint8_t DepositGray(double deposit, double trailLuminance) {
 }  // namespace
 
 void MoveAndDeposit(const PF_InData* in_data) {
+  MoveAndDepositRange(in_data, 0, simulationState.particleCount, ThreadSinCosMemo());
+}
+
+void MoveAndDepositRange(const PF_InData* in_data, std::int32_t first, std::int32_t last,
+                         SinCosMemo& trig) {
   Particle* const particles = simulationState.particles;
-  const std::int32_t count = simulationState.particleCount;
   if (particles == nullptr) {
     return;
   }
@@ -93,10 +97,9 @@ void MoveAndDeposit(const PF_InData* in_data) {
   const Layer layer{static_cast<double>(in_data->width), static_cast<double>(in_data->height),
                     trail.rowbytes, infection.rowbytes};
 
-  SinCosMemo& trig = ThreadSinCosMemo();
   Step steps[kBatch];
-  for (std::int32_t base = 0; base < count; base += kBatch) {
-    const std::int32_t n = std::min(kBatch, count - base);
+  for (std::int32_t base = first; base < last; base += kBatch) {
+    const std::int32_t n = std::min(kBatch, last - base);
     for (std::int32_t j = 0; j < n; ++j) {
       steps[j] = PlanStep(particles[base + j], trig, layer);
       if (steps[j].onLayer) {

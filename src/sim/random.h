@@ -10,7 +10,9 @@ namespace velunary {
 
 using RandomEngine = std::mt19937;
 
-// The render thread's engine: seeded 5489 at load, re-seeded when a population is created.
+// The shared engine: seeded 5489 at load, re-seeded when a population is created. The
+// seeding draws from it on the render thread and the movement pass on its own thread, never
+// both at once.
 extern RandomEngine sharedRandom;
 
 // The calling thread's sensing engine: created and seeded with `seed` on the thread's

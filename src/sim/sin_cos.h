@@ -69,7 +69,8 @@ struct SinCosMemo {
 };
 
 // The calling thread's memo, empty when the thread first asks. Sensing workers are new
-// every frame and fill theirs afresh; the render thread's lives as long as the thread.
+// every frame and fill theirs afresh; the render thread's lives as long as the thread, and
+// the render thread lends it to the movement pass, which runs on a thread of its own.
 SinCosMemo& ThreadSinCosMemo();
 
 }  // namespace velunary

@@ -4,6 +4,7 @@
 // so these tests run everywhere the suite does.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -134,6 +135,36 @@ TEST(Footage, AFrameThatCannotBeReadStopsTheRenderWithItsNumber) {
   EXPECT_EQ(outcome.exitCode, 1);
   EXPECT_NE(outcome.errors.find("frame 2"), std::string::npos) << outcome.errors;
   EXPECT_NE(outcome.errors.find("f_003.png is not a PNG"), std::string::npos) << outcome.errors;
+}
+
+TEST(Footage, AClipDamagedHalfWayStopsThereWithFfmpegsReason) {
+  const ScratchDir dir;
+  const Footage footage = MakeFootage(dir);
+  const std::string clip = dir / "clip.avi";
+  Shell("ffmpeg -nostdin -hide_banner -loglevel error -i '" + footage.clip +
+        "' -c:v mjpeg -f avi '" + clip + "'");
+  // Blank out the third picture (from its JPEG start marker to the next): the container
+  // still counts five frames, the decoder finds no picture in the third.
+  std::string bytes = ReadFileBytes(clip);
+  std::vector<size_t> starts;
+  for (size_t at = bytes.find("\xFF\xD8"); at != std::string::npos;
+       at = bytes.find("\xFF\xD8", at + 2)) {
+    starts.push_back(at);
+  }
+  ASSERT_EQ(starts.size(), static_cast<size_t>(kClipFrames));
+  std::fill(bytes.begin() + static_cast<long>(starts[2]),
+            bytes.begin() + static_cast<long>(starts[3]), '\0');
+  std::ofstream(clip, std::ios::binary) << bytes;
+  const Outcome outcome = RunVelunary({"render", "--input", clip, "--out", dir / "out", "--quiet"});
+  EXPECT_EQ(outcome.exitCode, 1);
+  EXPECT_NE(outcome.errors.find("No JPEG data"), std::string::npos) << outcome.errors;
+  // ffmpeg may still hold the frame before the damaged one when it stops, so the render
+  // can end a frame early; it must never go on with later pictures in the damaged one's
+  // place.
+  const size_t written = ListFiles(dir / "out").size();
+  EXPECT_TRUE(written == 1 || written == 2) << written;
+  EXPECT_NE(outcome.errors.find("frame " + std::to_string(written) + ":"), std::string::npos)
+      << outcome.errors;
 }
 
 }  // namespace

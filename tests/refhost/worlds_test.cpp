@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "refhost/host.h"
 #include "refhost_fixture.h"
 
@@ -22,17 +24,26 @@ class WorldsTest : public HostFixture {
   }
 };
 
-TEST_F(WorldsTest, NewWorldIsZeroedWithPaddedRows) {
-  PF_EffectWorld world = NewWorld(5, 3);
-  EXPECT_EQ(world.width, 5);
-  EXPECT_EQ(world.height, 3);
-  EXPECT_EQ(world.rowbytes, PaddedRowbytes(5));
-  const auto* bytes = static_cast<const unsigned char*>(world.data);
-  for (A_long i = 0; i < world.rowbytes * world.height; ++i) ASSERT_EQ(bytes[i], 0) << i;
-  EXPECT_TRUE(host.IsLiveEffectWorld(world));
-  EXPECT_EQ(host.GetLedger().liveWorlds, 1);
-  EXPECT_EQ(utils().dispose_world(ref(), &world), PF_Err_NONE);
-  EXPECT_TRUE(HoldsNothingElse());
+TEST_F(WorldsTest, NewWorldIsZeroedWithPaddedRowsAlsoWhenItsMemoryIsLentAgain) {
+  void* previous = nullptr;
+  for (int round = 0; round < 2; ++round) {
+    PF_EffectWorld world = NewWorld(5, 3);
+    EXPECT_EQ(world.width, 5);
+    EXPECT_EQ(world.height, 3);
+    EXPECT_EQ(world.rowbytes, PaddedRowbytes(5));
+    // The second world reuses the memory of the first, which was scribbled on.
+    if (round == 1) {
+      EXPECT_EQ(world.data, previous);
+    }
+    auto* bytes = static_cast<unsigned char*>(world.data);
+    for (A_long i = 0; i < world.rowbytes * world.height; ++i) ASSERT_EQ(bytes[i], 0) << i;
+    std::fill(bytes, bytes + world.rowbytes * world.height, 0xA5);
+    EXPECT_TRUE(host.IsLiveEffectWorld(world));
+    EXPECT_EQ(host.GetLedger().liveWorlds, 1);
+    previous = world.data;
+    EXPECT_EQ(utils().dispose_world(ref(), &world), PF_Err_NONE);
+    EXPECT_TRUE(HoldsNothingElse());
+  }
 }
 
 TEST_F(WorldsTest, DisposingTwiceOrAForeignWorldIsRefusedAndRecorded) {
