@@ -6,12 +6,14 @@
 #include <gtest/gtest.h>
 
 #include <limits>
+#include <utility>
 #include <vector>
 
 #include "host/param_index.h"
 #include "plugin/effect_main.h"
 #include "refhost/image.h"
 #include "rig/session_rig.h"
+#include "scenes/demo_layer.h"
 #include "sim/simulation_state.h"
 
 namespace velunary {
@@ -106,6 +108,30 @@ TEST(Timeline, RendersThatNameNoFrameAreRefusedBeforeAnyHostCall) {
   EXPECT_EQ(rig.host.CountFailableCalls(), calls);
   EXPECT_EQ(simulationState.particles, particles);
   EXPECT_EQ(simulationState.nextFrame, 1);
+}
+
+TEST(Timeline, ALayerOfAnotherHeightOrWidthOnlyIsScaledAsTheHostScalesIt) {
+  // The host blends equal sizes only: one side differing is enough to go through staging,
+  // whose copy scales by nearest neighbour, as a layer made at the size would look.
+  for (const auto& [width, height] :
+       {std::pair{kWidth, kHeight / 2}, std::pair{kWidth / 2, kHeight}}) {
+    SCOPED_TRACE(testing::Message() << width << "x" << height);
+    Image scaled(kWidth, kHeight);
+    const Image small = scenes::DemoLayer(width, height);
+    for (int y = 0; y < kHeight; ++y) {
+      for (int x = 0; x < kWidth; ++x)
+        scaled.At(x, y) = small.At(x * width / kWidth, y * height / kHeight);
+    }
+    Image outputs[2];
+    for (int i = 0; i < 2; ++i) {
+      rig::SessionRig rig(kWidth, kHeight, rig::kRate);
+      rig.host.SetLayer(Input, i == 0 ? small : scaled);
+      outputs[i] = rig.Render(2);
+      EXPECT_EQ(rig::HoldingsMismatch(rig.host, {}), "");
+    }
+    EXPECT_FALSE(outputs[0].Empty());
+    EXPECT_EQ(outputs[0], outputs[1]);
+  }
 }
 
 TEST(Timeline, NewLayerSizeStartsAfreshAtNextFrame) {
