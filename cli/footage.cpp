@@ -237,8 +237,9 @@ refhost::Image Footage::Decode(long frame) {
   if (frame == 0 && !first_.Empty()) return first_;
   if (decoder_ == nullptr || frame < next_) {
     decoder_.reset();
-    // -xerror: a damaged frame stops the decoder there. Without it ffmpeg drops the frame
-    // and every later picture would arrive one frame early.
+    // -xerror: a damaged frame stops the decoder (ffmpeg may not pass on the last frame or
+    // two before it). Without it ffmpeg drops the frame and every later picture would
+    // arrive a frame early.
     decoder_ = std::make_unique<ChildProcess>(
         std::vector<std::string>{ffmpeg_, "-hide_banner", "-loglevel", "error", "-nostdin",
                                  "-xerror", "-i", spec_, "-map", "0:v:0", "-fps_mode",

