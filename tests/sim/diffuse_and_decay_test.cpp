@@ -1,5 +1,6 @@
 // The pass's one diagnostic: "err" on standard output when it ends with a positive code,
-// also when it was entered with one, in which case it makes and changes nothing.
+// also when it was entered with one, in which case it makes and changes nothing, and
+// nothing when it succeeds.
 #include "sim/diffuse_and_decay.h"
 
 #include <gtest/gtest.h>
@@ -34,6 +35,12 @@ TEST(DiffuseAndDecay, APendingCodeMakesNothingAndOnlyAPositiveOneIsReported) {
   }
   EXPECT_EQ(host.CountFailableCalls(), calls);
   EXPECT_EQ(refhost::Image::FromWorld(map), dot);
+  // A pass that succeeds says nothing.
+  err = PF_Err_NONE;
+  ::testing::internal::CaptureStdout();
+  DiffuseAndDecay(&in, &err, map);
+  EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
+  EXPECT_EQ(err, PF_Err_NONE);
   EXPECT_EQ(HostDisposeWorld(&in, &map), PF_Err_NONE);
   EXPECT_TRUE(host.GetLedger().Empty());
 }
