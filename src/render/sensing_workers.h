@@ -53,9 +53,8 @@ class ParticlePasses {
                     const PF_EffectWorld& second);
 
   // Waits for the movement thread, then the first worker, then the second, of those
-  // started. If a thread
-  // cannot be started or joined, std::system_error leaves, and the destructor still joins
-  // every thread that runs.
+  // started. If a thread cannot be started or joined, std::system_error leaves, and the
+  // destructor still joins every thread that runs.
   void Join();
 
  private:
