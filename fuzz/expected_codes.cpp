@@ -11,7 +11,7 @@ constexpr PF_Err kNoParamUtils = 13;
 }  // namespace
 
 std::vector<PF_Err> ExpectedCodes(std::optional<refhost::Op> failed, PF_Err injected,
-                                  bool othersFailed) {
+                                  bool othersFailed, bool setdown) {
   using refhost::Op;
   if (!failed && !othersFailed) return {PF_Err_NONE};
   if (othersFailed) {
@@ -30,6 +30,10 @@ std::vector<PF_Err> ExpectedCodes(std::optional<refhost::Op> failed, PF_Err inje
     case Op::ReleaseSuite:
       // The host's own loss: the command has done its work.
       return {PF_Err_NONE};
+    case Op::DisposeWorld:
+      // Setdown retries a refused world and answers 0 whatever the host did with it: at
+      // unload the host has nothing to do with a code.
+      return {setdown ? PF_Err_NONE : injected};
     case Op::NewHandle:
     case Op::LockHandle:
       // A resize falls back to a new population, which may get its memory.

@@ -15,9 +15,10 @@ namespace velunary::fuzzing {
 // `injected`), if one did; `othersFailed` says whether anything else was wrong with the
 // host meanwhile (a missing suite, a memory limit, a cancel, an incomplete parameter
 // list). Without any failure only 0 is right; with exactly one, the code that failure
-// calls for; with several, any code one of them could give.
+// calls for; with several, any code one of them could give. `setdown` says the command
+// was global setdown.
 std::vector<PF_Err> ExpectedCodes(std::optional<refhost::Op> failed, PF_Err injected,
-                                  bool othersFailed);
+                                  bool othersFailed, bool setdown);
 
 }  // namespace velunary::fuzzing
 

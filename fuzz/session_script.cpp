@@ -119,7 +119,7 @@ struct Plan {
 
 // A render within the script's frame budget, a render outside it (the closing
 // comparison), or any other command.
-enum class Kind { Render, Budgetless, Other };
+enum class Kind { Render, Budgetless, Setdown, Other };
 
 // A slider value from a byte: 0 and 255 are the ends of the range exactly.
 double SliderValue(const PF_ParamDef& def, std::uint8_t b) {
@@ -374,7 +374,7 @@ class Script {
 
   void Setdown() {
     const PF_Err err =
-        Send("global setdown", Kind::Other, [&] { return session_->GlobalSetdown(); });
+        Send("global setdown", Kind::Setdown, [&] { return session_->GlobalSetdown(); });
     if (failure_.empty() && err == PF_Err_NONE) Check(HoldsAnything(*host_, refused_));
   }
 
@@ -417,7 +417,7 @@ class Script {
     if (failed == Op::ReleaseSuite) ++refused_.suiteReleases;
     if (failed == Op::CheckinParam) ++refused_.checkins;
 
-    CheckCode(err, failed, injected, othersFailed);
+    CheckCode(err, failed, injected, othersFailed, kind == Kind::Setdown);
     if (failure_.empty()) Check(HoldingsMismatch(*host_, refused_));
     return err;
   }
@@ -432,8 +432,9 @@ class Script {
     return std::nullopt;
   }
 
-  void CheckCode(PF_Err err, std::optional<Op> failed, PF_Err injected, bool othersFailed) {
-    const std::vector<PF_Err> allowed = ExpectedCodes(failed, injected, othersFailed);
+  void CheckCode(PF_Err err, std::optional<Op> failed, PF_Err injected, bool othersFailed,
+                 bool setdown) {
+    const std::vector<PF_Err> allowed = ExpectedCodes(failed, injected, othersFailed, setdown);
     if (std::find(allowed.begin(), allowed.end(), err) == allowed.end()) {
       Fail("returned " + std::to_string(err) +
            (failed ? std::string(" after a failed ") + refhost::OpName(*failed) : std::string()));
