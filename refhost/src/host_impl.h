@@ -180,7 +180,7 @@ inline unsigned char* Row(const PF_EffectWorld& world, A_long y) {
 
 // The record checkout_param hands out for a slot at frame position p; `presented` for the
 // records handed with a command rather than checked out.
-PF_ParamDef ParamRecordAt(const ParamSlot& slot, double framePosition, bool presented = false);
+PF_ParamDef ParamRecordAt(const ParamSlot& slot, double framePosition, bool presented);
 
 }  // namespace refhost
 

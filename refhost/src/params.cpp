@@ -122,7 +122,7 @@ PF_Err CheckoutParam(PF_ProgPtr ref, PF_ParamIndex index, A_long what_time, A_lo
   if (param == nullptr || time_step == 0) return PF_Err_BAD_CALLBACK_PARAM;
   const double p = static_cast<double>(what_time) / static_cast<double>(time_step);
   host->lastCheckoutTime.store(what_time);
-  *param = ParamRecordAt(host->params[static_cast<size_t>(index)], p);
+  *param = ParamRecordAt(host->params[static_cast<size_t>(index)], p, /*presented=*/false);
   // The serial in `unused` names this check-out, so that checking in a copy of the
   // record counts and checking in twice does not.
   const A_long serial = host->nextCheckoutSerial++;
