@@ -182,9 +182,14 @@ class Script {
         RenderBadStep(step, step == 0 ? time : std::numeric_limits<A_long>::min());
         break;
       }
-      case Action::ChangeParam:
-        ChangeParam(bytes_.U8() % (Count + 1), (bytes_.U8() & 1) == 0);
+      case Action::ChangeParam: {
+        // Two statements: the order in which a call's arguments are read is the
+        // compiler's, and gcc reads these two the other way round from clang.
+        const int index = bytes_.U8() % (Count + 1);
+        const bool withRecord = (bytes_.U8() & 1) == 0;
+        ChangeParam(index, withRecord);
         break;
+      }
       case Action::About:
         Send("about", Kind::Other, [&] { return session_->About(nullptr); });
         break;
