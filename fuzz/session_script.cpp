@@ -76,9 +76,10 @@ constexpr std::array<ParamIndex, 12> kControls = [] {
 constexpr std::array<ParamIndex, 3> kLayers = {Input, SpawnLayer, InfectedLayer};
 constexpr std::array<PF_Cmd, 11> kIgnoredCommands = {2, 5, 6, 7, 8, 9, 10, 12, 14, 24, 1000};
 constexpr const auto& kSuites = refhost::kLentSuites;
-// Layer patterns 2 to 5, the extremes of what seeding and sensing read: black, white, a
-// luminance of 0.8504 just below what seeding takes as bright, and transparent but bright
-// enough (alpha plays no part in seeding or sensing). 0 and 1 are the shared scenes, 6 noise.
+// Layer images: 0 and 1 the shared scenes, 6 noise, and 2 to 5 the extremes of what seeding
+// and sensing read: black, white, a luminance of 0.8504 just below what seeding takes as
+// bright, and transparent but bright enough (alpha plays no part in seeding or sensing).
+constexpr int kLayerPatterns = 7;
 constexpr std::array<PF_Pixel, 4> kSolidLayers = {
     PF_Pixel{255, 0, 0, 0}, {255, 255, 255, 255}, {255, 4, 0, 0}, {0, 5, 0, 0}};
 // What the entry point answers when "PF Param Utils Suite" 3, which global setdown and the
@@ -86,10 +87,10 @@ constexpr std::array<PF_Pixel, 4> kSolidLayers = {
 constexpr PF_Err kNoParamUtils = 13;
 
 refhost::Image ScriptLayer(std::uint8_t pattern, int width, int height, std::uint8_t seed) {
-  const int kind = pattern % 7;
+  const int kind = pattern % kLayerPatterns;
   if (kind == 0) return scenes::DemoLayer(width, height);
   if (kind == 1) return scenes::SpawnDisc(width, height);
-  if (kind < 6) return refhost::Image(width, height, kSolidLayers[kind - 2]);
+  if (kind < kLayerPatterns - 1) return refhost::Image(width, height, kSolidLayers[kind - 2]);
   // Noise from a small linear congruential sequence: any bytes will do, as long as a
   // script replays to the same picture everywhere.
   refhost::Image image(width, height);
