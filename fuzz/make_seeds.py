@@ -82,13 +82,7 @@ SEEDS = {
 }
 
 
-def main():
-    out = os.path.join(os.path.dirname(os.path.abspath(__file__)), "corpus")
-    os.makedirs(out, exist_ok=True)
-    for name, data in SEEDS.items():
-        with open(os.path.join(out, "seed_" + name), "wb") as f:
-            f.write(data)
-
-
-if __name__ == "__main__":
-    main()
+corpus = os.path.join(os.path.dirname(os.path.abspath(__file__)), "corpus")
+for seed, data in SEEDS.items():
+    with open(os.path.join(corpus, "seed_" + seed), "wb") as f:
+        f.write(data)
