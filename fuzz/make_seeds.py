@@ -11,12 +11,11 @@ import struct
 
 # Every action in the interpreter's order, with its arguments as struct formats; "s" is a
 # layer side and "n" / "N" a call count (a byte / two), each written less one.
-ACTIONS = dict([("global_setup", ""), ("params_setup", ""), ("render", "b"), ("render_at", "i"),
-           ("render_bad_step", "Bi"), ("change", "BB"), ("about", ""), ("setdown", ""),
-           ("ignored_command", "B"), ("value", "BB"), ("key", "BbB"), ("layer", "BbBssB"),
-           ("layer_from", "BbBssB"), ("layer_size", "ss"), ("frame_rate", "BB"),
-           ("fail_call", "NB"), ("fail_op", "BnB"), ("missing_suite", "B"),
-           ("memory_limit", "H"), ("cancel", "")])
+ACTIONS = {"global_setup": "", "params_setup": "", "render": "b", "render_at": "i",
+           "render_bad_step": "Bi", "change": "BB", "about": "", "setdown": "",
+           "ignored_command": "B", "value": "BB", "key": "BbB", "layer": "BbBssB",
+           "layer_from": "BbBssB", "layer_size": "ss", "frame_rate": "BB", "fail_call": "NB",
+           "fail_op": "BnB", "missing_suite": "B", "memory_limit": "H", "cancel": ""}
 LESS_ONE = {"s": "B", "n": "B", "N": "H"}
 # The options a choice byte picks from, in the order of the interpreter's tables.
 CONTROLS = ("seed sensor_angle turn_angle sensor_distance decay trail_color particle_count"
