@@ -1,12 +1,9 @@
 // The interpreter of session scripts. A script opens with the layer size, the frame rate
-// and the frame of the closing comparison, then reads one action at a time: a byte names
-// the action and the bytes after it its arguments. Actions are the host's commands, changes
-// to the scene (control values, keyframes, layers, layer size, frame rate) and failures
-// planned for the next command. Any byte string is a valid script, so a fuzzer can mutate
-// freely, and the same bytes always replay the same session.
-//
-// The effect's state is process-wide, so a script starts by returning it to its state at
-// load; one script runs at a time.
+// and the frame of the closing comparison; then a byte names each action (the table in
+// Run) and the bytes after it its arguments, read one statement at a time: the order in
+// which one call's arguments are evaluated is the compiler's, and the same bytes must
+// replay the same session in every build. The effect's state is process-wide, so a script
+// starts by returning it to its state at load; one script runs at a time.
 #include "session_script.h"
 
 #include <algorithm>
@@ -14,32 +11,28 @@
 #include <cstdint>
 #include <functional>
 #include <limits>
-#include <memory>
 #include <optional>
+#include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
-#include "expected_codes.h"
 #include "host/param_index.h"
 #include "plugin/effect_main.h"
 #include "refhost/host.h"
 #include "refhost/image.h"
 #include "refhost/session.h"
 #include "rig/session_rig.h"
-#include "script_bytes.h"
-#include "script_layers.h"
+#include "scenes/demo_layer.h"
+#include "scenes/spawn_shape.h"
 #include "sim/particle.h"
 #include "sim/simulation_state.h"
 
 namespace velunary::fuzzing {
 namespace {
 
-using rig::HoldingsMismatch;
-using rig::HoldsAnything;
-using rig::Refused;
-using rig::TotalCalls;
-
 using refhost::Op;
+using rig::TotalCalls;
 
 constexpr int kMaxActions = 48;
 // Simulated frames per script, replays included. A render beyond the budget is cancelled
@@ -48,9 +41,11 @@ constexpr int kMaxActions = 48;
 constexpr long kFrameBudget = 40;
 constexpr long kCheckoutsPerFrame = 15;
 constexpr int kMaxSide = 64;
+constexpr A_long kMaxTime = std::numeric_limits<A_long>::max();
+constexpr A_long kMinTime = std::numeric_limits<A_long>::min();
+constexpr std::uint64_t kNoMemoryLimit = std::numeric_limits<std::uint64_t>::max();
 
-constexpr std::array<A_long, 6> kTimeSteps = {1,      2,       1001,
-                                              100000, 1 << 30, std::numeric_limits<A_long>::max()};
+constexpr std::array<A_long, 6> kTimeSteps = {1, 2, 1001, 100000, 1 << 30, kMaxTime};
 constexpr std::array<A_u_long, 3> kTimeScales = {24, 24000, 1};
 // Time steps of renders that name no frame: 0 at any time, and -1 at the most negative
 // time, whose frame index does not fit 32 bits.
@@ -80,49 +75,39 @@ constexpr std::array<ParamIndex, 12> kControls = [] {
 }();
 constexpr std::array<ParamIndex, 3> kLayers = {Input, SpawnLayer, InfectedLayer};
 constexpr std::array<PF_Cmd, 11> kIgnoredCommands = {2, 5, 6, 7, 8, 9, 10, 12, 14, 24, 1000};
-
 constexpr const auto& kSuites = refhost::kLentSuites;
+// Layer images: 0 and 1 the shared scenes, 6 noise, and 2 to 5 the extremes of what seeding
+// and sensing read: black, white, a luminance of 0.8504 just below what seeding takes as
+// bright, and transparent but bright enough (alpha plays no part in seeding or sensing).
+constexpr int kLayerPatterns = 7;
+constexpr std::array<PF_Pixel, 4> kSolidLayers = {
+    PF_Pixel{255, 0, 0, 0}, {255, 255, 255, 255}, {255, 4, 0, 0}, {0, 5, 0, 0}};
+// What the entry point answers when "PF Param Utils Suite" 3, which global setdown and the
+// parameter change acquire first, cannot be had.
+constexpr PF_Err kNoParamUtils = 13;
 
-enum class Action : std::uint8_t {
-  GlobalSetup,
-  ParamsSetup,
-  RenderFrame,
-  RenderAt,
-  RenderBadStep,
-  ChangeParam,
-  About,
-  Setdown,
-  IgnoredCommand,
-  SetValue,
-  SetKeyframe,
-  SetLayer,
-  SetLayerFrom,
-  LayerSize,
-  FrameRate,
-  FailCall,
-  FailOp,
-  MissingSuite,
-  MemoryLimit,
-  Cancel,
-  Count
-};
+refhost::Image ScriptLayer(std::uint8_t pattern, int width, int height, std::uint8_t seed) {
+  const int kind = pattern % kLayerPatterns;
+  if (kind == 0) return scenes::DemoLayer(width, height);
+  if (kind == 1) return scenes::SpawnDisc(width, height);
+  if (kind < kLayerPatterns - 1) return refhost::Image(width, height, kSolidLayers[kind - 2]);
+  // Noise from a small linear congruential sequence: any bytes will do, as long as a
+  // script replays to the same picture everywhere.
+  refhost::Image image(width, height);
+  std::uint32_t state = 0x9E3779B9u ^ seed;
+  for (PF_Pixel& p : image.pixels) {
+    state = state * 1664525u + 1013904223u;
+    p = PF_Pixel{static_cast<A_u_char>(state >> 24), static_cast<A_u_char>(state >> 16),
+                 static_cast<A_u_char>(state >> 8), static_cast<A_u_char>(state >> 4)};
+  }
+  return image;
+}
 
-// A failure planned for the next command: the n-th failable call from now, or the n-th
-// call of one operation, both kept as absolute call numbers.
-struct Plan {
-  bool active = false;
-  bool anyFailable = false;
-  Op op = Op::Count;
-  long target = 0;
-  PF_Err code = PF_Err_NONE;
-};
-
-// A render within the script's frame budget, a render outside it (the closing
-// comparison), or any other command.
-enum class Kind { Render, Budgetless, Setdown, Other };
-
-// A slider value from a byte: 0 and 255 are the ends of the range exactly.
-double SliderValue(const PF_ParamDef& def, std::uint8_t b) {
+// A control's value from a byte: a checkbox takes the low bit, a slider its range in 255
+// steps, with 0 and 255 its ends exactly.
+double ControlValue(const refhost::Host& host, ParamIndex index, std::uint8_t b) {
+  const PF_ParamDef& def = host.Param(index);
+  if (def.param_type == PF_Param_CHECKBOX) return b & 1;
   const double low = static_cast<double>(def.u.fs_d.valid_min);
   const double high = static_cast<double>(def.u.fs_d.valid_max);
   if (b == 0) return low;
@@ -130,314 +115,296 @@ double SliderValue(const PF_ParamDef& def, std::uint8_t b) {
   return std::clamp(low + (high - low) * (b / 255.0), low, high);
 }
 
+// The codes a command may return. `failed` is the operation whose planned failure fired
+// (with code `injected`), if one did; `othersFailed` says whether anything else was wrong
+// with the host meanwhile (a missing suite, a memory limit, a cancel, the frame budget, no
+// parameters declared). Without any failure only 0 is right; with exactly one, the code
+// that failure calls for; with several, any code one of them could give.
+std::vector<PF_Err> ExpectedCodes(std::optional<Op> failed, PF_Err injected, bool othersFailed,
+                                  bool setdown) {
+  if (othersFailed) {
+    return {PF_Err_NONE,
+            injected,
+            PF_Interrupt_CANCEL,
+            PF_Err_OUT_OF_MEMORY,
+            PF_Err_BAD_CALLBACK_PARAM,
+            kNoParamUtils,
+            PF_Err_INVALID_INDEX};
+  }
+  if (!failed) return {PF_Err_NONE};
+  switch (*failed) {
+    case Op::AcquireSuite:
+      // The suite cache's missing suite, or the entry point's own for Param Utils.
+      return {PF_Err_BAD_CALLBACK_PARAM, kNoParamUtils};
+    case Op::ReleaseSuite:
+      // The host's own loss: the command has done its work.
+      return {PF_Err_NONE};
+    case Op::DisposeWorld:
+      // Setdown retries a refused world and answers 0 whatever the host did with it: at
+      // unload the host has nothing to do with a code.
+      return {setdown ? PF_Err_NONE : injected};
+    case Op::NewHandle:
+    case Op::LockHandle:
+      // A resize falls back to a new population, which may get its memory.
+      return {PF_Err_OUT_OF_MEMORY, PF_Err_NONE};
+    default:
+      return {injected};
+  }
+}
+
+// A failure planned for the next command: the call numbered `target` of `op`, or of all
+// failable calls when there is no `op`. Without a code, none is planned.
+struct Plan {
+  std::optional<Op> op;
+  long target = 0;
+  PF_Err code = PF_Err_NONE;
+};
+
+// A render within the script's frame budget, global setdown, or any other command (the
+// closing renders included).
+enum class Kind { Budgeted, Setdown, Other };
+
 class Script {
  public:
-  Script(const std::uint8_t* data, std::size_t size) : bytes_(data, size) {}
+  Script(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
 
   std::string Run() {
     ResetProcessStateForTesting();
-    width_ = bytes_.Side(kMaxSide);
-    height_ = bytes_.Side(kMaxSide);
-    const refhost::FrameRate rate{bytes_.Pick(kTimeSteps), bytes_.Pick(kTimeScales)};
-    finalFrame_ = bytes_.U8() % 2;
-    host_ = std::make_unique<refhost::Host>();
-    session_ = std::make_unique<refhost::Session>(*host_, EffectMain, width_, height_, rate);
     // Every session starts as a host starts one: setup, parameters, the layer.
-    Send("global setup", Kind::Other, [&] { return session_->GlobalSetup(); });
+    GlobalSetup();
     ParamsSetup();
     AddToScene([w = width_, h = height_](refhost::Host& host) {
       host.SetLayer(Input, ScriptLayer(0, w, h, 0));
     });
-    for (int i = 0; i < kMaxActions && !bytes_.Empty() && failure_.empty(); ++i) Step();
+    using Action = void (Script::*)();
+    // fuzz/make_seeds.py names the actions in this order.
+    static constexpr std::array<Action, 20> kActions = {
+        &Script::GlobalSetup,    &Script::ParamsSetup, &Script::RenderFrame, &Script::RenderAt,
+        &Script::RenderBadStep,  &Script::ChangeParam, &Script::About,       &Script::Setdown,
+        &Script::IgnoredCommand, &Script::SetValue,    &Script::SetKeyframe, &Script::SetLayer,
+        &Script::SetLayerFrom,   &Script::LayerSize,   &Script::FrameRate,   &Script::FailCall,
+        &Script::FailOp,         &Script::ToggleSuite, &Script::MemoryLimit, &Script::Cancel};
+    for (int i = 0; i < kMaxActions && size_ > 0 && failure_.empty(); ++i) {
+      (this->*kActions[U8() % kActions.size()])();
+    }
     if (failure_.empty()) Finish();
-    session_.reset();
-    host_.reset();
     return failure_;
   }
 
  private:
-  void Step() {
-    const auto action = static_cast<Action>(bytes_.U8() % static_cast<int>(Action::Count));
-    switch (action) {
-      case Action::GlobalSetup:
-        Send("global setup", Kind::Other, [&] { return session_->GlobalSetup(); });
-        break;
-      case Action::ParamsSetup:
-        ParamsSetup();
-        break;
-      case Action::RenderFrame: {
-        const std::int64_t time =
-            std::int64_t{static_cast<std::int8_t>(bytes_.U8())} * session_->InData().time_step;
-        Render(static_cast<A_long>(std::clamp<std::int64_t>(
-                   time, std::numeric_limits<A_long>::min(), std::numeric_limits<A_long>::max())),
-               Kind::Render);
-        break;
-      }
-      case Action::RenderAt:
-        Render(bytes_.I32(), Kind::Render);
-        break;
-      case Action::RenderBadStep: {
-        const A_long step = bytes_.Pick(kBadTimeSteps);
-        const A_long time = bytes_.I32();
-        RenderBadStep(step, step == 0 ? time : std::numeric_limits<A_long>::min());
-        break;
-      }
-      case Action::ChangeParam:
-        ChangeParam(bytes_.U8() % (Count + 1), (bytes_.U8() & 1) == 0);
-        break;
-      case Action::About:
-        Send("about", Kind::Other, [&] { return session_->About(nullptr); });
-        break;
-      case Action::Setdown:
-        Setdown();
-        break;
-      case Action::IgnoredCommand:
-        IgnoredCommand(bytes_.Pick(kIgnoredCommands));
-        break;
-      case Action::SetValue: {
-        const ParamIndex index = bytes_.Pick(kControls);
-        const std::uint8_t b = bytes_.U8();
-        AddToScene([index, b](refhost::Host& host) {
-          host.SetValue(index, ControlValue(host, index, b));
-        });
-        break;
-      }
-      case Action::SetKeyframe: {
-        const ParamIndex index = bytes_.Pick(kControls);
-        const int frame = static_cast<std::int8_t>(bytes_.U8());
-        const std::uint8_t b = bytes_.U8();
-        AddToScene([index, frame, b](refhost::Host& host) {
-          host.SetKeyframe(index, frame, ControlValue(host, index, b));
-        });
-        break;
-      }
-      case Action::SetLayer:
-      case Action::SetLayerFrom:
-        SetLayer(action == Action::SetLayerFrom);
-        break;
-      case Action::LayerSize:
-        width_ = bytes_.Side(kMaxSide);
-        height_ = bytes_.Side(kMaxSide);
-        session_->SetLayerSize(width_, height_);
-        trace_ += "layer " + std::to_string(width_) + "x" + std::to_string(height_) + "; ";
-        break;
-      case Action::FrameRate:
-        session_->SetFrameRate(
-            refhost::FrameRate{bytes_.Pick(kTimeSteps), bytes_.Pick(kTimeScales)});
-        trace_ += "time step " + std::to_string(session_->InData().time_step) + "; ";
-        break;
-      case Action::FailCall: {
-        const long n = 1 + bytes_.U16() % 1024;
-        plan_ = Plan{true, true, Op::Count, host_->CountFailableCalls() + n,
-                     bytes_.Pick(kInjectedCodes)};
-        host_->ClearFailures();
-        host_->FailNthFailableCall(n, plan_.code);
-        trace_.append("failable call ").append(std::to_string(n)).append(" fails; ");
-        break;
-      }
-      case Action::FailOp: {
-        const Op op = bytes_.Pick(kFailableOps);
-        const long n = 1 + bytes_.U8() % 64;
-        plan_ = Plan{true, false, op, host_->CallCount(op) + n, bytes_.Pick(kInjectedCodes)};
-        host_->ClearFailures();
-        host_->FailNthCall(op, n, plan_.code);
-        trace_.append(refhost::OpName(op)).append(" ").append(std::to_string(n)).append(" fails; ");
-        break;
-      }
-      case Action::MissingSuite: {
-        const std::size_t i = bytes_.U8() % kSuites.size();
-        missing_[i] = !missing_[i];
-        host_->SetSuiteMissing(kSuites[i].name, kSuites[i].version, missing_[i]);
-        trace_.append(kSuites[i].name).append(missing_[i] ? " missing; " : " back; ");
-        break;
-      }
-      case Action::MemoryLimit: {
-        const std::uint16_t limit = bytes_.U16();
-        memoryLimited_ = limit != 0xFFFF;
-        host_->SetMemoryLimit(memoryLimited_ ? std::uint64_t{limit} * 16
-                                             : std::numeric_limits<std::uint64_t>::max());
-        trace_.append("memory limit ").append(std::to_string(limit)).append("; ");
-        break;
-      }
-      case Action::Cancel:
-        host_->RequestCancel();
-        cancelRequested_ = true;
-        trace_.append("cancel; ");
-        break;
-      case Action::Count:
-        break;
-    }
+  // Past the end, every byte reads as zero.
+  std::uint8_t U8() {
+    if (size_ == 0) return 0;
+    --size_;
+    return *data_++;
   }
+  // `n` bytes little-endian, as the seed writer packs them.
+  std::uint32_t Le(int n) {
+    std::uint32_t bits = 0;
+    for (int i = 0; i < n; ++i) bits |= std::uint32_t{U8()} << (8 * i);
+    return bits;
+  }
+  template <typename T, std::size_t N>
+  T Pick(const std::array<T, N>& options) {
+    return options[U8() % N];
+  }
+  int Side() { return 1 + U8() % kMaxSide; }
+  int Frame() { return static_cast<std::int8_t>(U8()); }
+  // A braced list is read left to right.
+  refhost::FrameRate Rate() { return {Pick(kTimeSteps), Pick(kTimeScales)}; }
 
-  static double ControlValue(const refhost::Host& host, ParamIndex index, std::uint8_t b) {
-    const PF_ParamDef& def = host.Param(index);
-    if (def.param_type == PF_Param_CHECKBOX) return b & 1;
-    return SliderValue(def, b);
+  void GlobalSetup() {
+    Send("global setup", Kind::Other, [&] { return session_.GlobalSetup(); });
+  }
+  void ParamsSetup() {
+    paramsDeclared_ =
+        Send("parameter setup", Kind::Other, [&] { return session_.ParamsSetup(); }) == PF_Err_NONE;
+    if (!paramsDeclared_) return;
+    if (host_.ParamCount() != Count) {
+      return Fail("parameter setup succeeded with " + std::to_string(host_.ParamCount()) +
+                  " parameters");
+    }
+    for (const auto& change : scene_) change(host_);
+  }
+  void RenderFrame() {
+    const std::int64_t time = std::int64_t{Frame()} * session_.InData().time_step;
+    Render(static_cast<A_long>(std::clamp<std::int64_t>(time, kMinTime, kMaxTime)), Kind::Budgeted);
+  }
+  void RenderAt() { Render(static_cast<A_long>(Le(4)), Kind::Budgeted); }
+  // A render that names no frame is refused before any host call.
+  void RenderBadStep() {
+    PF_InData in = session_.InData();
+    in.time_step = Pick(kBadTimeSteps);
+    in.current_time = static_cast<A_long>(Le(4));
+    if (in.time_step != 0) in.current_time = kMinTime;
+    Note("render with time step ", in.time_step);
+    PF_ParamDef* params[] = {nullptr};
+    PF_EffectWorld output{};
+    const long calls = TotalCalls(host_);
+    const auto before = Simulation();
+    const PF_Err err =
+        EffectMain(PF_Cmd_RENDER, &in, &session_.OutData(), params, &output, nullptr);
+    if (err != PF_Err_BAD_CALLBACK_PARAM) Fail("returned " + std::to_string(err));
+    if (TotalCalls(host_) != calls || Simulation() != before) {
+      Fail("called the host or changed the simulation");
+    }
+    ForgetPlan();
+  }
+  void ChangeParam() {
+    const int index = U8() % (Count + 1);
+    const bool withRecord = (U8() & 1) == 0;
+    Change(index, withRecord);
+  }
+  void About() {
+    Send("about", Kind::Other, [&] { return session_.About(nullptr); });
+  }
+  void Setdown() {
+    const PF_Err err =
+        Send("global setdown", Kind::Setdown, [&] { return session_.GlobalSetdown(); });
+    if (err == PF_Err_NONE) Fail(rig::HoldsAnything(host_, refused_));
+  }
+  void IgnoredCommand() {
+    const PF_Cmd cmd = Pick(kIgnoredCommands);
+    const long calls = TotalCalls(host_);
+    Send("command " + std::to_string(cmd), Kind::Other,
+         [&] { return session_.Send(cmd, nullptr); });
+    if (TotalCalls(host_) != calls) Fail("an ignored command called the host");
+  }
+  void SetValue() {
+    const ParamIndex index = Pick(kControls);
+    const std::uint8_t b = U8();
+    AddToScene([=](refhost::Host& host) { host.SetValue(index, ControlValue(host, index, b)); });
+  }
+  void SetKeyframe() {
+    const ParamIndex index = Pick(kControls);
+    const int frame = Frame();
+    const std::uint8_t b = U8();
+    AddToScene(
+        [=](refhost::Host& host) { host.SetKeyframe(index, frame, ControlValue(host, index, b)); });
+  }
+  void SetLayer() { Layer(false); }
+  void SetLayerFrom() { Layer(true); }
+  void LayerSize() {
+    width_ = Side();
+    height_ = Side();
+    session_.SetLayerSize(width_, height_);
+    Note("layer ", width_, "x", height_);
+  }
+  void FrameRate() {
+    session_.SetFrameRate(Rate());
+    Note("time step ", session_.InData().time_step);
+  }
+  void FailCall() { PlanFailure(std::nullopt); }
+  void FailOp() { PlanFailure(Pick(kFailableOps)); }
+  void ToggleSuite() {
+    const std::size_t i = U8() % kSuites.size();
+    missing_[i] = !missing_[i];
+    host_.SetSuiteMissing(kSuites[i].name, kSuites[i].version, missing_[i]);
+    Note(kSuites[i].name, missing_[i] ? " missing" : " back");
+  }
+  void MemoryLimit() {
+    const std::uint32_t limit = Le(2);
+    memoryLimited_ = limit != 0xFFFF;
+    host_.SetMemoryLimit(memoryLimited_ ? std::uint64_t{limit} * 16 : kNoMemoryLimit);
+    Note("memory limit ", limit);
+  }
+  void Cancel() {
+    host_.RequestCancel();
+    cancelRequested_ = true;
+    Note("cancel");
   }
 
   // The scene is kept as the changes made to it, so that it can be laid again onto a
-  // fresh declaration (parameter setup forgets the old one) and onto a fresh host.
+  // fresh declaration: parameter setup forgets the old one.
   void AddToScene(std::function<void(refhost::Host&)> change) {
     scene_.push_back(std::move(change));
-    if (paramsDeclared_) scene_.back()(*host_);
+    if (paramsDeclared_) scene_.back()(host_);
   }
-
-  void ApplyScene(refhost::Host& host) {
-    for (const auto& change : scene_) change(host);
-  }
-
-  void SetLayer(bool fromFrame) {
-    const ParamIndex index = bytes_.Pick(kLayers);
-    const int frame = static_cast<std::int8_t>(bytes_.U8());
-    const std::uint8_t pattern = bytes_.U8();
-    const int w = bytes_.Side(kMaxSide);
-    const int h = bytes_.Side(kMaxSide);
-    const std::uint8_t seed = bytes_.U8();
+  void Layer(bool fromFrame) {
+    const ParamIndex index = Pick(kLayers);
+    const int frame = Frame();
+    const std::uint8_t pattern = U8();
+    const int w = Side();
+    const int h = Side();
+    const std::uint8_t seed = U8();
     // The layer the effect is applied to always exists; the optional layers may be none.
     const bool none = index != Input && pattern >= 0xF0;
     const refhost::Image image = none ? refhost::Image() : ScriptLayer(pattern, w, h, seed);
-    if (fromFrame) {
-      AddToScene(
-          [index, frame, image](refhost::Host& host) { host.SetLayerFrom(index, frame, image); });
+    AddToScene([=](refhost::Host& host) {
+      if (fromFrame) {
+        host.SetLayerFrom(index, frame, image);
+      } else {
+        host.SetLayer(index, image);
+      }
+    });
+  }
+  // The n-th call of `op` from now, or of any failable operation; kept as an absolute call
+  // number, to tell afterwards whether it fired.
+  void PlanFailure(std::optional<Op> op) {
+    const long n = op ? 1 + U8() % 64 : 1 + Le(2) % 1024;
+    const PF_Err code = Pick(kInjectedCodes);
+    host_.ClearFailures();
+    plan_ = Plan{op, Calls(op) + n, code};
+    if (op) {
+      host_.FailNthCall(*op, n, code);
     } else {
-      AddToScene([index, image](refhost::Host& host) { host.SetLayer(index, image); });
+      host_.FailNthFailableCall(n, code);
     }
+    Note(op ? refhost::OpName(*op) : "failable call", " ", n, " fails");
+  }
+  long Calls(std::optional<Op> op) const {
+    return op ? host_.CallCount(*op) : host_.CountFailableCalls();
   }
 
-  // ---- Commands -------------------------------------------------------------------
-
-  void ParamsSetup() {
-    const PF_Err err =
-        Send("parameter setup", Kind::Other, [&] { return session_->ParamsSetup(); });
-    paramsDeclared_ = err == PF_Err_NONE;
-    if (paramsDeclared_ && host_->ParamCount() != Count) {
-      Fail("parameter setup succeeded with " + std::to_string(host_->ParamCount()) + " parameters");
-      return;
+  // Sends one command and checks its code and what the effect holds when it returns.
+  // Failures planned for it are forgotten afterwards, whether they fired or not.
+  PF_Err Send(const std::string& what, Kind kind, const std::function<PF_Err()>& send) {
+    long watchdog = std::numeric_limits<long>::max();
+    if (kind == Kind::Budgeted) {
+      const long used = host_.CallCount(Op::CheckoutParam) / kCheckoutsPerFrame;
+      const long aborts = std::max(0L, kFrameBudget - used) * kCheckoutsPerFrame + 1;
+      host_.FailNthCall(Op::Abort, aborts, PF_Interrupt_CANCEL);
+      watchdog = host_.CallCount(Op::Abort) + aborts;
     }
-    if (paramsDeclared_) ApplyScene(*host_);
+    const PF_Err err = send();
+    const std::optional<Op> failed = FiredPlan();
+    Note(what, " -> ", err,
+         failed ? std::string(" (") + refhost::OpName(*failed) + " failed)" : "");
+    const bool anyMissing = std::find(missing_.begin(), missing_.end(), true) != missing_.end();
+    const bool othersFailed = host_.CallCount(Op::Abort) >= watchdog || cancelRequested_ ||
+                              memoryLimited_ || !paramsDeclared_ || anyMissing;
+    const std::vector<PF_Err> allowed =
+        ExpectedCodes(failed, plan_.code, othersFailed, kind == Kind::Setdown);
+    Heal();
+    suiteFailed_ = failed == Op::AcquireSuite || anyMissing;
+    if (failed == Op::ReleaseSuite) ++refused_.suiteReleases;
+    if (failed == Op::CheckinParam) ++refused_.checkins;
+    if (std::find(allowed.begin(), allowed.end(), err) == allowed.end()) {
+      Fail("returned " + std::to_string(err));
+    }
+    Fail(rig::HoldingsMismatch(host_, refused_));
+    return err;
+  }
+
+  std::optional<Op> FiredPlan() const {
+    if (plan_.code == PF_Err_NONE || Calls(plan_.op) < plan_.target) return std::nullopt;
+    return plan_.op ? *plan_.op : host_.FailableCallOp(plan_.target);
   }
 
   void Render(A_long time, Kind kind) {
-    const std::int32_t frame = time / session_->InData().time_step;
+    const std::int32_t frame = time / session_.InData().time_step;
     const PF_Err err =
-        Send("render at " + std::to_string(time), kind, [&] { return session_->RenderAt(time); });
+        Send("render at " + std::to_string(time), kind, [&] { return session_.RenderAt(time); });
     if (!failure_.empty()) return;
     if (err == PF_Err_NONE) {
       CheckRendered(frame);
     } else if (err != PF_Err_BAD_CALLBACK_PARAM || !suiteFailed_) {
       // Any failure but a suite the host cannot supply ends with the reset.
-      CheckReset();
-    }
-  }
-
-  // A render that names no frame is refused before any host call.
-  void RenderBadStep(A_long timeStep, A_long time) {
-    trace_ += "render with time step " + std::to_string(timeStep) + "; ";
-    PF_InData in = session_->InData();
-    in.time_step = timeStep;
-    in.current_time = time;
-    PF_ParamDef* params[] = {nullptr};
-    PF_EffectWorld output{};
-    const long calls = TotalCalls(*host_);
-    const std::int32_t nextFrame = simulationState.nextFrame;
-    const Particle* particles = simulationState.particles;
-    const PF_Err err =
-        EffectMain(PF_Cmd_RENDER, &in, &session_->OutData(), params, &output, nullptr);
-    if (err != PF_Err_BAD_CALLBACK_PARAM) Fail("returned " + std::to_string(err));
-    if (TotalCalls(*host_) != calls) Fail("called the host");
-    if (simulationState.nextFrame != nextFrame || simulationState.particles != particles) {
-      Fail("changed the simulation");
-    }
-    host_->ClearFailures();
-    plan_ = Plan{};
-  }
-
-  void ChangeParam(int index, bool withRecord) {
-    const std::int32_t nextFrame = simulationState.nextFrame;
-    const Particle* particles = simulationState.particles;
-    const PF_Err err =
-        Send("change of " + std::to_string(index) + (withRecord ? "" : " without record"),
-             Kind::Other, [&] { return session_->ChangeParam(index, withRecord); });
-    if (!failure_.empty() || err != PF_Err_NONE) return;
-    if (session_->OutData().out_flags != PF_OutFlag_FORCE_RERENDER) {
-      Fail("a parameter change did not ask for exactly a new render");
-    }
-    if (index == ResetButton && withRecord) {
-      if (simulationState.nextFrame != 0 || simulationState.particles != nullptr ||
-          IsAbsent(simulationState.trailMap) || IsAbsent(simulationState.infectionMap)) {
-        Fail("the reset left frames, particles or no black maps");
+      const SimulationState& s = simulationState;
+      if (s.nextFrame != 0 || s.particleHandle != nullptr || !IsAbsent(s.trailMap) ||
+          !IsAbsent(s.infectionMap)) {
+        Fail("a failed render did not reset the simulation");
       }
-    } else if (simulationState.nextFrame != nextFrame || simulationState.particles != particles) {
-      Fail("a change of another parameter touched the simulation");
-    }
-  }
-
-  void Setdown() {
-    const PF_Err err =
-        Send("global setdown", Kind::Setdown, [&] { return session_->GlobalSetdown(); });
-    if (failure_.empty() && err == PF_Err_NONE) Check(HoldsAnything(*host_, refused_));
-  }
-
-  void IgnoredCommand(PF_Cmd cmd) {
-    const long calls = TotalCalls(*host_);
-    Send("command " + std::to_string(cmd), Kind::Other,
-         [&] { return session_->Send(cmd, nullptr); });
-    if (failure_.empty() && TotalCalls(*host_) != calls) Fail("an ignored command called the host");
-  }
-
-  // ---- Checks ---------------------------------------------------------------------
-
-  // Sends one command and checks its code and what the effect holds when it returns.
-  // Failures planned for it are forgotten afterwards, whether they fired or not.
-  PF_Err Send(const std::string& what, Kind kind, const std::function<PF_Err()>& send) {
-    trace_.append(what).append(" ");
-    long watchdog = std::numeric_limits<long>::max();
-    if (kind == Kind::Render) {
-      const long used = host_->CallCount(Op::CheckoutParam) / kCheckoutsPerFrame;
-      const long aborts = std::max(0L, kFrameBudget - used) * kCheckoutsPerFrame + 1;
-      host_->FailNthCall(Op::Abort, aborts, PF_Interrupt_CANCEL);
-      watchdog = host_->CallCount(Op::Abort) + aborts;
-    }
-    const PF_Err err = send();
-    trace_.append("-> ").append(std::to_string(err));
-
-    const std::optional<Op> failed = FiredPlan();
-    if (failed) trace_.append(" (").append(refhost::OpName(*failed)).append(" failed)");
-    trace_.append("; ");
-    const bool othersFailed = host_->CallCount(Op::Abort) >= watchdog || cancelRequested_ ||
-                              memoryLimited_ || !paramsDeclared_ ||
-                              std::find(missing_.begin(), missing_.end(), true) != missing_.end();
-    const PF_Err injected = plan_.code;
-    host_->ClearFailures();
-    host_->ClearCancel();
-    plan_ = Plan{};
-    cancelRequested_ = false;
-    suiteFailed_ = failed == Op::AcquireSuite ||
-                   std::find(missing_.begin(), missing_.end(), true) != missing_.end();
-    if (failed == Op::ReleaseSuite) ++refused_.suiteReleases;
-    if (failed == Op::CheckinParam) ++refused_.checkins;
-
-    CheckCode(err, failed, injected, othersFailed, kind == Kind::Setdown);
-    if (failure_.empty()) Check(HoldingsMismatch(*host_, refused_));
-    return err;
-  }
-
-  std::optional<Op> FiredPlan() const {
-    if (!plan_.active) return std::nullopt;
-    if (plan_.anyFailable) {
-      if (host_->CountFailableCalls() >= plan_.target) return host_->FailableCallOp(plan_.target);
-    } else if (host_->CallCount(plan_.op) >= plan_.target) {
-      return plan_.op;
-    }
-    return std::nullopt;
-  }
-
-  void CheckCode(PF_Err err, std::optional<Op> failed, PF_Err injected, bool othersFailed,
-                 bool setdown) {
-    const std::vector<PF_Err> allowed = ExpectedCodes(failed, injected, othersFailed, setdown);
-    if (std::find(allowed.begin(), allowed.end(), err) == allowed.end()) {
-      Fail("returned " + std::to_string(err) +
-           (failed ? std::string(" after a failed ") + refhost::OpName(*failed) : std::string()));
     }
   }
 
@@ -445,31 +412,36 @@ class Script {
     const SimulationState& s = simulationState;
     if (frame < std::numeric_limits<std::int32_t>::max() && s.nextFrame != frame + 1) {
       Fail("next frame " + std::to_string(s.nextFrame) + " after frame " + std::to_string(frame));
-      return;
     }
     if (IsAbsent(s.trailMap) || s.trailMap.width != width_ || s.trailMap.height != height_) {
-      Fail("no TrailMap of the layer's size after a render");
-      return;
+      return Fail("no TrailMap of the layer's size after a render");
     }
-    if (!(session_->Output() == refhost::Image::FromWorld(s.trailMap))) {
+    if (!(session_.Output() == refhost::Image::FromWorld(s.trailMap))) {
       Fail("the output is not the TrailMap");
-      return;
     }
     // Seeding places particles on pixels; a step is taken only when it rounds onto one.
     for (std::int32_t i = 0; s.particles != nullptr && i < s.particleCount; ++i) {
       const Particle& p = s.particles[i];
       if (!(p.x > -0.5 && p.x < width_ - 0.5 && p.y > -0.5 && p.y < height_ - 0.5)) {
-        Fail("particle " + std::to_string(i) + " left the layer");
-        return;
+        return Fail("particle " + std::to_string(i) + " left the layer");
       }
     }
   }
 
-  void CheckReset() {
-    const SimulationState& s = simulationState;
-    if (s.nextFrame != 0 || s.particleHandle != nullptr || !IsAbsent(s.trailMap) ||
-        !IsAbsent(s.infectionMap)) {
-      Fail("a failed render did not reset the simulation");
+  void Change(int index, bool withRecord) {
+    const auto before = Simulation();
+    const PF_Err err =
+        Send("change of " + std::to_string(index) + (withRecord ? "" : " without record"),
+             Kind::Other, [&] { return session_.ChangeParam(index, withRecord); });
+    if (!failure_.empty() || err != PF_Err_NONE) return;
+    if (session_.OutData().out_flags != PF_OutFlag_FORCE_RERENDER) {
+      Fail("a parameter change did not ask for exactly a new render");
+    }
+    if (index != ResetButton || !withRecord) {
+      if (Simulation() != before) Fail("a change of another parameter touched the simulation");
+    } else if (Simulation() != Snapshot{0, nullptr} || IsAbsent(simulationState.trailMap) ||
+               IsAbsent(simulationState.infectionMap)) {
+      Fail("the reset left frames, particles or no black maps");
     }
   }
 
@@ -477,58 +449,72 @@ class Script {
   // equal the same render in a process that has seen nothing else, and setdown must leave
   // nothing behind, in both.
   void Finish() {
-    host_->ClearFailures();
-    host_->ClearCancel();
-    plan_ = Plan{};
-    cancelRequested_ = false;
-    for (std::size_t i = 0; i < kSuites.size(); ++i) {
-      host_->SetSuiteMissing(kSuites[i].name, kSuites[i].version, false);
-      missing_[i] = false;
-    }
-    host_->SetMemoryLimit(std::numeric_limits<std::uint64_t>::max());
+    Heal();
+    for (const auto& suite : kSuites) host_.SetSuiteMissing(suite.name, suite.version, false);
+    missing_ = {};
+    host_.SetMemoryLimit(kNoMemoryLimit);
     memoryLimited_ = false;
     if (!paramsDeclared_) ParamsSetup();
     // An InfectionMap kept while infection is off carries its pixels across a replay, as
     // it should; the button starts from black maps, which a fresh start matches.
     if (!IsAbsent(simulationState.infectionMap) && !simulationSettings.infectionEnabled) {
-      ChangeParam(ResetButton, true);
+      Change(ResetButton, true);
     }
-    const A_long step = session_->InData().time_step;
-    const A_long time = std::min(finalFrame_, std::numeric_limits<A_long>::max() / step) * step;
-    Render(time, Kind::Budgetless);
-    Render(time, Kind::Budgetless);
+    const A_long step = session_.InData().time_step;
+    const A_long time = std::min(finalFrame_, kMaxTime / step) * step;
+    Render(time, Kind::Other);
+    Render(time, Kind::Other);
     if (!failure_.empty()) return;
-    const refhost::Image replayed = session_->Output();
+    const refhost::Image replayed = session_.Output();
     Setdown();
     if (!failure_.empty()) return;
-
     // The same host serves the fresh start: after setdown it lends the effect nothing, and
     // its parameters are declared again.
-    trace_ += "-- fresh start; ";
+    Note("-- fresh start");
     ResetProcessStateForTesting();
-    Send("global setup", Kind::Budgetless, [&] { return session_->GlobalSetup(); });
+    GlobalSetup();
     ParamsSetup();
-    Render(time, Kind::Budgetless);
-    if (failure_.empty() && !(session_->Output() == replayed)) {
+    Render(time, Kind::Other);
+    if (!(session_.Output() == replayed)) {
       Fail("the render after the session differs from a fresh start's");
     }
     Setdown();
   }
 
-  void Check(const std::string& problems) {
-    if (!problems.empty()) Fail(problems);
+  // What a command that leaves the simulation alone must not change.
+  using Snapshot = std::pair<std::int32_t, const Particle*>;
+  static Snapshot Simulation() { return {simulationState.nextFrame, simulationState.particles}; }
+
+  void ForgetPlan() {
+    host_.ClearFailures();
+    plan_ = Plan{};
+  }
+  void Heal() {
+    ForgetPlan();
+    host_.ClearCancel();
+    cancelRequested_ = false;
   }
 
+  template <typename... Parts>
+  void Note(const Parts&... parts) {
+    std::ostringstream line;
+    (line << ... << parts);
+    trace_ += line.str() + "; ";
+  }
+
+  // Keeps the first failure, with the commands that led to it; an empty one is none.
   void Fail(const std::string& what) {
-    if (failure_.empty()) failure_ = what + "\n  after: " + trace_;
+    if (failure_.empty() && !what.empty()) failure_ = what + "\n  after: " + trace_;
   }
 
-  ScriptBytes bytes_;
-  std::unique_ptr<refhost::Host> host_;
-  std::unique_ptr<refhost::Session> session_;
-  int width_ = 1;
-  int height_ = 1;
-  A_long finalFrame_ = 0;
+  const std::uint8_t* data_;
+  std::size_t size_;
+  // The header, read in declaration order.
+  int width_ = Side();
+  int height_ = Side();
+  refhost::Host host_;
+  refhost::Session session_{host_, EffectMain, width_, height_, Rate()};
+  A_long finalFrame_ = U8() % 2;
   std::vector<std::function<void(refhost::Host&)>> scene_;
   bool paramsDeclared_ = false;
   Plan plan_;
@@ -536,7 +522,7 @@ class Script {
   std::array<bool, kSuites.size()> missing_{};
   bool memoryLimited_ = false;
   bool cancelRequested_ = false;
-  Refused refused_;
+  rig::Refused refused_;
   std::string trace_;
   std::string failure_;
 };
