@@ -91,7 +91,7 @@ void Place(const Particle& p, const SteeringSettings& s, SinCosMemo& trig, const
 
 template <bool kGray>
 void Steer(Particle* particles, int first, int last, int width, int height,
-           const SensingImage& sensing, int seed) {
+           const SensingImage& sensing, int seed, SinCosMemo& trig) {
   // Taken before the range check: the engine is seeded on the thread's first call even
   // when there is nothing to steer.
   RandomEngine& random = SensingRandom(SeedBits(seed));
@@ -105,7 +105,6 @@ void Steer(Particle* particles, int first, int last, int width, int height,
 
   // Each particle's sensing depends on that particle alone, so a batch is placed (and its
   // pixels prefetched) ahead of the in-order decisions, which alone draw from the engine.
-  SinCosMemo& trig = ThreadSinCosMemo();
   Sensors batch[kBatch];
   for (int base = first; base < last; base += kBatch) {
     const int n = std::min(kBatch, last - base);
@@ -169,17 +168,18 @@ bool MakeGrayPlane(const PF_LayerDef& world, int width, int height, std::uint8_t
 }
 
 void SenseAndSteer(Particle* particles, int first, int last, int width, int height,
-                   const SensingImage& sensing, int seed) {
+                   const SensingImage& sensing, int seed, SinCosMemo& trig) {
   if (sensing.gray) {
-    Steer<true>(particles, first, last, width, height, sensing, seed);
+    Steer<true>(particles, first, last, width, height, sensing, seed, trig);
   } else {
-    Steer<false>(particles, first, last, width, height, sensing, seed);
+    Steer<false>(particles, first, last, width, height, sensing, seed, trig);
   }
 }
 
 void SenseAndSteer(Particle* particles, int first, int last, int width, int height,
                    const PF_LayerDef* sensing, int seed) {
-  SenseAndSteer(particles, first, last, width, height, HostSensingImage(*sensing), seed);
+  SenseAndSteer(particles, first, last, width, height, HostSensingImage(*sensing), seed,
+                ThreadSinCosMemo());
 }
 
 }  // namespace velunary
