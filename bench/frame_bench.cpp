@@ -133,20 +133,41 @@ struct StageSetup {
   FrameParams params;
 };
 
-// The two sensing images of the frame, made as the driver makes them.
+// The two sensing images of the frame, made as the driver makes them, and what the
+// workers read of them: the gray plane of the first (the demo web is gray) or, failing
+// that, the images themselves.
 struct SensingWorlds {
   explicit SensingWorlds(const PF_InData* in_data)
       : suites(in_data->pica_basicP), firstHolder(in_data, &first), secondHolder(in_data, &second) {
     PF_Err err = PF_Err_NONE;
     PrepareSensingWorlds(suites, in_data, &first, &second, &err);
     Check(err);
+    if (MakeGrayPlane(first, kWidth, kHeight, plane)) {
+      one = two = SensingImage{plane, kWidth, true};
+    } else {
+      one = HostSensingImage(first);
+      two = HostSensingImage(second);
+    }
   }
   HostSuiteCache suites;
   PF_EffectWorld first{};
   PF_EffectWorld second{};
   ScopedWorld firstHolder;
   ScopedWorld secondHolder;
+  // Kept from one benchmark pass to the next, as the driver keeps its own.
+  std::uint8_t* plane = [] {
+    static std::vector<std::uint8_t> kept(static_cast<size_t>(kWidth) * kHeight);
+    return kept.data();
+  }();
+  SensingImage one{};
+  SensingImage two{};
 };
+
+// The sensing threads' memos, lent to each new thread as the frame lends its own.
+SinCosMemo& WorkerMemo(int worker) {
+  static SinCosMemo memos[2];
+  return memos[worker];
+}
 
 // Reports the time per particle (shown in seconds with an SI prefix, e.g. 40n).
 void PerParticle(benchmark::State& state, int count) {
@@ -288,6 +309,17 @@ void BM_StageSensingWorlds(benchmark::State& state) {
   for (auto _ : state) SensingWorlds worlds(setup.grown.InData());
 }
 
+// The gray plane of the first sensing image, which the workers read.
+void BM_StageGrayPlane(benchmark::State& state) {
+  StageSetup setup;
+  SensingWorlds worlds(setup.grown.InData());
+  for (auto _ : state) {
+    if (!MakeGrayPlane(worlds.first, kWidth, kHeight, worlds.plane)) {
+      throw std::logic_error("the demo web's sensing image is not gray");
+    }
+  }
+}
+
 void BM_StageMovement(benchmark::State& state) {
   StageSetup setup;
   for (auto _ : state) {
@@ -310,17 +342,22 @@ void BM_StageSensing(benchmark::State& state) {
     state.PauseTiming();
     setup.grown.Restore();
     state.ResumeTiming();
-    std::jthread one(SenseAndSteer, simulationState.particles, 0, half, kWidth, kHeight,
-                     &worlds.first, seed);
-    std::jthread two(SenseAndSteer, simulationState.particles, half, count, kWidth, kHeight,
-                     &worlds.second, seed);
+    std::jthread one([&] {
+      SenseAndSteer(simulationState.particles, 0, half, kWidth, kHeight, worlds.one, seed,
+                    WorkerMemo(0));
+    });
+    std::jthread two([&] {
+      SenseAndSteer(simulationState.particles, half, count, kWidth, kHeight, worlds.two, seed,
+                    WorkerMemo(1));
+    });
   }
   PerParticle(state, count);
 }
 
 // The frame's middle as the driver runs it: the movement pass on its own thread while the
-// host makes the sensing images, then the two sensing workers following the movement.
-// Compare with the sum of the sensing worlds, movement and sensing stages.
+// host makes the sensing images, the two sensing workers following the movement, and the
+// diffusion once the movement is done, while the workers steer. Compare with the sum of the
+// sensing worlds, movement, sensing and diffusion stages.
 void BM_StageOverlapped(benchmark::State& state) {
   StageSetup setup;
   const PF_InData* in_data = setup.grown.InData();
@@ -330,9 +367,15 @@ void BM_StageOverlapped(benchmark::State& state) {
     state.ResumeTiming();
     ParticlePasses passes;
     passes.StartMovement(in_data);
-    SensingWorlds worlds(in_data);
-    passes.StartSensing(in_data, worlds.first, worlds.second);
+    auto worlds = std::make_unique<SensingWorlds>(in_data);
+    passes.StartSensing(in_data, worlds->one, worlds->two);
+    if (!worlds->one.gray) passes.Join();
+    worlds.reset();
+    passes.JoinMovement();
+    PF_Err err = PF_Err_NONE;
+    DiffuseAndDecay(in_data, &err, simulationState.trailMap);
     passes.Join();
+    Check(err);
   }
   PerParticle(state, setup.grown.Count());
 }
@@ -347,8 +390,8 @@ void BM_StageSensingOneThread(benchmark::State& state) {
     setup.grown.Restore();
     state.ResumeTiming();
     std::thread worker([&] {
-      SenseAndSteer(simulationState.particles, 0, count, kWidth, kHeight, &worlds.first,
-                    simulationSettings.randomSeed);
+      SenseAndSteer(simulationState.particles, 0, count, kWidth, kHeight, worlds.one,
+                    simulationSettings.randomSeed, WorkerMemo(0));
     });
     worker.join();
   }
@@ -388,6 +431,7 @@ BENCHMARK(BM_FloorSinCos)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_StageCheckoutAndSettings)->Unit(benchmark::kMicrosecond)->UseRealTime();
 BENCHMARK(BM_StagePopulation)->Unit(benchmark::kMicrosecond)->UseRealTime();
 BENCHMARK(BM_StageSensingWorlds)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_StageGrayPlane)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_StageMovement)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_StageSensing)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_StageOverlapped)->Unit(benchmark::kMillisecond)->UseRealTime();

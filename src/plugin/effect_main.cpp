@@ -15,6 +15,7 @@
 #include "plugin/param_utils_scope.h"
 #include "plugin/params_setup.h"
 #include "render/render_simulation.h"
+#include "render/simulate_frame.h"
 #include "sim/simulation_state.h"
 
 namespace velunary {
@@ -37,13 +38,15 @@ PF_Err GlobalSetup(PF_OutData* out_data) {
 }
 
 // Before unloading, the host expects the effect to hold nothing of its own: the trail
-// fields and the particle memory go back to the host (ReleaseSimulation, beside the reset).
+// fields and the particle memory go back to the host (ReleaseSimulation, beside the reset),
+// and the sensing scratch to the heap.
 // The next render after a setdown (a host may set the effect up again without unloading
 // it) starts a new simulation from frame 0, as at load.
 PF_Err GlobalSetdown(PF_InData* in_data, PF_OutData* out_data) {
   const ParamUtilsScope paramUtils(in_data, out_data);
   HostSuiteCache suites(in_data->pica_basicP);
   ReleaseSimulation(suites, in_data);
+  ReleaseSensingScratch();
   return PF_Err_NONE;
 }
 

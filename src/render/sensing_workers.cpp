@@ -16,6 +16,11 @@ namespace {
 // comparison (about a tenth of a millisecond of movement).
 constexpr std::int32_t kStretch = 4096;
 
+// The sensing workers' sine and cosine memos. The workers are new threads every frame, and
+// a memo of their own would start empty each time; these are lent to them instead, one
+// to each, and keep the frames' headings from one frame to the next.
+SinCosMemo workerMemos[2];
+
 void Move(const PF_InData* in_data, SinCosMemo* trig, MovementProgress* progress) {
   const std::int32_t count = simulationState.particleCount;
   for (std::int32_t first = 0; first < count;) {
@@ -30,12 +35,12 @@ void Move(const PF_InData* in_data, SinCosMemo* trig, MovementProgress* progress
 // carry over from one call of SenseAndSteer to the next, so the draws are those of one
 // call over the whole range. An empty range still makes one call, which seeds the engine.
 void Steer(MovementProgress* progress, Particle* particles, int first, int last, int width,
-           int height, const PF_EffectWorld* sensing, int seed) {
+           int height, SensingImage sensing, int seed, SinCosMemo* trig) {
   int begin = first;
   do {
     const int end = last - begin > kStretch ? begin + kStretch : last;
     progress->WaitFor(end);
-    SenseAndSteer(particles, begin, end, width, height, sensing, seed);
+    SenseAndSteer(particles, begin, end, width, height, sensing, seed, *trig);
     begin = end;
   } while (begin < last);
 }
@@ -59,17 +64,21 @@ void ParticlePasses::StartMovement(const PF_InData* in_data) {
   movement_ = std::jthread(Move, in_data, &ThreadSinCosMemo(), &progress_);
 }
 
-void ParticlePasses::StartSensing(const PF_InData* in_data, const PF_EffectWorld& first,
-                                  const PF_EffectWorld& second) {
+void ParticlePasses::StartSensing(const PF_InData* in_data, const SensingImage& first,
+                                  const SensingImage& second) {
   Particle* particles = simulationState.particles;
   const int count = simulationState.particleCount;
   // An odd count leaves the extra particle to the second thread.
   const int half = count / 2;
   const int seed = simulationSettings.randomSeed;
-  one_ = std::jthread(Steer, &progress_, particles, 0, half, in_data->width, in_data->height,
-                      &first, seed);
+  one_ = std::jthread(Steer, &progress_, particles, 0, half, in_data->width, in_data->height, first,
+                      seed, &workerMemos[0]);
   two_ = std::jthread(Steer, &progress_, particles, half, count, in_data->width, in_data->height,
-                      &second, seed);
+                      second, seed, &workerMemos[1]);
+}
+
+void ParticlePasses::JoinMovement() {
+  if (movement_.joinable()) movement_.join();
 }
 
 void ParticlePasses::Join() {

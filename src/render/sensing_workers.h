@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "pf_effect.h"
+#include "sim/sense_and_steer.h"
 
 namespace velunary {
 
@@ -49,8 +50,12 @@ class ParticlePasses {
   // particles [0, particleCount / 2) against `first`, the rest (the odd particle
   // included) against `second`. Each works through its half in order, a particle only
   // once the movement pass has moved it. StartMovement must have been called.
-  void StartSensing(const PF_InData* in_data, const PF_EffectWorld& first,
-                    const PF_EffectWorld& second);
+  void StartSensing(const PF_InData* in_data, const SensingImage& first,
+                    const SensingImage& second);
+
+  // Waits for the movement thread, if it was started and not yet joined: the maps then
+  // hold every deposit of the frame, whatever the sensing workers are still doing.
+  void JoinMovement();
 
   // Waits for the movement thread, then the first worker, then the second, of those
   // started. If a thread cannot be started or joined, std::system_error leaves, and the

@@ -1,13 +1,47 @@
 #include "render/simulate_frame.h"
 
+#include <cstddef>
+#include <cstdint>
+#include <new>
+#include <vector>
+
 #include "render/frame_params.h"
 #include "render/frame_worlds.h"
 #include "render/sensing_workers.h"
 #include "sim/diffuse_and_decay.h"
 #include "sim/seeding.h"
+#include "sim/sense_and_steer.h"
 #include "sim/simulation_state.h"
 
 namespace velunary {
+
+namespace {
+
+// The gray plane of the sensing image, kept from frame to frame so that a frame finds its
+// pages already mapped. Written by the render thread before the sensing workers start,
+// read by them until they are joined within the frame.
+std::vector<std::uint8_t> grayPlane;
+
+// Room for a gray plane of the layer's size, or null when there is none to be had: the
+// workers then read the host's images, which steers the particles alike.
+std::uint8_t* GrayPlaneRoom(const PF_InData* in_data) {
+  if (in_data->width <= 0 || in_data->height <= 0) {
+    return nullptr;
+  }
+  try {
+    grayPlane.resize(static_cast<std::size_t>(in_data->width) *
+                     static_cast<std::size_t>(in_data->height));
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+  return grayPlane.data();
+}
+
+}  // namespace
+
+void ReleaseSensingScratch() {
+  std::vector<std::uint8_t>().swap(grayPlane);
+}
 
 void SimulateFrame(HostSuiteCache& suites, const PF_InData* in_data, A_long what_time,
                    PF_Err* err) {
@@ -34,6 +68,8 @@ void SimulateFrame(HostSuiteCache& suites, const PF_InData* in_data, A_long what
     PopulateParticles(suites, in_data, err);
   }
 
+  // Taken before any pass starts: a shortage found later could not leave the frame whole.
+  std::uint8_t* const plane = GrayPlaneRoom(in_data);
   PF_EffectWorld first{};
   PF_EffectWorld second{};
   ScopedWorld firstHolder(in_data, &first);
@@ -59,17 +95,30 @@ void SimulateFrame(HostSuiteCache& suites, const PF_InData* in_data, A_long what
     passes.StartMovement(in_data);
   }
   // Every particle moves before it steers, and steers against images made before this
-  // frame's deposits.
-  passes.StartSensing(in_data, first, second);
-  passes.Join();
+  // frame's deposits. A gray layer (the network's own trail, or footage without colour)
+  // is sensed from a plane of its own, one byte a pixel.
+  const bool gray =
+      plane != nullptr && MakeGrayPlane(first, in_data->width, in_data->height, plane);
+  if (gray) {
+    const SensingImage image{plane, in_data->width, true};
+    passes.StartSensing(in_data, image, image);
+  } else {
+    passes.StartSensing(in_data, HostSensingImage(first), HostSensingImage(second));
+    passes.Join();
+  }
+  // Workers steering on the plane no longer read the host's images, which go back at their
+  // usual place among the host's calls; the diffusion needs every deposit but nothing the
+  // workers write, so it runs while they steer.
   firstHolder.Release(err);
   secondHolder.Release(err);
+  passes.JoinMovement();
 
   DiffuseAndDecay(in_data, err, state.trailMap);
   // Without an Infected Layer the InfectionMap holds only deposits, which stay sharp.
   if (InfectionFedByLayer()) {
     DiffuseAndDecay(in_data, err, state.infectionMap);
   }
+  passes.Join();
   params.CheckIn(err);
 }
 

@@ -15,6 +15,10 @@ namespace velunary {
 // checked out is checked in; the maps and the particles keep what the frame did to them.
 void SimulateFrame(HostSuiteCache& suites, const PF_InData* in_data, A_long what_time, PF_Err* err);
 
+// Frees the memory the frames keep for sensing from one frame to the next; the next
+// frame takes it again. For global setdown.
+void ReleaseSensingScratch();
+
 }  // namespace velunary
 
 #endif

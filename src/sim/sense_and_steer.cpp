@@ -28,10 +28,21 @@ struct SteeringSettings {
 
 struct Image {
   const std::uint8_t* data;
-  A_long rowbytes;
+  std::ptrdiff_t rowbytes;
   double width;
   double height;
 };
+
+// A pixel's brightness as the pass compares it: the luminance of a host image's pixel, or
+// a gray plane's byte, which orders and ties pixels exactly as their luminances do.
+template <bool kGray>
+auto BrightnessAt(const std::uint8_t* pixel) {
+  if constexpr (kGray) {
+    return *pixel;
+  } else {
+    return LuminanceAt(pixel);
+  }
+}
 
 // The three pixels under a particle's sensors, as byte offsets into the image; meaningful
 // only when all three lie inside.
@@ -47,6 +58,7 @@ struct Sensors {
 // sends huge or NaN coordinates (which no int can hold) outside without an undefined
 // conversion. Inlined into its three calls, so that the three memo reads and roundings of
 // a particle overlap instead of running one call after another.
+template <bool kGray>
 [[gnu::always_inline]] inline bool Locate(const Particle& p, double distance, double angle,
                                           SinCosMemo& trig, const Image& image,
                                           std::ptrdiff_t* offset) {
@@ -56,27 +68,30 @@ struct Sensors {
   if (!(column >= 0.0 && column < image.width && row >= 0.0 && row < image.height)) {
     return false;
   }
-  *offset =
-      static_cast<std::ptrdiff_t>(row) * image.rowbytes + 4 * static_cast<std::ptrdiff_t>(column);
+  constexpr std::ptrdiff_t kPixelBytes = kGray ? 1 : 4;
+  *offset = static_cast<std::ptrdiff_t>(row) * image.rowbytes +
+            kPixelBytes * static_cast<std::ptrdiff_t>(column);
   return true;
 }
 
 // Fills *sensors in place: a record returned by value is assembled on the stack and
 // copied in 16-byte pieces, and reading a piece just written byte by byte stalls.
+template <bool kGray>
 void Place(const Particle& p, const SteeringSettings& s, SinCosMemo& trig, const Image& image,
            Sensors* sensors) {
   // All three are computed whatever the first ones give: an early exit would only add a
   // branch.
-  const bool front = Locate(p, s.distance, p.heading, trig, image, &sensors->front);
-  const bool left = Locate(p, s.distance, p.heading - s.sensorAngle, trig, image, &sensors->left);
-  const bool right = Locate(p, s.distance, p.heading + s.sensorAngle, trig, image, &sensors->right);
+  const bool front = Locate<kGray>(p, s.distance, p.heading, trig, image, &sensors->front);
+  const bool left =
+      Locate<kGray>(p, s.distance, p.heading - s.sensorAngle, trig, image, &sensors->left);
+  const bool right =
+      Locate<kGray>(p, s.distance, p.heading + s.sensorAngle, trig, image, &sensors->right);
   sensors->inside = front && left && right;
 }
 
-}  // namespace
-
-void SenseAndSteer(Particle* particles, int first, int last, int width, int height,
-                   const PF_LayerDef* sensing, int seed) {
+template <bool kGray>
+void Steer(Particle* particles, int first, int last, int width, int height,
+           const SensingImage& sensing, int seed, SinCosMemo& trig) {
   // Taken before the range check: the engine is seeded on the thread's first call even
   // when there is nothing to steer.
   RandomEngine& random = SensingRandom(SeedBits(seed));
@@ -85,18 +100,17 @@ void SenseAndSteer(Particle* particles, int first, int last, int width, int heig
   const SteeringSettings infected{simulationSettings.infectedSensorDistance,
                                   simulationSettings.infectedSensorAngle,
                                   simulationSettings.infectedTurnAngle};
-  const Image image{static_cast<const std::uint8_t*>(sensing->data), sensing->rowbytes,
-                    static_cast<double>(width), static_cast<double>(height)};
+  const Image image{sensing.data, sensing.rowbytes, static_cast<double>(width),
+                    static_cast<double>(height)};
 
   // Each particle's sensing depends on that particle alone, so a batch is placed (and its
   // pixels prefetched) ahead of the in-order decisions, which alone draw from the engine.
-  SinCosMemo& trig = ThreadSinCosMemo();
   Sensors batch[kBatch];
   for (int base = first; base < last; base += kBatch) {
     const int n = std::min(kBatch, last - base);
     for (int j = 0; j < n; ++j) {
       const Particle& p = particles[base + j];
-      Place(p, p.infected != 0 ? infected : healthy, trig, image, &batch[j]);
+      Place<kGray>(p, p.infected != 0 ? infected : healthy, trig, image, &batch[j]);
       if (batch[j].inside) {
         __builtin_prefetch(image.data + batch[j].front);
         __builtin_prefetch(image.data + batch[j].left);
@@ -111,9 +125,9 @@ void SenseAndSteer(Particle* particles, int first, int last, int width, int heig
         p.heading = RandomHeading(random);
         continue;
       }
-      const double f = LuminanceAt(image.data + sensors.front);
-      const double l = LuminanceAt(image.data + sensors.left);
-      const double r = LuminanceAt(image.data + sensors.right);
+      const auto f = BrightnessAt<kGray>(image.data + sensors.front);
+      const auto l = BrightnessAt<kGray>(image.data + sensors.left);
+      const auto r = BrightnessAt<kGray>(image.data + sensors.right);
       const double heading = p.heading;
       const double turn = p.infected != 0 ? infected.turnAngle : healthy.turnAngle;
       // First matching row wins; every comparison is strict, so ties (an all-black image
@@ -130,6 +144,42 @@ void SenseAndSteer(Particle* particles, int first, int last, int width, int heig
       }
     }
   }
+}
+
+}  // namespace
+
+SensingImage HostSensingImage(const PF_LayerDef& world) {
+  return SensingImage{static_cast<const std::uint8_t*>(world.data), world.rowbytes, false};
+}
+
+bool MakeGrayPlane(const PF_LayerDef& world, int width, int height, std::uint8_t* plane) {
+  const auto* row = static_cast<const std::uint8_t*>(world.data);
+  for (int y = 0; y < height; ++y, row += world.rowbytes, plane += width) {
+    // Differences gathered over a row, tested once a row: the loop stays free of branches.
+    unsigned differ = 0;
+    for (int x = 0; x < width; ++x) {
+      const std::uint8_t* argb = row + 4 * static_cast<std::ptrdiff_t>(x);
+      differ |= static_cast<unsigned>((argb[1] ^ argb[2]) | (argb[1] ^ argb[3]));
+      plane[x] = argb[1];
+    }
+    if (differ != 0) return false;
+  }
+  return true;
+}
+
+void SenseAndSteer(Particle* particles, int first, int last, int width, int height,
+                   const SensingImage& sensing, int seed, SinCosMemo& trig) {
+  if (sensing.gray) {
+    Steer<true>(particles, first, last, width, height, sensing, seed, trig);
+  } else {
+    Steer<false>(particles, first, last, width, height, sensing, seed, trig);
+  }
+}
+
+void SenseAndSteer(Particle* particles, int first, int last, int width, int height,
+                   const PF_LayerDef* sensing, int seed) {
+  SenseAndSteer(particles, first, last, width, height, HostSensingImage(*sensing), seed,
+                ThreadSinCosMemo());
 }
 
 }  // namespace velunary

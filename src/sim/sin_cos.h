@@ -68,9 +68,10 @@ struct SinCosMemo {
   Slot slots[std::size_t{1} << kIndexBits];
 };
 
-// The calling thread's memo, empty when the thread first asks. Sensing workers are new
-// every frame and fill theirs afresh; the render thread's lives as long as the thread, and
-// the render thread lends it to the movement pass, which runs on a thread of its own.
+// The calling thread's memo, empty when the thread first asks. The render thread's lives
+// as long as the thread, and the render thread lends it to the movement pass, which runs
+// on a thread of its own; the sensing workers, new every frame, are lent memos that
+// outlive them in the same way.
 SinCosMemo& ThreadSinCosMemo();
 
 }  // namespace velunary

@@ -63,6 +63,35 @@ TEST(GoldenFrames, SmallSceneWithInfectionMatchesRecordedFrames) {
   EXPECT_EQ(rig::HoldingsMismatch(rig.host, {}), "");
 }
 
+// A layer in colour, where a pixel's brightness is not any one of its bytes: its sensing
+// must weigh red, green and blue, on a path of its own apart from gray layers such as the
+// demo web.
+TEST(GoldenFrames, ColourLayerMatchesRecordedFrames) {
+  constexpr int kWidth = 53;
+  constexpr int kHeight = 37;
+  rig::SessionRig rig(kWidth, kHeight, rig::kRate);
+  refhost::Image layer(kWidth, kHeight);
+  for (int y = 0; y < kHeight; ++y) {
+    for (int x = 0; x < kWidth; ++x) {
+      layer.At(x, y) = PF_Pixel{255, static_cast<A_u_char>((x * 37 + y * 11) & 255),
+                                static_cast<A_u_char>((x * 5 + y * 29) & 255),
+                                static_cast<A_u_char>((x * x + 3 * y) & 255)};
+    }
+  }
+  rig.host.SetLayer(Input, layer);
+  rig.host.SetValue(ParticleCount, 30);
+  rig.host.SetValue(SensorDistance, 6);
+
+  constexpr std::array<std::uint64_t, 6> kRecorded = {
+      3936200693703376857ull, 6722013753742828720ull, 14480097145743142351ull,
+      4151582844924366741ull, 2815068292479732094ull, 12021983942115664309ull};
+  for (long frame = 0; frame < static_cast<long>(kRecorded.size()); ++frame) {
+    ASSERT_EQ(rig.FramesFor(frame), 1);
+    EXPECT_EQ(rig::FrameHash(rig.session.Output(), false), kRecorded[static_cast<size_t>(frame)])
+        << "frame " << frame;
+  }
+}
+
 TEST(GoldenFrames, FullHdDefaultWorkloadMatchesRecordedFrame) {
   constexpr long kFrame = 10;
   rig::SessionRig rig(1920, 1080, rig::kRate);
