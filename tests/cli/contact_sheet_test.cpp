@@ -10,14 +10,9 @@ namespace {
 TEST(ContactSheet, ChoosesEvenlySpacedDistinctFramesWithBothEnds) {
   std::vector<long> frames(120);
   std::iota(frames.begin(), frames.end(), 0);
-  const std::vector<long> chosen = EvenlySpaced(frames, 12);
-  ASSERT_EQ(chosen.size(), 12u);
-  EXPECT_EQ(chosen.front(), 0);
-  EXPECT_EQ(chosen.back(), 119);
-  for (size_t i = 1; i < chosen.size(); ++i) {
-    EXPECT_GE(chosen[i] - chosen[i - 1], 10);
-    EXPECT_LE(chosen[i] - chosen[i - 1], 11);
-  }
+  // Eleven steps of 119 / 11 = 10.8 frames, each rounded to the nearest frame.
+  EXPECT_EQ(EvenlySpaced(frames, 12),
+            (std::vector<long>{0, 11, 22, 32, 43, 54, 65, 76, 87, 97, 108, 119}));
   EXPECT_EQ(EvenlySpaced({5, 2, 5, 9}, 12), (std::vector<long>{2, 5, 9}));
 }
 
