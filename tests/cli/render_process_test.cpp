@@ -229,6 +229,7 @@ TEST(RenderProcess, AWriteThatFailsStopsWithTheSystemsReasonAndCode1) {
           wrapper);
       EXPECT_EQ(outcome.exitCode, 1) << outcome.errors;
       EXPECT_NE(outcome.errors.find(limit.reason), std::string::npos) << outcome.errors;
+      EXPECT_NE(outcome.errors.find(target), std::string::npos) << outcome.errors;
     }
   }
 }
