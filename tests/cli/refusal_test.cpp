@@ -91,6 +91,7 @@ TEST(Refusal, EveryOutcomeIsToldInWordsWithItsExitCode) {
        {"sh", "-c", "ulimit -v 400000; exec \"$@\"", "sh"}},
       {{"--frames", "2", "--infected", good}, "warning: --infected has no effect", 0},
       {{"--frame-list", "60"}, "catching up", 0},
+      {{"--frames", "1", "--set", "Decay=0", "--key", "Turn Angle@0=360"}, "rendered 1 frame", 0},
       {{"--frames", "2", "--contact-sheet", dir / "link.png"}, "contact sheet", 0},
   };
   int run = 0;

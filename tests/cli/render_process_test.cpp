@@ -60,10 +60,8 @@ std::vector<refhost::Image> RenderInProcess(const Scene& scene) {
   for (const auto& [name, frame, value] : scene.keys) {
     host.SetKeyframe(host.FindParam(name), frame, value);
   }
-  if (scene.feedback) host.SetLayer(0, refhost::Image(kWidth, kHeight, PF_Pixel{255, 0, 0, 0}));
-  if (!scene.feedback && scene.layers.count("") == 0) {
-    host.SetLayer(0, scenes::DemoLayer(kWidth, kHeight));
-  }
+  host.SetLayer(0, scene.feedback ? refhost::Image(kWidth, kHeight, PF_Pixel{255, 0, 0, 0})
+                                  : scenes::DemoLayer(kWidth, kHeight));
   for (const auto& [name, images] : scene.layers) {
     const int index = name.empty() ? 0 : host.FindParam(name);
     for (size_t k = 0; k < images.size(); ++k) {
@@ -139,8 +137,6 @@ TEST(RenderProcess, WritesTheFramesOfTheSameSessionDrivenInProcess) {
         .layers = {{"Spawn Layer", {disc}}},
         .resetBefore = {2},
         .frames = {0, 1, 2, 3, 4}}},
-      {{"--input", clip, "--frame-list", "0,1,2,4,1,7,6"},
-       {.layers = {{"", footage}}, .frames = scrubbed}},
       {{"--input", clip, "--spawn", clip, "--infected", clip, "--set", "Infection=on",
         "--frame-list", "0,1,2,4,1,7,6"},
        {.values = {{"Infection", 1}},
