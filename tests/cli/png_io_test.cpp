@@ -6,7 +6,6 @@
 
 #include <cstdio>
 #include <fstream>
-#include <utility>
 #include <vector>
 
 #include "velunary_process.h"
@@ -33,50 +32,56 @@ void WriteRawPng(const std::string& path, int width, int colorType, int bitDepth
   std::fclose(file);
 }
 
-TEST(PngIo, EveryFormatSpreadsToFourChannelsAndSixteenBitsRoundToNearest) {
+// Each image read is written back: as gray only when every pixel is opaque gray (the
+// first pixel of the RGBA one is), and read again unchanged.
+TEST(PngIo, ReadsEveryFormatExactlyAndWritesGrayOnlyWhenItLosesNothing) {
   const ScratchDir dir;
   const struct {
     int colorType;
     int bitDepth;
     std::vector<unsigned char> row;
     std::vector<PF_Pixel> pixels;
+    int written;  // colour type
   } cases[] = {
       // (0, 257 * 200, 65535) and (128, 33024, 33025): 33024 and 33025 lie just below and
       // just above 128.5 steps of 257, the half-way point between 128 and 129.
       {PNG_COLOR_TYPE_RGB,
        16,
        {0, 0, 200, 200, 255, 255, 0, 128, 129, 0, 129, 1},
-       {{255, 0, 200, 255}, {255, 0, 128, 129}}},
-      {PNG_COLOR_TYPE_GRAY_ALPHA, 8, {10, 20, 30, 40}, {{20, 10, 10, 10}, {40, 30, 30, 30}}},
+       {{255, 0, 200, 255}, {255, 0, 128, 129}},
+       PNG_COLOR_TYPE_RGBA},
+      {PNG_COLOR_TYPE_GRAY_ALPHA,
+       8,
+       {10, 20, 30, 40},
+       {{20, 10, 10, 10}, {40, 30, 30, 30}},
+       PNG_COLOR_TYPE_RGBA},
       // 258 * 255 / 65535 = 1.004
-      {PNG_COLOR_TYPE_GRAY, 16, {255, 255, 1, 2}, {{255, 255, 255, 255}, {255, 1, 1, 1}}},
-      {PNG_COLOR_TYPE_RGBA, 8, {1, 2, 3, 4, 5, 6, 7, 8}, {{4, 1, 2, 3}, {8, 5, 6, 7}}},
+      {PNG_COLOR_TYPE_GRAY,
+       16,
+       {255, 255, 1, 2},
+       {{255, 255, 255, 255}, {255, 1, 1, 1}},
+       PNG_COLOR_TYPE_GRAY},
+      {PNG_COLOR_TYPE_RGBA,
+       8,
+       {1, 1, 1, 255, 5, 6, 7, 8},
+       {{255, 1, 1, 1}, {8, 5, 6, 7}},
+       PNG_COLOR_TYPE_RGBA},
   };
   for (const auto& c : cases) {
+    SCOPED_TRACE("colour type " + std::to_string(c.colorType) + ", " + std::to_string(c.bitDepth));
     WriteRawPng(dir / "in.png", 2, c.colorType, c.bitDepth, c.row);
     const refhost::Image image = ReadPng(dir / "in.png");
     EXPECT_EQ(image.width, 2);
-    EXPECT_TRUE(image.pixels == c.pixels) << "colour type " << c.colorType << ", " << c.bitDepth;
-  }
-}
-
-TEST(PngIo, WritesGrayOnlyWhenEveryPixelIsOpaqueGray) {
-  const ScratchDir dir;
-  refhost::Image image(3, 2, PF_Pixel{255, 7, 7, 7});
-  image.At(2, 1) = PF_Pixel{255, 250, 250, 250};
-  const std::pair<PF_Pixel, int> cases[] = {{{255, 7, 7, 7}, PNG_COLOR_TYPE_GRAY},
-                                            {{254, 7, 7, 7}, PNG_COLOR_TYPE_RGBA},
-                                            {{255, 7, 8, 7}, PNG_COLOR_TYPE_RGBA}};
-  for (const auto& [pixel, colorType] : cases) {
-    image.At(1, 0) = pixel;
+    EXPECT_TRUE(image.pixels == c.pixels);
     WritePng(dir / "out.png", image);
     std::ifstream in(dir / "out.png", std::ios::binary);
     char header[26] = {};
     in.read(header, sizeof header);
-    EXPECT_EQ(header[25], colorType);  // IHDR's colour type byte
+    EXPECT_EQ(header[25], c.written);  // IHDR's colour type byte
     EXPECT_TRUE(ReadPng(dir / "out.png") == image);
   }
-  EXPECT_EQ(testing::ListFiles(dir.Path().string()), std::vector<std::string>{"out.png"});
+  EXPECT_EQ(testing::ListFiles(dir.Path().string()),
+            (std::vector<std::string>{"in.png", "out.png"}));  // no temporaries left
 }
 
 }  // namespace

@@ -226,6 +226,10 @@ TEST(RenderProcess, AWriteThatFailsStopsWithTheSystemsReasonAndCode1) {
       EXPECT_EQ(outcome.exitCode, 1) << outcome.errors;
       EXPECT_NE(outcome.errors.find(limit.reason), std::string::npos) << outcome.errors;
       EXPECT_NE(outcome.errors.find(target), std::string::npos) << outcome.errors;
+      // No hidden temporary is left behind.
+      for (const auto& entry : fs::recursive_directory_iterator(dir.Path())) {
+        EXPECT_NE(entry.path().filename().string()[0], '.') << entry.path();
+      }
     }
   }
 }
