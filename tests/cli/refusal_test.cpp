@@ -42,6 +42,7 @@ TEST(Refusal, EveryOutcomeIsToldInWordsWithItsExitCode) {
   ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0644), 0);
   std::filesystem::create_directories(dir / "folder");
   WritePng(dir / "wide.png", refhost::Image(kMaxImageSide + 1, 1));
+  WritePng(dir / "widest.png", refhost::Image(kMaxImageSide, 1));
   std::ofstream(dir / "sheet.png") << "old";
   std::filesystem::create_symlink(dir / "sheet.png", dir / "link.png");
 
@@ -90,6 +91,7 @@ TEST(Refusal, EveryOutcomeIsToldInWordsWithItsExitCode) {
       {{"--frames", "2", "--infected", good}, "warning: --infected has no effect", 0},
       {{"--frame-list", "60"}, "catching up", 0},
       {{"--frames", "1", "--set", "Decay=0", "--key", "Turn Angle@0=360"}, "rendered 1 frame", 0},
+      {{"--frames", "1", "--input", dir / "widest.png"}, "rendered 1 frame", 0},
       {{"--frames", "2", "--contact-sheet", dir / "link.png"}, "contact sheet", 0},
   };
   int run = 0;
