@@ -196,9 +196,10 @@ TEST(RenderProcess, StopSignalsKeepOnlyCompleteFramesAndExit128PlusTheSignal) {
   }
 }
 
-// Every output fails in the system's words on a full disk, a 16 KiB tmpfs mounted in a
-// mount namespace of the child's own where the machine lets us make one (root, as in CI),
-// and beyond a file size limit of 512 bytes, with SIGXFSZ ignored so writes fail (EFBIG).
+// Every output fails in the system's words and harms nothing: on a full disk, a 16 KiB
+// tmpfs mounted in a mount namespace of the child's own where the machine lets us make one
+// (root, as in CI), and beyond a file size limit of 512 bytes, with SIGXFSZ ignored so
+// writes fail (EFBIG).
 TEST(RenderProcess, AWriteThatFailsStopsWithTheSystemsReasonAndCode1) {
   const ScratchDir probe;
   const bool tmpfs =
@@ -221,13 +222,18 @@ TEST(RenderProcess, AWriteThatFailsStopsWithTheSystemsReasonAndCode1) {
       const ScratchDir dir;
       std::vector<std::string> wrapper = limit.wrapper;
       wrapper.push_back(dir.Path().string());
+      const bool file = std::string(option) != "--out";
+      if (file) std::ofstream(dir / target) << "earlier";
       const Outcome outcome = RunVelunary(
           {"render", "--size", "192x128", "--frames", "12", "--quiet", option, dir / target},
           wrapper);
       EXPECT_EQ(outcome.exitCode, 1) << outcome.errors;
       EXPECT_NE(outcome.errors.find(limit.reason), std::string::npos) << outcome.errors;
       EXPECT_NE(outcome.errors.find(target), std::string::npos) << outcome.errors;
-      // No hidden temporary is left behind.
+      // An earlier file of the name is kept, and no hidden temporary is left behind.
+      if (file) {
+        EXPECT_EQ(ReadFileBytes(dir / target), "earlier");
+      }
       for (const auto& entry : fs::recursive_directory_iterator(dir.Path())) {
         EXPECT_NE(entry.path().filename().string()[0], '.') << entry.path();
       }
