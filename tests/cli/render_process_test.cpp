@@ -81,43 +81,38 @@ std::vector<refhost::Image> RenderInProcess(const Scene& scene) {
   return outputs;
 }
 
-// A bright square that moves and grows every frame over a dim gradient, so each frame of
-// the footage differs and the particles follow it.
-refhost::Image FootageFrame(int frame) {
-  refhost::Image image(kWidth, kHeight);
-  for (int y = 0; y < kHeight; ++y) {
-    for (int x = 0; x < kWidth; ++x) {
-      const bool square = x >= 4 + 6 * frame && x < 14 + 7 * frame && y >= 8 && y < 20 + frame;
-      const auto gray = static_cast<A_u_char>(square ? 250 : (x + 3 * y) % 60);
-      image.At(x, y) = PF_Pixel{255, gray, static_cast<A_u_char>(gray / 2), A_u_char{40}};
-    }
-  }
-  return image;
-}
-
 void Shell(const std::string& command) {
   ASSERT_EQ(std::system(command.c_str()), 0) << command;
 }
 
-// The footage as frames/f_001.png ... and as clip.mkv, encoded losslessly from them.
-void MakeFootage(const ScratchDir& dir) {
+// The footage as frames/f_001.png ... and as clip.mkv, encoded losslessly from them: a
+// bright square that moves and grows every frame over a dim gradient, so each frame
+// differs and the particles follow it.
+std::vector<refhost::Image> MakeFootage(const ScratchDir& dir) {
   fs::create_directories(dir / "frames");
+  std::vector<refhost::Image> footage(kClipFrames, refhost::Image(kWidth, kHeight));
   char name[32];
   for (int frame = 0; frame < kClipFrames; ++frame) {
+    for (int y = 0; y < kHeight; ++y) {
+      for (int x = 0; x < kWidth; ++x) {
+        const bool square = x >= 4 + 6 * frame && x < 14 + 7 * frame && y >= 8 && y < 20 + frame;
+        const auto gray = static_cast<A_u_char>(square ? 250 : (x + 3 * y) % 60);
+        footage[frame].At(x, y) = PF_Pixel{255, gray, static_cast<A_u_char>(gray / 2), 40};
+      }
+    }
     std::snprintf(name, sizeof name, "frames/f_%03d.png", frame + 1);
-    WritePng(dir / name, FootageFrame(frame));
+    WritePng(dir / name, footage[frame]);
   }
   Shell("ffmpeg -nostdin -hide_banner -loglevel error -framerate 24 -i '" +
         dir / "frames/f_%03d.png" + "' -c:v ffv1 -pix_fmt bgr0 '" + dir / "clip.mkv" + "'");
+  return footage;
 }
 
 TEST(RenderProcess, WritesTheFramesOfTheSameSessionDrivenInProcess) {
   const ScratchDir dir;
-  MakeFootage(dir);
+  const std::vector<refhost::Image> footage = MakeFootage(dir);
   const refhost::Image disc = scenes::SpawnDisc(kWidth, kHeight);
   WritePng(dir / "disc.png", disc);
-  std::vector<refhost::Image> footage;
-  for (int frame = 0; frame < kClipFrames; ++frame) footage.push_back(FootageFrame(frame));
   const std::string clip = dir / "clip.mkv";
   const std::vector<long> scrubbed = {0, 1, 2, 4, 1, 7, 6};  // a replay, and past the end
   struct Case {
