@@ -136,11 +136,15 @@ TEST(Refusal, OutputOfAnEarlierOrConcurrentRenderIsNotMixedWithNewFrames) {
   EXPECT_EQ(busy.exitCode, 2);
   EXPECT_NE(busy.errors.find("another render"), std::string::npos) << busy.errors;
 
-  // --overwrite replaces the whole earlier render, and the hidden part of a dead one.
+  // --overwrite replaces the whole earlier render, and the hidden part of a dead one; the
+  // part of a live one (this test's) stays, and its writer hears nothing.
   std::ofstream(dir / "out/.part-4194305-00004.png") << "left by a killed render";
+  const std::string live = ".part-" + std::to_string(::getpid()) + "-00009.png";
+  std::ofstream(dir / ("out/" + live)) << "being written";
   const Outcome replaced = RunVelunary(again);
   ASSERT_EQ(replaced.exitCode, 0) << replaced.errors;
-  EXPECT_EQ(ListFiles(out), (std::vector<std::string>{"00000.png", "00001.png", "00002.png"}));
+  EXPECT_EQ(ListFiles(out),
+            (std::vector<std::string>{live, "00000.png", "00001.png", "00002.png"}));
   EXPECT_EQ(ReadFrame(out, 0).width, 32);
 }
 
