@@ -27,6 +27,9 @@ class ChildProcess {
 
   // The renderer's end of the pipe, or -1.
   int Fd() const { return fd_; }
+  // The child's process id until Wait returns, and then its wait status.
+  pid_t Pid() const { return pid_; }
+  int Status() const { return status_; }
   // Closes the pipe and waits; true when the child exited with code 0.
   bool Wait();
   // What the child wrote to standard error, on one line, or its exit status in words.

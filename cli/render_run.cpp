@@ -46,6 +46,16 @@ class SetdownGuard {
   refhost::Session& session_;
 };
 
+// The file to write for an output option (a symlink's target), checked, with the hidden
+// parts a killed render left beside it removed; "" when the option is not given.
+std::string OutputFile(const char* option, const std::string& path) {
+  if (path.empty()) return "";
+  const std::string file = CheckOutputFile(option, path);
+  const fs::path folder = fs::path(file).parent_path();
+  RemoveStaleParts(folder.empty() ? std::string(".") : folder.string());
+  return file;
+}
+
 int LayerIndex(const refhost::Host& host, const char* name) {
   const int index = host.FindParam(name);
   if (index < 0 || host.Param(index).param_type != PF_Param_LAYER) {
@@ -210,17 +220,9 @@ int RunRender(const RenderPlan& plan) {
     WarnIfInfectionOff(host, plan);
   }
   // Output places are made and checked last, so input refused above leaves nothing behind.
-  std::string contactSheet;
-  if (!plan.contactSheet.empty()) {
-    contactSheet = CheckOutputFile("--contact-sheet", plan.contactSheet);
-    RemoveStaleParts(fs::path(contactSheet).parent_path().empty()
-                         ? std::string(".")
-                         : fs::path(contactSheet).parent_path().string());
-  }
-  if (!plan.video.empty()) {
-    CheckOutputFile("--video", plan.video);
-    CheckVideoTarget(ffmpeg, plan.video);
-  }
+  const std::string contactSheet = OutputFile("--contact-sheet", plan.contactSheet);
+  const std::string videoFile = OutputFile("--video", plan.video);
+  if (!videoFile.empty()) CheckVideoTarget(ffmpeg, videoFile);
   std::optional<FramesFolder> folder;
   if (!plan.outDir.empty()) {
     folder.emplace(plan.outDir, plan.overwrite);
@@ -236,8 +238,7 @@ int RunRender(const RenderPlan& plan) {
   std::unique_ptr<VideoEncoder> video;
   if (!plan.video.empty()) {
     try {
-      video =
-          std::make_unique<VideoEncoder>(ffmpeg, plan.video, plan.width, plan.height, plan.rate);
+      video = std::make_unique<VideoEncoder>(ffmpeg, videoFile, plan.width, plan.height, plan.rate);
     } catch (const std::runtime_error& e) {
       throw RenderFailure(e.what());
     }

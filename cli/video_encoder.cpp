@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <stdexcept>
@@ -77,11 +78,21 @@ void CheckVideoTarget(const std::string& ffmpeg, const std::string& path) {
 
 VideoEncoder::VideoEncoder(const std::string& ffmpeg, const std::string& path, int width,
                            int height, refhost::FrameRate rate)
-    : path_(path) {
+    : path_(path),
+      part_((std::filesystem::path(path).parent_path() /
+             (".part-" + std::to_string(::getpid()) + "-" +
+              std::filesystem::path(path).filename().string()))
+                .string()) {
   ffmpeg_ = std::make_unique<ChildProcess>(
-      EncoderArgs(ffmpeg, path, std::to_string(width) + "x" + std::to_string(height),
+      EncoderArgs(ffmpeg, part_, std::to_string(width) + "x" + std::to_string(height),
                   std::to_string(rate.timeScale) + "/" + std::to_string(rate.timeStep), "pipe:0"),
       ChildProcess::Pipe::kToChild);
+}
+
+VideoEncoder::~VideoEncoder() {
+  ffmpeg_.reset();
+  std::error_code ignored;
+  std::filesystem::remove(part_, ignored);  // nothing left after Finish has renamed it
 }
 
 void VideoEncoder::Write(const refhost::Image& image) {
@@ -109,7 +120,7 @@ void VideoEncoder::Finish(const std::string& ffprobe) {
   }
   const ProgramResult probe =
       RunProgram({ffprobe, "-v", "error", "-select_streams", "v:0", "-count_packets",
-                  "-show_entries", "stream=nb_read_packets", "-of", "csv=p=0", path_});
+                  "-show_entries", "stream=nb_read_packets", "-of", "csv=p=0", part_});
   std::string count = probe.output;
   while (!count.empty() && (count.back() == '\n' || count.back() == '\r')) count.pop_back();
   if (!probe.ok || count != std::to_string(written_)) {
@@ -121,6 +132,9 @@ void VideoEncoder::Finish(const std::string& ffprobe) {
                                              std::to_string(written_) + " frames written"
                                        : probe.reason) +
                              ")");
+  }
+  if (std::rename(part_.c_str(), path_.c_str()) != 0) {
+    throw std::runtime_error("cannot write " + path_ + ": " + std::strerror(errno));
   }
 }
 

@@ -21,12 +21,16 @@ void CheckVideoTarget(const std::string& ffmpeg, const std::string& path);
 
 class VideoEncoder {
  public:
-  // Starts `ffmpeg` writing `path` (container and codec from its extension) at `rate`.
+  // Starts `ffmpeg` writing `path` (container and codec from its extension) at `rate`,
+  // under a hidden name beside it until Finish has proved the video whole: a render that
+  // fails keeps an earlier file of that name and leaves no broken one.
   // ffmpeg runs in a process group of its own, so Ctrl-C reaches only the renderer, which
   // then closes the pipe and lets ffmpeg finish the frames it already has. Throws
   // std::runtime_error when it cannot be started.
   VideoEncoder(const std::string& ffmpeg, const std::string& path, int width, int height,
                refhost::FrameRate rate);
+  // Ends ffmpeg if still running and removes an unfinished video.
+  ~VideoEncoder();
   VideoEncoder(const VideoEncoder&) = delete;
   VideoEncoder& operator=(const VideoEncoder&) = delete;
 
@@ -35,12 +39,13 @@ class VideoEncoder {
   void Write(const refhost::Image& image);
   // Ends the input, waits for ffmpeg and reads the file back with `ffprobe`: it must hold
   // every frame written. ffmpeg can exit 0 after failing to finish the file (a full disk
-  // while writing the index), so its exit code alone proves nothing. Throws
-  // std::runtime_error otherwise.
+  // while writing the index), so its exit code alone proves nothing. Then the video takes
+  // its name. Throws std::runtime_error otherwise.
   void Finish(const std::string& ffprobe);
 
  private:
   std::string path_;
+  std::string part_;  // the hidden name ffmpeg writes: ".part-PID-NAME", as a frame's
   long written_ = 0;
   std::unique_ptr<ChildProcess> ffmpeg_;
 };

@@ -1,7 +1,7 @@
-// Bad input is refused with a message that names it and exit code 2, before any frame
-// renders; a missing ffmpeg likewise.
+// What the renderer says and its exit code: bad input is refused with a message that
+// names it and exit code 2 before anything renders or is written, a failed render gives 1
+// in words, and the output of an earlier or concurrent render is not mixed with new frames.
 #include <gtest/gtest.h>
-
 #include <sys/file.h>
 #include <sys/stat.h>
 
@@ -21,12 +21,16 @@
 namespace velunary::cli::testing {
 namespace {
 
-struct Refusal {
-  std::vector<std::string> args;
-  std::string named;  // the message must contain this
-};
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr bool kSanitized = true;  // sanitizers reserve more address space than a limit leaves
+#else
+constexpr bool kSanitized = false;
+#endif
 
-TEST(Refusal, BadInputExitsWithCode2BeforeRendering) {
+TEST(Refusal, EveryOutcomeIsToldInWordsWithItsExitCode) {
+  for (const char* command : {"help", "--version", "about", "params"}) {
+    EXPECT_EQ(RunVelunary({command}).exitCode, 0) << command;
+  }
   const ScratchDir dir;
   const std::string good = dir / "good.png";
   WritePng(good, scenes::SpawnDisc(16, 12));
@@ -38,8 +42,17 @@ TEST(Refusal, BadInputExitsWithCode2BeforeRendering) {
   ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0644), 0);
   std::filesystem::create_directories(dir / "folder");
   WritePng(dir / "wide.png", refhost::Image(kMaxImageSide + 1, 1));
+  WritePng(dir / "widest.png", refhost::Image(kMaxImageSide, 1));
+  std::ofstream(dir / "sheet.png") << "old";
+  std::filesystem::create_symlink(dir / "sheet.png", dir / "link.png");
 
-  const std::vector<Refusal> refusals = {
+  struct Case {
+    std::vector<std::string> args;
+    std::string said;  // on standard error
+    int exitCode = 2;
+    std::vector<std::string> wrapper = {};
+  };
+  const std::vector<Case> cases = {
       {{"--set", "Sensor Angel=10"}, "Sensor Angel"},
       {{"--set", "Decay=1.5"}, "0 to 1"},
       {{"--key", "Turn Angle@2=400"}, "Turn Angle"},
@@ -66,23 +79,40 @@ TEST(Refusal, BadInputExitsWithCode2BeforeRendering) {
       {{"--input", dir / "wide.png"}, "up to 16384 pixels a side"},
       {{"--input", dir / "shot_%04d.png"}, "no numbered PNG"},
       {{"--contact-sheet", dir / "fifo"}, "not a regular file"},
-      {{"--contact-sheet", dir / "folder"}, "not a regular file"},
-      {{"--video", dir / "fifo"}, "not a regular file"},
       {{"--video", dir / "folder"}, "not a regular file"},
       {{"--video", dir / "w3.xyz"}, "ffmpeg cannot write"},
       {{"--video", dir / "noext"}, "ffmpeg cannot write"},
+      {{"--video", dir / "v.mp4"}, "apt-get install ffmpeg", 2, {"env", "PATH=" + dir / ""}},
+      {{"--plugin", VELUNARY_FAILING_PLUGIN}, "frame 0: PF_Err_OUT_OF_MEMORY (4)", 1},
+      {{"--size", "16384x16384", "--frames", "1"},
+       "out of memory",
+       1,
+       {"sh", "-c", "ulimit -v 400000; exec \"$@\"", "sh"}},
+      {{"--frames", "2", "--infected", good}, "warning: --infected has no effect", 0},
+      {{"--frame-list", "60"}, "catching up", 0},
+      {{"--frames", "1", "--set", "Decay=0", "--key", "Turn Angle@0=360"}, "rendered 1 frame", 0},
+      {{"--frames", "1", "--input", dir / "widest.png"}, "rendered 1 frame", 0},
+      {{"--frames", "2", "--contact-sheet", dir / "link.png"}, "contact sheet", 0},
   };
-  for (const Refusal& refusal : refusals) {
-    std::vector<std::string> args = {"render", "--size", "16x12", "--out", dir / "out", "--quiet"};
-    args.insert(args.end(), refusal.args.begin(), refusal.args.end());
-    const Outcome outcome = RunVelunary(args);
-    SCOPED_TRACE(refusal.args.front() + " " + refusal.args.back());
-    ASSERT_TRUE(std::filesystem::exists(dir / "fifo"));
-    EXPECT_EQ(outcome.signal, 0);
-    EXPECT_EQ(outcome.exitCode, 2);
-    EXPECT_NE(outcome.errors.find(refusal.named), std::string::npos) << outcome.errors;
-    EXPECT_FALSE(std::filesystem::exists(dir / "out"));
+  int run = 0;
+  for (const Case& c : cases) {
+    if (kSanitized && c.said == "out of memory") continue;
+    const std::string out = dir / ("out" + std::to_string(run++));
+    std::vector<std::string> args = {"render", "--size", "16x12", "--out", out};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    const Outcome outcome = RunVelunary(args, c.wrapper);
+    SCOPED_TRACE(c.args.front() + " " + c.args.back());
+    EXPECT_EQ(outcome.exitCode, c.exitCode);
+    EXPECT_NE(outcome.errors.find(c.said), std::string::npos) << outcome.errors;
+    EXPECT_EQ(outcome.errors.find("bad_alloc"), std::string::npos) << outcome.errors;
+    // Refused input leaves nothing behind, a failed render no frame.
+    const bool left = std::filesystem::exists(out) && (c.exitCode == 2 || !ListFiles(out).empty());
+    EXPECT_EQ(left, c.exitCode == 0);
   }
+  EXPECT_TRUE(std::filesystem::exists(dir / "fifo"));
+  // A contact sheet's symlink is written through, not replaced.
+  EXPECT_TRUE(std::filesystem::is_symlink(dir / "link.png"));
+  EXPECT_GT(ReadPng(dir / "sheet.png").width, 16);
 }
 
 TEST(Refusal, OutputOfAnEarlierOrConcurrentRenderIsNotMixedWithNewFrames) {
@@ -91,39 +121,31 @@ TEST(Refusal, OutputOfAnEarlierOrConcurrentRenderIsNotMixedWithNewFrames) {
   ASSERT_EQ(RunVelunary({"render", "--size", "24x16", "--frames", "10", "--out", out, "--quiet"})
                 .exitCode,
             0);
-  const std::vector<std::string> again = {"render", "--size", "32x16", "--frames",
-                                          "3",      "--out",  out,     "--quiet"};
+  std::vector<std::string> again = {"render", "--size", "32x16", "--frames", "3", "--out", out};
   const Outcome refused = RunVelunary(again);
   EXPECT_EQ(refused.exitCode, 2);
   EXPECT_NE(refused.errors.find("--overwrite"), std::string::npos) << refused.errors;
   EXPECT_EQ(ListFiles(out).size(), 10u);
 
   // A render in progress holds the folder; the second one is refused.
+  again.push_back("--overwrite");
   const int held = ::open(out.c_str(), O_RDONLY | O_DIRECTORY);
   ASSERT_EQ(::flock(held, LOCK_EX), 0);
-  std::vector<std::string> overwrite = again;
-  overwrite.push_back("--overwrite");
-  const Outcome busy = RunVelunary(overwrite);
+  const Outcome busy = RunVelunary(again);
   ::close(held);
   EXPECT_EQ(busy.exitCode, 2);
   EXPECT_NE(busy.errors.find("another render"), std::string::npos) << busy.errors;
 
-  // --overwrite replaces the whole earlier render, and the hidden part of a dead one.
+  // --overwrite replaces the whole earlier render, and the hidden part of a dead one; the
+  // part of a live one (this test's) stays, and its writer hears nothing.
   std::ofstream(dir / "out/.part-4194305-00004.png") << "left by a killed render";
-  const Outcome replaced = RunVelunary(overwrite);
+  const std::string live = ".part-" + std::to_string(::getpid()) + "-00009.png";
+  std::ofstream(dir / ("out/" + live)) << "being written";
+  const Outcome replaced = RunVelunary(again);
   ASSERT_EQ(replaced.exitCode, 0) << replaced.errors;
-  EXPECT_EQ(ListFiles(out), (std::vector<std::string>{"00000.png", "00001.png", "00002.png"}));
+  EXPECT_EQ(ListFiles(out),
+            (std::vector<std::string>{live, "00000.png", "00001.png", "00002.png"}));
   EXPECT_EQ(ReadFrame(out, 0).width, 32);
-}
-
-TEST(Refusal, VideoWithoutFfmpegExitsWithCode2) {
-  const ScratchDir dir;
-  const Outcome outcome = RunVelunary({"render", "--size", "16x12", "--frames", "2", "--video",
-                                       dir / "v.mp4", "--out", dir / "out", "--quiet"},
-                                      dir.Path().string());
-  EXPECT_EQ(outcome.exitCode, 2);
-  EXPECT_NE(outcome.errors.find("ffmpeg"), std::string::npos) << outcome.errors;
-  EXPECT_FALSE(std::filesystem::exists(dir / "v.mp4"));
 }
 
 }  // namespace

@@ -1,76 +1,36 @@
 #include "velunary_process.h"
 
-#include <fcntl.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
-#include <cerrno>
-#include <cstdlib>
 #include <fstream>
 #include <sstream>
-#include <stdexcept>
 
 #include "frame_writer.h"
 #include "png_io.h"
 
-extern char** environ;
-
 namespace velunary::cli::testing {
 
-pid_t StartVelunary(const std::vector<std::string>& args, const std::string& errorsFile,
-                    const std::string& path) {
-  return StartVelunaryUnder({}, args, errorsFile, path);
-}
-
-pid_t StartVelunaryUnder(const std::vector<std::string>& wrapper,
-                         const std::vector<std::string>& args, const std::string& errorsFile,
-                         const std::string& path) {
+std::unique_ptr<ChildProcess> StartVelunary(const std::vector<std::string>& args,
+                                            const std::vector<std::string>& wrapper) {
   std::vector<std::string> all = wrapper;
   all.push_back(VELUNARY_EXE);
   all.insert(all.end(), args.begin(), args.end());
-  std::vector<char*> argv;
-  for (std::string& a : all) argv.push_back(a.data());
-  argv.push_back(nullptr);
-
-  std::vector<std::string> env;
-  for (char** e = environ; *e != nullptr; ++e) {
-    if (path.empty() || std::string(*e).rfind("PATH=", 0) != 0) env.emplace_back(*e);
-  }
-  if (!path.empty()) env.push_back("PATH=" + path);
-  std::vector<char*> envp;
-  for (std::string& e : env) envp.push_back(e.data());
-  envp.push_back(nullptr);
-
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errorsFile.c_str(),
-                                   O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  pid_t pid = -1;
-  const int failed = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
-  posix_spawn_file_actions_destroy(&actions);
-  if (failed != 0) throw std::runtime_error(std::string("cannot start ") + argv[0]);
-  return pid;
+  if (!wrapper.empty()) all[0] = FindProgram(all[0]);
+  return std::make_unique<ChildProcess>(all, ChildProcess::Pipe::kNone);
 }
 
-Outcome WaitFor(pid_t pid, const std::string& errorsFile) {
-  int status = 0;
-  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-  }
-  Outcome outcome;
-  if (WIFEXITED(status)) outcome.exitCode = WEXITSTATUS(status);
-  if (WIFSIGNALED(status)) outcome.signal = WTERMSIG(status);
-  outcome.errors = ReadFileBytes(errorsFile);
-  return outcome;
+Outcome WaitFor(ChildProcess& velunary) {
+  velunary.Wait();
+  const int status = velunary.Status();
+  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, WIFSIGNALED(status) ? WTERMSIG(status) : 0,
+          velunary.Errors()};
 }
 
-Outcome RunVelunary(const std::vector<std::string>& args, const std::string& path) {
-  const ScratchDir scratch;
-  const std::string errors = scratch / "stderr.txt";
-  return WaitFor(StartVelunary(args, errors, path), errors);
+Outcome RunVelunary(const std::vector<std::string>& args, const std::vector<std::string>& wrapper) {
+  return WaitFor(*StartVelunary(args, wrapper));
 }
 
 ScratchDir::ScratchDir() {

@@ -2,12 +2,12 @@
 #ifndef VELUNARY_TESTS_CLI_VELUNARY_PROCESS_H
 #define VELUNARY_TESTS_CLI_VELUNARY_PROCESS_H
 
-#include <sys/types.h>
-
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "child_process.h"
 #include "refhost/image.h"
 
 namespace velunary::cli::testing {
@@ -18,16 +18,13 @@ struct Outcome {
   std::string errors;  // standard error
 };
 
-// Starts velunary with `args`; `path` replaces PATH when not empty. Standard error goes to
-// `errorsFile`.
-pid_t StartVelunary(const std::vector<std::string>& args, const std::string& errorsFile,
-                    const std::string& path = "");
-// The same, run through `wrapper` (a command that ends by running its remaining arguments).
-pid_t StartVelunaryUnder(const std::vector<std::string>& wrapper,
-                         const std::vector<std::string>& args, const std::string& errorsFile,
-                         const std::string& path);
-Outcome WaitFor(pid_t pid, const std::string& errorsFile);
-Outcome RunVelunary(const std::vector<std::string>& args, const std::string& path = "");
+// Starts velunary with `args`, behind `wrapper` when given: a command on PATH that ends by
+// running its remaining arguments (env PATH=..., unshare, sh -c '...; exec "$@"').
+std::unique_ptr<ChildProcess> StartVelunary(const std::vector<std::string>& args,
+                                            const std::vector<std::string>& wrapper = {});
+Outcome WaitFor(ChildProcess& velunary);
+Outcome RunVelunary(const std::vector<std::string>& args,
+                    const std::vector<std::string>& wrapper = {});
 
 // A fresh directory under the system's temporary directory, removed with its contents.
 class ScratchDir {
@@ -45,7 +42,6 @@ class ScratchDir {
 
 // The NNNNN.png frame of a render's output directory.
 refhost::Image ReadFrame(const std::string& dir, long frame);
-// The whole content of a file.
 std::string ReadFileBytes(const std::string& path);
 // The names of the files in `dir`, sorted.
 std::vector<std::string> ListFiles(const std::string& dir);
