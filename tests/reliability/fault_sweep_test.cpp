@@ -13,12 +13,41 @@
 #include <string>
 #include <vector>
 
-#include "scene_rig.h"
+#include "host/param_index.h"
+#include "rig/session_rig.h"
+#include "scenes/demo_layer.h"
+#include "scenes/spawn_shape.h"
+#include "sim/simulation_state.h"
 
-namespace velunary::reliability {
+namespace velunary {
 namespace {
 
 using refhost::Op;
+using rig::kInjected;
+using rig::Scene;
+
+constexpr int kWidth = 24;
+constexpr int kHeight = 16;
+
+// The demo web as the layer, every control at its default (laid again after a parameter
+// setup that failed).
+void PlainScene(refhost::Host& host) {
+  host.SetLayer(Input, scenes::DemoLayer(kWidth, kHeight));
+}
+
+// Every kind of host call a frame can make: the layer and the Infected Layer of another
+// size than the simulation (scaled through the staging world), a Spawn Layer, and
+// infection fed by a layer.
+void RichScene(refhost::Host& host) {
+  host.SetLayer(Input, scenes::DemoLayer(kWidth / 2, kHeight / 2));
+  host.SetLayer(SpawnLayer, scenes::SpawnDisc(kWidth, kHeight));
+  host.SetLayer(InfectedLayer, scenes::SpawnDisc(kWidth / 2, kHeight / 2));
+  host.SetValue(Infection, 1);
+}
+
+struct SessionRig : rig::SessionRig {
+  explicit SessionRig(const Scene& scene) : rig::SessionRig(kWidth, kHeight, rig::kRate, scene) {}
+};
 
 enum class Kind { Render, ParamsSetup, About, Reset, Setdown };
 
@@ -58,7 +87,7 @@ class CaseSweep {
  public:
   explicit CaseSweep(const Case& c) : case_(c) {
     for (long f = 0; f < static_cast<long>(fresh_.size()); ++f) {
-      fresh_[f] = FreshRender(c.scene, f, c.width, c.height);
+      fresh_[f] = rig::SessionRig::FreshRender(c.width, c.height, c.scene, f);
     }
     SessionRig rig(c.scene);
     c.before(rig);
@@ -203,4 +232,4 @@ TEST(FaultSweep, EveryFailableCallOfEveryCommandInTurn) {
 }
 
 }  // namespace
-}  // namespace velunary::reliability
+}  // namespace velunary
