@@ -49,32 +49,22 @@ struct SessionRig : rig::SessionRig {
   explicit SessionRig(const Scene& scene) : rig::SessionRig(kWidth, kHeight, rig::kRate, scene) {}
 };
 
-enum class Kind { Render, ParamsSetup, About, Reset, Setdown };
-
 struct Case {
   const char* name;
-  Kind kind;
+  PF_Cmd cmd;
   Scene scene;
   std::function<void(SessionRig&)> before;  // runs without failures
   long frame;                               // the frame a render command renders
-  int width;                                // the layer size from `before` on
-  int height;
+  int width = kWidth;                       // the layer size from `before` on
+  int height = kHeight;
 };
 
+// A parameter change is one of the reset button.
 PF_Err Send(SessionRig& rig, const Case& c) {
-  switch (c.kind) {
-    case Kind::Render:
-      return rig.session.RenderFrame(c.frame);
-    case Kind::ParamsSetup:
-      return rig.session.ParamsSetup();
-    case Kind::About:
-      return rig.session.About(nullptr);
-    case Kind::Reset:
-      return rig.session.ChangeParam(ResetButton);
-    case Kind::Setdown:
-      return rig.session.GlobalSetdown();
-  }
-  return PF_Err_NONE;
+  if (c.cmd == PF_Cmd_RENDER) return rig.session.RenderFrame(c.frame);
+  if (c.cmd == PF_Cmd_PARAMS_SETUP) return rig.session.ParamsSetup();
+  PF_UserChangedParamExtra resetButton{ResetButton};
+  return rig.session.Send(c.cmd, &resetButton);
 }
 
 constexpr const auto& kSuites = refhost::kLentSuites;
@@ -119,9 +109,11 @@ class CaseSweep {
 
     PF_Err expected = op == Op::Abort ? PF_Interrupt_CANCEL : kInjected;
     if (op == Op::AcquireSuite) {
-      const bool paramUtilsFirst = case_.kind == Kind::Reset || case_.kind == Kind::Setdown;
+      const bool paramUtilsFirst =
+          case_.cmd == PF_Cmd_USER_CHANGED_PARAM || case_.cmd == PF_Cmd_GLOBAL_SETDOWN;
       expected = paramUtilsFirst && n == 1 ? kNoParamUtils : PF_Err_BAD_CALLBACK_PARAM;
-    } else if (op == Op::ReleaseSuite || (op == Op::DisposeWorld && case_.kind == Kind::Setdown)) {
+    } else if (op == Op::ReleaseSuite ||
+               (op == Op::DisposeWorld && case_.cmd == PF_Cmd_GLOBAL_SETDOWN)) {
       // The host's own loss: the command has done its work (setdown answers only 0 or a
       // suite the host cannot supply).
       expected = PF_Err_NONE;
@@ -133,7 +125,7 @@ class CaseSweep {
     EXPECT_EQ(rig.host.CallCount(Op::CheckinParam),
               rig.host.CallCount(Op::CheckoutParam) - (op == Op::CheckoutParam ? 1 : 0));
     const rig::Refused refused{op == Op::ReleaseSuite ? 1 : 0, op == Op::CheckinParam ? 1 : 0};
-    if (case_.kind == Kind::Render && err != PF_Err_NONE && op != Op::AcquireSuite) {
+    if (case_.cmd == PF_Cmd_RENDER && err != PF_Err_NONE && op != Op::AcquireSuite) {
       ExpectReset();
     }
     Follow(rig, err, refused);
@@ -169,7 +161,7 @@ class CaseSweep {
   void Follow(SessionRig& rig, PF_Err err, rig::Refused refused) {
     EXPECT_EQ(rig::HoldingsMismatch(rig.host, refused), "");
     rig.host.ClearFailures();
-    if (case_.kind == Kind::ParamsSetup && err != PF_Err_NONE) {
+    if (case_.cmd == PF_Cmd_PARAMS_SETUP && err != PF_Err_NONE) {
       ASSERT_EQ(rig.session.ParamsSetup(), PF_Err_NONE);
       case_.scene(rig.host);
     }
@@ -205,18 +197,16 @@ TEST(FaultSweep, EveryFailableCallOfEveryCommandInTurn) {
     rig.session.SetLayerSize(kHeight, kWidth);
   };
   const std::vector<Case> cases = {
-      {"render of a first frame", Kind::Render, PlainScene, none, 0, kWidth, kHeight},
-      {"render of a next frame", Kind::Render, PlainScene, after({0}), 1, kWidth, kHeight},
-      {"render of a catch-up", Kind::Render, PlainScene, after({0, 1, 2}), 1, kWidth, kHeight},
-      {"render of a next frame, infected, both layers", Kind::Render, RichScene, after({0}), 1,
-       kWidth, kHeight},
-      {"render of a catch-up, infected, both layers", Kind::Render, RichScene, after({0, 1}), 1,
-       kWidth, kHeight},
-      {"render at another layer size", Kind::Render, PlainScene, resized, 2, kHeight, kWidth},
-      {"parameter setup", Kind::ParamsSetup, PlainScene, none, 0, kWidth, kHeight},
-      {"about", Kind::About, PlainScene, after({0}), 0, kWidth, kHeight},
-      {"reset", Kind::Reset, RichScene, after({0, 1}), 0, kWidth, kHeight},
-      {"global setdown", Kind::Setdown, RichScene, after({0, 1}), 0, kWidth, kHeight},
+      {"render of a first frame", PF_Cmd_RENDER, PlainScene, none, 0},
+      {"render of a next frame", PF_Cmd_RENDER, PlainScene, after({0}), 1},
+      {"render of a catch-up", PF_Cmd_RENDER, PlainScene, after({0, 1, 2}), 1},
+      {"render of a next frame, infected, both layers", PF_Cmd_RENDER, RichScene, after({0}), 1},
+      {"render of a catch-up, infected, both layers", PF_Cmd_RENDER, RichScene, after({0, 1}), 1},
+      {"render at another layer size", PF_Cmd_RENDER, PlainScene, resized, 2, kHeight, kWidth},
+      {"parameter setup", PF_Cmd_PARAMS_SETUP, PlainScene, none, 0},
+      {"about", PF_Cmd_ABOUT, PlainScene, after({0}), 0},
+      {"reset", PF_Cmd_USER_CHANGED_PARAM, RichScene, after({0, 1}), 0},
+      {"global setdown", PF_Cmd_GLOBAL_SETDOWN, RichScene, after({0, 1}), 0},
   };
   long points = 0;
   for (const Case& c : cases) {
