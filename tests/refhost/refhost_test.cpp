@@ -295,24 +295,20 @@ TEST_F(RefHostTest, FillSetsTheRectangleOrEveryPixelAndNoPadding) {
 
 class RefHostParamsTest : public RefHostTest {
  protected:
+  // Parameters 1, 2 and 3: a slider, a checkbox and a layer.
   RefHostParamsTest() {
     in.time_step = 2;
     in.time_scale = 24;
-    PF_ParamDef def{};
-    def.param_type = PF_Param_FLOAT_SLIDER;
-    std::strcpy(def.name, "Decay");
-    def.u.fs_d.valid_min = 0;
-    def.u.fs_d.valid_max = 1;
-    def.u.fs_d.value = 0.1;
-    EXPECT_EQ(in.inter.add_param(ref(), -1, &def), PF_Err_NONE);  // 1
-    def = PF_ParamDef{};
-    def.param_type = PF_Param_CHECKBOX;
-    std::strcpy(def.name, "Infection");
-    EXPECT_EQ(in.inter.add_param(ref(), -1, &def), PF_Err_NONE);  // 2
-    def = PF_ParamDef{};
-    def.param_type = PF_Param_LAYER;
-    std::strcpy(def.name, "Spawn Layer");
-    EXPECT_EQ(in.inter.add_param(ref(), -1, &def), PF_Err_NONE);  // 3
+    for (PF_ParamType type : {PF_Param_FLOAT_SLIDER, PF_Param_CHECKBOX, PF_Param_LAYER}) {
+      PF_ParamDef def{};
+      def.param_type = type;
+      std::strcpy(def.name, "Control");
+      if (type == PF_Param_FLOAT_SLIDER) {
+        def.u.fs_d.valid_max = 1;
+        def.u.fs_d.value = 0.1;
+      }
+      EXPECT_EQ(in.inter.add_param(ref(), -1, &def), PF_Err_NONE);
+    }
   }
 
   // Checks out, checks in, answers the record.
