@@ -4,7 +4,7 @@
 // with one that calls sin and cos.
 //
 // glibc's sincos runs the same argument reduction and polynomials as its sin and cos, so
-// one call yields both at the cost of one reduction; sin_cos_test checks the identity over
+// one call yields both at the cost of one reduction; numerics_test checks the identity over
 // a wide range of angles, huge and negative ones included. Elsewhere the two are called
 // separately.
 //

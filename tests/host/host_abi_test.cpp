@@ -32,41 +32,35 @@ constexpr int kHeight = 30;
 // Every byte has its high bit set (so a pattern pointer is no address, and a pattern
 // number a large negative one), and no two records or neighbouring bytes agree.
 template <typename T>
-void Poison(T* record, unsigned salt) {
-  auto* bytes = reinterpret_cast<unsigned char*>(record);
+T Pattern(unsigned salt) {
+  T record;
+  auto* bytes = reinterpret_cast<unsigned char*>(&record);
   for (std::size_t i = 0; i < sizeof(T); ++i) {
     bytes[i] = static_cast<unsigned char>(0x80u | ((i * 37u + salt * 11u) & 0x7Fu));
   }
+  return record;
+}
+
+// A pattern but for the members `keep`, which hold the host's values.
+template <typename T, typename... M>
+T Poisoned(const T& real, unsigned salt, M T::*... keep) {
+  T copy = Pattern<T>(salt);
+  ((copy.*keep = real.*keep), ...);
+  return copy;
 }
 
 template <typename T>
-bool SameBytes(const T& a, const T& b) {
-  return std::memcmp(&a, &b, sizeof(T)) == 0;
+std::string Bytes(const T* records, std::size_t count = 1) {
+  return std::string(reinterpret_cast<const char*>(records), count * sizeof(T));
 }
 
-struct Span {
-  std::size_t offset;
-  std::size_t size;
-};
-#define VELUNARY_SPAN(type, member)              \
-  Span {                                         \
-    offsetof(type, member), sizeof(type::member) \
-  }
-
-// The output members each command may write; the host reads back nothing else.
-std::vector<Span> Writable(PF_Cmd cmd) {
-  switch (cmd) {
-    case PF_Cmd_GLOBAL_SETUP:
-      return {VELUNARY_SPAN(PF_OutData, my_version), VELUNARY_SPAN(PF_OutData, out_flags)};
-    case PF_Cmd_PARAMS_SETUP:
-      return {VELUNARY_SPAN(PF_OutData, num_params)};
-    case PF_Cmd_USER_CHANGED_PARAM:
-      return {VELUNARY_SPAN(PF_OutData, out_flags)};
-    case PF_Cmd_ABOUT:
-      return {VELUNARY_SPAN(PF_OutData, return_msg)};
-    default:
-      return {};
-  }
+// Hands over the output members each command may write; the host reads back nothing else.
+void CopyWritable(PF_Cmd cmd, const PF_OutData& from, PF_OutData* to) {
+  if (cmd == PF_Cmd_GLOBAL_SETUP) to->my_version = from.my_version;
+  if (cmd == PF_Cmd_GLOBAL_SETUP || cmd == PF_Cmd_USER_CHANGED_PARAM)
+    to->out_flags = from.out_flags;
+  if (cmd == PF_Cmd_PARAMS_SETUP) to->num_params = from.num_params;
+  if (cmd == PF_Cmd_ABOUT) std::memcpy(to->return_msg, from.return_msg, sizeof from.return_msg);
 }
 
 // The poisoned tables of the call in progress, and what went wrong so far.
@@ -87,22 +81,18 @@ SPErr AcquirePoisoned(const char* name, A_long version, const void** suite) {
   if (err != 0 || *suite == nullptr) return err;
   const std::string_view n(name);
   if (n == kPFHandleSuite) {
-    const auto& real = *static_cast<const PF_HandleSuite1*>(*suite);
-    Poison(&poisoned.handles, 5);
-    poisoned.handles.host_new_handle = real.host_new_handle;
-    poisoned.handles.host_lock_handle = real.host_lock_handle;
-    poisoned.handles.host_dispose_handle = real.host_dispose_handle;
-    poisoned.handles.host_get_handle_size = real.host_get_handle_size;
+    using S = PF_HandleSuite1;
+    poisoned.handles =
+        Poisoned(*static_cast<const S*>(*suite), 5, &S::host_new_handle, &S::host_lock_handle,
+                 &S::host_dispose_handle, &S::host_get_handle_size);
     *suite = &poisoned.handles;
   } else if (n == kPFWorldTransformSuite) {
-    const auto& real = *static_cast<const PF_WorldTransformSuite1*>(*suite);
-    Poison(&poisoned.transform, 6);
-    poisoned.transform.blend = real.blend;
-    poisoned.transform.convolve = real.convolve;
+    using S = PF_WorldTransformSuite1;
+    poisoned.transform = Poisoned(*static_cast<const S*>(*suite), 6, &S::blend, &S::convolve);
     *suite = &poisoned.transform;
   } else if (n == kPFANSISuite) {
-    Poison(&poisoned.ansi, 7);
-    poisoned.ansi.sprintf = static_cast<const PF_ANSICallbacksSuite1*>(*suite)->sprintf;
+    using S = PF_ANSICallbacksSuite1;
+    poisoned.ansi = Poisoned(*static_cast<const S*>(*suite), 7, &S::sprintf);
     *suite = &poisoned.ansi;
   }
   return 0;
@@ -112,83 +102,50 @@ SPErr AcquirePoisoned(const char* name, A_long version, const void** suite) {
 // session's records, and the session gets back only the members the command may write.
 PF_Err PoisonedEffectMain(PF_Cmd cmd, PF_InData* in_data, PF_OutData* out_data,
                           PF_ParamDef* params[], PF_LayerDef* output, void* extra) {
-  PF_InData in;
-  Poison(&in, 1);
-  in.inter.checkout_param = in_data->inter.checkout_param;
-  in.inter.checkin_param = in_data->inter.checkin_param;
-  in.inter.add_param = in_data->inter.add_param;
-  in.inter.abort = in_data->inter.abort;
-  Poison(&poisoned.utils, 2);
-  poisoned.utils.new_world = in_data->utils->new_world;
-  poisoned.utils.dispose_world = in_data->utils->dispose_world;
-  poisoned.utils.fill = in_data->utils->fill;
-  poisoned.utils.copy = in_data->utils->copy;
-  poisoned.utils.ansi.sprintf = in_data->utils->ansi.sprintf;
-  poisoned.utils.ansi.strcpy = in_data->utils->ansi.strcpy;
+  using In = PF_InData;
+  PF_InData in = Poisoned(*in_data, 1, &In::effect_ref, &In::appl_id, &In::current_time,
+                          &In::time_step, &In::time_scale, &In::width, &In::height);
+  using Inter = PF_InteractCallbacks;
+  in.inter = Poisoned(in_data->inter, 9, &Inter::checkout_param, &Inter::checkin_param,
+                      &Inter::add_param, &Inter::abort);
+  using Utils = PF_UtilCallbacks;
+  poisoned.utils = Poisoned(*in_data->utils, 2, &Utils::new_world, &Utils::dispose_world,
+                            &Utils::fill, &Utils::copy);
+  poisoned.utils.ansi =
+      Poisoned(in_data->utils->ansi, 12, &PF_ANSICallbacks::sprintf, &PF_ANSICallbacks::strcpy);
   in.utils = &poisoned.utils;
-  Poison(&poisoned.basic, 3);
   poisoned.realBasic = in_data->pica_basicP;
+  poisoned.basic = Poisoned(*in_data->pica_basicP, 3, &SPBasicSuite::ReleaseSuite);
   poisoned.basic.AcquireSuite = AcquirePoisoned;
-  poisoned.basic.ReleaseSuite = in_data->pica_basicP->ReleaseSuite;
   in.pica_basicP = &poisoned.basic;
-  in.effect_ref = in_data->effect_ref;
-  in.appl_id = in_data->appl_id;
-  in.current_time = in_data->current_time;
-  in.time_step = in_data->time_step;
-  in.time_scale = in_data->time_scale;
-  in.width = in_data->width;
-  in.height = in_data->height;
-
-  PF_OutData out;
-  Poison(&out, 4);
   // The effect reads no parameter from the array (it checks them out), and only the
   // host's own copy reads the output world's pixels.
   std::vector<PF_ParamDef> values;
-  while (params[values.size()] != nullptr) values.push_back(PF_ParamDef{});
+  while (params[values.size()] != nullptr) {
+    values.push_back(Pattern<PF_ParamDef>(10 + static_cast<unsigned>(values.size())));
+  }
   std::vector<PF_ParamDef*> list;
-  for (PF_ParamDef& value : values) {
-    Poison(&value, 10 + static_cast<unsigned>(list.size()));
-    list.push_back(&value);
-  }
+  for (PF_ParamDef& value : values) list.push_back(&value);
   list.push_back(nullptr);
-  PF_EffectWorld world;
-  Poison(&world, 8);
-  world.data = output->data;
-  world.rowbytes = output->rowbytes;
-  world.width = output->width;
-  world.height = output->height;
+  using World = PF_EffectWorld;
+  PF_EffectWorld world =
+      Poisoned(*output, 8, &World::data, &World::rowbytes, &World::width, &World::height);
+  PF_OutData out = Pattern<PF_OutData>(4);
 
-  const PF_InData inBefore = in;
-  const PF_OutData outBefore = out;
-  const PF_UtilCallbacks utilsBefore = poisoned.utils;
-  const SPBasicSuite basicBefore = poisoned.basic;
-  const std::vector<PF_ParamDef> valuesBefore = values;
-  const PF_EffectWorld worldBefore = world;
+  const auto readOnly = [&] {
+    return Bytes(&in) + Bytes(&poisoned.utils) + Bytes(&poisoned.basic) + Bytes(&world) +
+           Bytes(values.data(), values.size());
+  };
+  const std::string before = readOnly();
   const PF_Err err = EffectMain(cmd, &in, &out, list.data(), &world, extra);
-
   const std::string command = "command " + std::to_string(cmd) + ": ";
-  if (!SameBytes(in, inBefore) || !SameBytes(poisoned.utils, utilsBefore) ||
-      !SameBytes(poisoned.basic, basicBefore)) {
-    poisoned.problems.push_back(command + "wrote into the input record or its tables");
+  if (readOnly() != before) poisoned.problems.push_back(command + "wrote into a record it reads");
+  PF_OutData allowed = Pattern<PF_OutData>(4);
+  CopyWritable(cmd, out, &allowed);
+  if (Bytes(&out) != Bytes(&allowed)) {
+    poisoned.problems.push_back(command + "wrote an output member the host does not read");
   }
-  if (std::memcmp(values.data(), valuesBefore.data(), values.size() * sizeof(PF_ParamDef)) != 0 ||
-      !SameBytes(world, worldBefore)) {
-    poisoned.problems.push_back(command + "wrote into the parameters or the output record");
-  }
-  std::vector<bool> writable(sizeof(PF_OutData), false);
-  for (const Span& span : Writable(cmd)) {
-    for (std::size_t i = 0; i < span.size; ++i) writable[span.offset + i] = true;
-    std::memcpy(reinterpret_cast<unsigned char*>(out_data) + span.offset,
-                reinterpret_cast<const unsigned char*>(&out) + span.offset, span.size);
-  }
-  const auto* now = reinterpret_cast<const unsigned char*>(&out);
-  const auto* was = reinterpret_cast<const unsigned char*>(&outBefore);
-  for (std::size_t i = 0; i < sizeof(PF_OutData); ++i) {
-    if (now[i] != was[i] && !writable[i]) {
-      poisoned.problems.push_back(command + "wrote output byte " + std::to_string(i));
-      break;
-    }
-  }
+  CopyWritable(cmd, out, out_data);
   return err;
 }
 

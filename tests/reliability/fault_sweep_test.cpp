@@ -13,39 +13,58 @@
 #include <string>
 #include <vector>
 
-#include "scene_rig.h"
+#include "host/param_index.h"
+#include "rig/session_rig.h"
+#include "scenes/demo_layer.h"
+#include "scenes/spawn_shape.h"
+#include "sim/simulation_state.h"
 
-namespace velunary::reliability {
+namespace velunary {
 namespace {
 
 using refhost::Op;
+using rig::kInjected;
+using rig::Scene;
 
-enum class Kind { Render, ParamsSetup, About, Reset, Setdown };
+constexpr int kWidth = 24;
+constexpr int kHeight = 16;
+
+// The demo web as the layer, every control at its default (laid again after a parameter
+// setup that failed).
+void PlainScene(refhost::Host& host) {
+  host.SetLayer(Input, scenes::DemoLayer(kWidth, kHeight));
+}
+
+// Every kind of host call a frame can make: the layer and the Infected Layer of another
+// size than the simulation (scaled through the staging world), a Spawn Layer, and
+// infection fed by a layer.
+void RichScene(refhost::Host& host) {
+  host.SetLayer(Input, scenes::DemoLayer(kWidth / 2, kHeight / 2));
+  host.SetLayer(SpawnLayer, scenes::SpawnDisc(kWidth, kHeight));
+  host.SetLayer(InfectedLayer, scenes::SpawnDisc(kWidth / 2, kHeight / 2));
+  host.SetValue(Infection, 1);
+}
+
+struct SessionRig : rig::SessionRig {
+  explicit SessionRig(const Scene& scene) : rig::SessionRig(kWidth, kHeight, rig::kRate, scene) {}
+};
 
 struct Case {
   const char* name;
-  Kind kind;
+  PF_Cmd cmd;
   Scene scene;
   std::function<void(SessionRig&)> before;  // runs without failures
   long frame;                               // the frame a render command renders
-  int width;                                // the layer size from `before` on
-  int height;
+  int width = kWidth;                       // the layer size from `before` on
+  int height = kHeight;
 };
 
+// A parameter change is one of the reset button.
 PF_Err Send(SessionRig& rig, const Case& c) {
-  switch (c.kind) {
-    case Kind::Render:
-      return rig.session.RenderFrame(c.frame);
-    case Kind::ParamsSetup:
-      return rig.session.ParamsSetup();
-    case Kind::About:
-      return rig.session.About(nullptr);
-    case Kind::Reset:
-      return rig.session.ChangeParam(ResetButton);
-    case Kind::Setdown:
-      return rig.session.GlobalSetdown();
-  }
-  return PF_Err_NONE;
+  if (c.cmd == PF_Cmd_RENDER) return rig.session.RenderFrame(c.frame);
+  if (c.cmd == PF_Cmd_PARAMS_SETUP) return rig.session.ParamsSetup();
+  PF_UserChangedParamExtra resetButton{ResetButton};
+  return rig.session.Send(c.cmd, &resetButton);
 }
 
 constexpr const auto& kSuites = refhost::kLentSuites;
@@ -58,7 +77,7 @@ class CaseSweep {
  public:
   explicit CaseSweep(const Case& c) : case_(c) {
     for (long f = 0; f < static_cast<long>(fresh_.size()); ++f) {
-      fresh_[f] = FreshRender(c.scene, f, c.width, c.height);
+      fresh_[f] = rig::SessionRig::FreshRender(c.width, c.height, c.scene, f);
     }
     SessionRig rig(c.scene);
     c.before(rig);
@@ -90,9 +109,11 @@ class CaseSweep {
 
     PF_Err expected = op == Op::Abort ? PF_Interrupt_CANCEL : kInjected;
     if (op == Op::AcquireSuite) {
-      const bool paramUtilsFirst = case_.kind == Kind::Reset || case_.kind == Kind::Setdown;
+      const bool paramUtilsFirst =
+          case_.cmd == PF_Cmd_USER_CHANGED_PARAM || case_.cmd == PF_Cmd_GLOBAL_SETDOWN;
       expected = paramUtilsFirst && n == 1 ? kNoParamUtils : PF_Err_BAD_CALLBACK_PARAM;
-    } else if (op == Op::ReleaseSuite || (op == Op::DisposeWorld && case_.kind == Kind::Setdown)) {
+    } else if (op == Op::ReleaseSuite ||
+               (op == Op::DisposeWorld && case_.cmd == PF_Cmd_GLOBAL_SETDOWN)) {
       // The host's own loss: the command has done its work (setdown answers only 0 or a
       // suite the host cannot supply).
       expected = PF_Err_NONE;
@@ -104,7 +125,7 @@ class CaseSweep {
     EXPECT_EQ(rig.host.CallCount(Op::CheckinParam),
               rig.host.CallCount(Op::CheckoutParam) - (op == Op::CheckoutParam ? 1 : 0));
     const rig::Refused refused{op == Op::ReleaseSuite ? 1 : 0, op == Op::CheckinParam ? 1 : 0};
-    if (case_.kind == Kind::Render && err != PF_Err_NONE && op != Op::AcquireSuite) {
+    if (case_.cmd == PF_Cmd_RENDER && err != PF_Err_NONE && op != Op::AcquireSuite) {
       ExpectReset();
     }
     Follow(rig, err, refused);
@@ -140,7 +161,7 @@ class CaseSweep {
   void Follow(SessionRig& rig, PF_Err err, rig::Refused refused) {
     EXPECT_EQ(rig::HoldingsMismatch(rig.host, refused), "");
     rig.host.ClearFailures();
-    if (case_.kind == Kind::ParamsSetup && err != PF_Err_NONE) {
+    if (case_.cmd == PF_Cmd_PARAMS_SETUP && err != PF_Err_NONE) {
       ASSERT_EQ(rig.session.ParamsSetup(), PF_Err_NONE);
       case_.scene(rig.host);
     }
@@ -176,18 +197,16 @@ TEST(FaultSweep, EveryFailableCallOfEveryCommandInTurn) {
     rig.session.SetLayerSize(kHeight, kWidth);
   };
   const std::vector<Case> cases = {
-      {"render of a first frame", Kind::Render, PlainScene, none, 0, kWidth, kHeight},
-      {"render of a next frame", Kind::Render, PlainScene, after({0}), 1, kWidth, kHeight},
-      {"render of a catch-up", Kind::Render, PlainScene, after({0, 1, 2}), 1, kWidth, kHeight},
-      {"render of a next frame, infected, both layers", Kind::Render, RichScene, after({0}), 1,
-       kWidth, kHeight},
-      {"render of a catch-up, infected, both layers", Kind::Render, RichScene, after({0, 1}), 1,
-       kWidth, kHeight},
-      {"render at another layer size", Kind::Render, PlainScene, resized, 2, kHeight, kWidth},
-      {"parameter setup", Kind::ParamsSetup, PlainScene, none, 0, kWidth, kHeight},
-      {"about", Kind::About, PlainScene, after({0}), 0, kWidth, kHeight},
-      {"reset", Kind::Reset, RichScene, after({0, 1}), 0, kWidth, kHeight},
-      {"global setdown", Kind::Setdown, RichScene, after({0, 1}), 0, kWidth, kHeight},
+      {"render of a first frame", PF_Cmd_RENDER, PlainScene, none, 0},
+      {"render of a next frame", PF_Cmd_RENDER, PlainScene, after({0}), 1},
+      {"render of a catch-up", PF_Cmd_RENDER, PlainScene, after({0, 1, 2}), 1},
+      {"render of a next frame, infected, both layers", PF_Cmd_RENDER, RichScene, after({0}), 1},
+      {"render of a catch-up, infected, both layers", PF_Cmd_RENDER, RichScene, after({0, 1}), 1},
+      {"render at another layer size", PF_Cmd_RENDER, PlainScene, resized, 2, kHeight, kWidth},
+      {"parameter setup", PF_Cmd_PARAMS_SETUP, PlainScene, none, 0},
+      {"about", PF_Cmd_ABOUT, PlainScene, after({0}), 0},
+      {"reset", PF_Cmd_USER_CHANGED_PARAM, RichScene, after({0, 1}), 0},
+      {"global setdown", PF_Cmd_GLOBAL_SETDOWN, RichScene, after({0, 1}), 0},
   };
   long points = 0;
   for (const Case& c : cases) {
@@ -203,4 +222,4 @@ TEST(FaultSweep, EveryFailableCallOfEveryCommandInTurn) {
 }
 
 }  // namespace
-}  // namespace velunary::reliability
+}  // namespace velunary

@@ -15,17 +15,12 @@
 namespace velunary {
 namespace {
 
-std::vector<std::filesystem::path> CorpusFiles() {
+TEST(FuzzCorpus, EverySessionPassesItsChecks) {
   std::vector<std::filesystem::path> files;
   for (const auto& entry : std::filesystem::directory_iterator(VELUNARY_FUZZ_CORPUS)) {
     if (entry.is_regular_file()) files.push_back(entry.path());
   }
   std::sort(files.begin(), files.end());
-  return files;
-}
-
-TEST(FuzzCorpus, EverySessionPassesItsChecks) {
-  const std::vector<std::filesystem::path> files = CorpusFiles();
   ASSERT_FALSE(files.empty());
   for (const auto& file : files) {
     std::ifstream in(file, std::ios::binary);

@@ -1,8 +1,5 @@
-// Which frames a render simulates, and what it keeps between them: the next frame costs
-// one, any other frame replays from frame 0, a negative frame before the next shows black,
-// a time truncates toward zero, a time-reversed layer counts like a forward one, a render
-// that names no frame is refused, a new layer size starts afresh, and a catch-up keeps the
-// InfectionMap only while infection is off.
+// Which frames a render simulates, and what it keeps between them. (That a new layer size
+// starts afresh is held by the fuzz corpus and the fault sweep.)
 #include <gtest/gtest.h>
 
 #include <limits>
@@ -51,37 +48,37 @@ TEST(Timeline, EachRenderSimulatesWhatItsFrameNeeds) {
   EXPECT_NE(rig.session.Output(), Image(kWidth, kHeight, kOpaqueBlack));
 }
 
-TEST(Timeline, FrameIndexTruncatesTowardZeroAndOneFrameReadsTheRequestedTime) {
-  rig::SessionRig rig(kWidth, kHeight, rig::kRate);
-  rig.host.SetKeyframe(ParticleCount, 0, 2);
-  rig.host.SetKeyframe(ParticleCount, 1, 30);
-  // Just below zero is frame 0 (flooring would give frame -1, which simulates nothing).
-  EXPECT_EQ(rig.FramesAt(-(rig::kRate.timeStep - 1)), 1);
-  EXPECT_EQ(simulationState.nextFrame, 1);
-  // Just below one frame is frame 0 again: a replay of that single frame, at that time.
-  const A_long time = rig::kRate.timeStep - 1;
-  EXPECT_EQ(rig.FramesAt(time), 1);
-  const double position = static_cast<double>(time) / rig::kRate.timeStep;
-  EXPECT_EQ(simulationState.particleCount,
-            ParticleCountFor(rig.host.ValueAt(ParticleCount, position), kWidth, kHeight));
-  EXPECT_NE(simulationState.particleCount, ParticleCountFor(2, kWidth, kHeight));
-}
-
-TEST(Timeline, TimeReversedLayerCountsItsFramesFromZeroLikeAForwardOne) {
+// A time names the frame it truncates to, and a render reads its controls at that time. A
+// time-reversed layer has a negative frame length and times counting down (frame k lies at
+// -k lengths), and counts its frames from 0 like a forward one.
+TEST(Timeline, ATimeTruncatesTowardZeroAndCountsFramesFromZeroEitherWay) {
   rig::SessionRig rig(kWidth, kHeight, rig::kRate);
   rig.host.SetKeyframe(ParticleCount, 0, 2);
   rig.host.SetKeyframe(ParticleCount, 4, 30);
   std::vector<Image> forward;
   for (long frame = 0; frame < 4; ++frame) forward.push_back(rig.Render(frame));
-  // A negative frame length and times counting down: frame k lies at -k lengths.
-  rig.session.InData().time_step = -rig::kRate.timeStep;
-  const Step renders[] = {{2, 3, 3}, {3, 1, 4}, {1, 2, 2}, {0, 1, 1}};
-  for (const Step& render : renders) {
-    SCOPED_TRACE(render.frame);
-    EXPECT_EQ(rig.FramesAt(static_cast<A_long>(-render.frame * rig::kRate.timeStep)),
-              render.simulated);
-    EXPECT_EQ(simulationState.nextFrame, render.next);
-    EXPECT_EQ(rig.session.Output(), forward[static_cast<size_t>(render.frame)]);
+  constexpr A_long kStep = rig::kRate.timeStep;
+  const struct {
+    A_long step;
+    A_long time;
+    long simulated;
+    long next;
+  } renders[] = {
+      {kStep, -(kStep - 1), 1, 1},  // frame 0 (flooring would give -1, which simulates nothing)
+      {kStep, kStep - 1, 1, 1},     // frame 0 again, a replay, read at its own time
+      {-kStep, -2 * kStep, 3, 3},  {-kStep, -3 * kStep, 1, 4},
+      {-kStep, -kStep, 2, 2},      {-kStep, 0, 1, 1}};
+  for (const auto& r : renders) {
+    SCOPED_TRACE(testing::Message() << "time " << r.time << " in frames of " << r.step);
+    rig.session.InData().time_step = r.step;
+    EXPECT_EQ(rig.FramesAt(r.time), r.simulated);
+    EXPECT_EQ(simulationState.nextFrame, r.next);
+    const double position = static_cast<double>(r.time) / r.step;
+    EXPECT_EQ(simulationState.particleCount,
+              ParticleCountFor(rig.host.ValueAt(ParticleCount, position), kWidth, kHeight));
+    if (r.time % kStep == 0) {
+      EXPECT_EQ(rig.session.Output(), forward[static_cast<size_t>(r.next - 1)]);
+    }
   }
 }
 
@@ -132,21 +129,6 @@ TEST(Timeline, ALayerOfAnotherHeightOrWidthOnlyIsScaledAsTheHostScalesIt) {
     EXPECT_FALSE(outputs[0].Empty());
     EXPECT_EQ(outputs[0], outputs[1]);
   }
-}
-
-TEST(Timeline, NewLayerSizeStartsAfreshAtNextFrame) {
-  rig::SessionRig rig(kWidth, kHeight, rig::kRate);
-  rig.FramesFor(0);
-  rig.FramesFor(1);
-  rig.session.SetLayerSize(40, 24);
-  EXPECT_EQ(rig.FramesFor(2), 1);
-  EXPECT_EQ(simulationState.trailMap.width, 40);
-  EXPECT_EQ(simulationState.trailMap.height, 24);
-  // Re-seeded on black maps: what frame 0 shows after a reset at that size.
-  const Image resized = rig.session.Output();
-  ASSERT_EQ(rig.session.ChangeParam(ResetButton), PF_Err_NONE);
-  EXPECT_EQ(rig.FramesFor(0), 1);
-  EXPECT_EQ(rig.session.Output(), resized);
 }
 
 TEST(Timeline, CatchUpKeepsTheInfectionMapOnlyWhileInfectionIsOff) {

@@ -1,0 +1,365 @@
+// The reference host's own promises that the effect's tests rest on. (The copy's
+// nearest-pixel scaling is held by the timeline test of a layer of another size; failure
+// injection by the fault sweep, which checks the operation and code of each call it fails.)
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <ostream>
+#include <stdexcept>
+#include <utility>
+#include <vector>
+
+#include "pf_effect.h"
+#include "pf_suites.h"
+#include "refhost/host.h"
+#include "refhost/image.h"
+
+// Readable failure messages.
+void PrintTo(const PF_Pixel& p, std::ostream* os) {
+  *os << "{a " << int{p.alpha} << ", r " << int{p.red} << ", g " << int{p.green} << ", b "
+      << int{p.blue} << "}";
+}
+
+namespace refhost {
+
+void PrintTo(const Image& image, std::ostream* os) {
+  *os << image.width << "x" << image.height << " image";
+}
+
+namespace {
+
+// A world whose bytes the test owns; the padding bytes hold 0xEE, so a reader that
+// ignores rowbytes sees them.
+struct World {
+  std::vector<unsigned char> bytes;
+  PF_EffectWorld world{};
+};
+
+World MakeWorld(const Image& image) {
+  World w;
+  const A_long rowbytes = PaddedRowbytes(image.width);
+  w.bytes.assign(static_cast<size_t>(rowbytes) * static_cast<size_t>(image.height), 0xEE);
+  w.world.data = w.bytes.data();
+  w.world.rowbytes = rowbytes;
+  w.world.width = image.width;
+  w.world.height = image.height;
+  image.CopyInto(w.world);
+  return w;
+}
+
+// Every byte different from its neighbours, and the full 0 … 255 range covered.
+Image Pattern(int width, int height, unsigned seed) {
+  Image image(width, height);
+  std::uint32_t state = seed * 2654435761u + 1;
+  for (PF_Pixel& p : image.pixels) {
+    auto next = [&] {
+      state = state * 1664525u + 1013904223u;
+      return static_cast<A_u_char>(state >> 24);
+    };
+    p = PF_Pixel{next(), next(), next(), next()};
+  }
+  return image;
+}
+
+A_u_char Channel(const PF_Pixel& p, int c) {
+  const A_u_char values[4] = {p.alpha, p.red, p.green, p.blue};
+  return values[c];
+}
+
+// out = clamp(⌊(2·acc + D) / (2·D)⌋, 0, 255), acc summed tap by tap.
+Image ReferenceConvolve(const Image& src, int n, const std::vector<A_long> kernels[4]) {
+  Image out(src.width, src.height);
+  const int h = n / 2;
+  const std::int64_t d = 255LL * n * n;
+  for (int y = 0; y < src.height; ++y) {
+    for (int x = 0; x < src.width; ++x) {
+      A_u_char result[4];
+      for (int c = 0; c < 4; ++c) {
+        std::int64_t acc = 0;
+        for (int i = 0; i < n; ++i) {
+          for (int j = 0; j < n; ++j) {
+            const int sx = x + j - h;
+            const int sy = y + i - h;
+            if (sx < 0 || sy < 0 || sx >= src.width || sy >= src.height) continue;
+            acc += std::int64_t{kernels[c][static_cast<size_t>(i * n + j)]} *
+                   Channel(src.At(sx, sy), c);
+          }
+        }
+        const std::int64_t num = 2 * acc + d;
+        std::int64_t q = num / (2 * d);
+        if (num % (2 * d) != 0 && num < 0) --q;
+        result[c] = static_cast<A_u_char>(std::clamp<std::int64_t>(q, 0, 255));
+      }
+      out.At(x, y) = PF_Pixel{result[0], result[1], result[2], result[3]};
+    }
+  }
+  return out;
+}
+
+class RefHostTest : public ::testing::Test {
+ protected:
+  RefHostTest() : in(host.MakeInData(64, 48)) {
+    const void* table = nullptr;
+    EXPECT_EQ(in.pica_basicP->AcquireSuite(kPFWorldTransformSuite, kPFWorldTransformSuiteVersion1,
+                                           &table),
+              0);
+    transform = static_cast<const PF_WorldTransformSuite1*>(table);
+  }
+  ~RefHostTest() override {
+    in.pica_basicP->ReleaseSuite(kPFWorldTransformSuite, kPFWorldTransformSuiteVersion1);
+  }
+
+  PF_ProgPtr ref() const { return in.effect_ref; }
+  // The ledger is empty but for the suite the fixture holds.
+  bool HoldsNothingElse() const {
+    Ledger ledger = host.GetLedger();
+    const bool onlyOurs = ledger.acquiredSuites == 1;
+    ledger.acquiredSuites = 0;
+    return onlyOurs && ledger.Empty();
+  }
+  PF_UtilCallbacks& utils() const { return *in.utils; }
+  PF_EffectWorld NewWorld(A_long width, A_long height) {
+    PF_EffectWorld world{};
+    EXPECT_EQ(utils().new_world(ref(), width, height, PF_NewWorldFlag_NONE, &world), PF_Err_NONE);
+    return world;
+  }
+  Image Blend(const Image& a, const Image& b, PF_Fixed ratio) {
+    World wa = MakeWorld(a);
+    World wb = MakeWorld(b);
+    World out = MakeWorld(Image(a.width, a.height));
+    EXPECT_EQ(transform->blend(ref(), &wa.world, &wb.world, ratio, &out.world), PF_Err_NONE);
+    return Image::FromWorld(out.world);
+  }
+  // Into a world of other bytes, so a pixel left unwritten shows.
+  Image Convolve(const Image& source, A_long n, std::vector<A_long> k[4]) {
+    World src = MakeWorld(source);
+    World dst = MakeWorld(Image(source.width, source.height, PF_Pixel{1, 2, 3, 4}));
+    EXPECT_EQ(transform->convolve(ref(), &src.world, nullptr, 0, n, k[0].data(), k[1].data(),
+                                  k[2].data(), k[3].data(), &dst.world),
+              PF_Err_NONE);
+    return Image::FromWorld(dst.world);
+  }
+
+  Host host;
+  PF_InData in;
+  const PF_WorldTransformSuite1* transform = nullptr;
+};
+
+// The host's image operations take shortcuts on the effect's hot path (a blend near either
+// end of the ratio copies one source; 1 × 1 and 3 × 3 uniform kernels map sums through
+// 16-bit arithmetic instead of tables; large worlds live in memory mapped for huge pages).
+// Each must give the formula's bytes for every input it accepts, and the formula's path
+// must still serve what it does not.
+// Every pair of bytes once: channel c of pixel (x, y) holds x in the first image and
+// 4y + c in the second.
+TEST_F(RefHostTest, BlendNearTheEndsMatchesTheFormulaForEveryPairOfBytes) {
+  Image first(256, 64);
+  Image second(256, 64);
+  for (int y = 0; y < 64; ++y) {
+    for (int x = 0; x < 256; ++x) {
+      const auto s1 = static_cast<A_u_char>(x);
+      const auto s2 = [&](int c) { return static_cast<A_u_char>(4 * y + c); };
+      first.At(x, y) = PF_Pixel{s1, s1, s1, s1};
+      second.At(x, y) = PF_Pixel{s2(0), s2(1), s2(2), s2(3)};
+    }
+  }
+  // 128 is the last ratio that leaves the first source exactly; 129 moves 0 against 255.
+  for (PF_Fixed ratio : {1, 2, 127, 128, 129, 65407, 65408, 65409, 65535}) {
+    const Image blended = Blend(first, second, ratio);
+    const auto r = static_cast<std::uint32_t>(ratio);
+    long wrong = 0;
+    for (size_t i = 0; i < blended.pixels.size(); ++i) {
+      for (int c = 0; c < 4; ++c) {
+        const std::uint32_t expected = (Channel(first.pixels[i], c) * (65536 - r) +
+                                        Channel(second.pixels[i], c) * r + 32768) >>
+                                       16;
+        wrong += Channel(blended.pixels[i], c) != expected ? 1 : 0;
+      }
+    }
+    EXPECT_EQ(wrong, 0) << "ratio " << ratio;
+  }
+}
+
+// Kernels that are uniform per channel, as the effect passes them, and others that need
+// the formula's path: 1 × 1 for every decay tap and byte value in every channel (taps
+// outside 0 … 255 need the table), 3 × 3 for the diffusion's taps and others, on images
+// whose widths leave a partial group of pixels and whose bytes reach both ends of the range.
+TEST_F(RefHostTest, UniformKernelsMatchTheFormula) {
+  Image values(67, 4);  // 268 pixels: every value per channel, and a partial last group
+  for (int i = 0; i < 268; ++i) {
+    const auto v = [&](int c) { return static_cast<A_u_char>((i + 61 * c) % 256); };
+    values.pixels[static_cast<size_t>(i)] = PF_Pixel{v(0), v(1), v(2), v(3)};
+  }
+  Image bright(9, 5, PF_Pixel{255, 255, 255, 255});
+  bright.At(4, 2) = PF_Pixel{0, 0, 0, 0};
+  struct Case {
+    int n;
+    Image image;
+    std::array<A_long, 4> taps;
+  };
+  std::vector<Case> cases;
+  std::vector<A_long> taps{256, 300, 1000, -1, -255};
+  for (A_long k = 0; k <= 255; ++k) taps.push_back(k);
+  for (A_long k : taps) {
+    cases.push_back({1, values, {255, k, k, k}});
+    cases.push_back({1, values, {k, k, k, k}});
+  }
+  for (const Image& image : {Pattern(37, 11, 9), bright}) {
+    for (std::array<A_long, 4> set : {std::array<A_long, 4>{2295, 255, 255, 255},
+                                      {255, 255, 255, 255},
+                                      {1, 1, 1, 1},
+                                      {9999, 2294, 2296, 128},
+                                      {65535, 7, 0, 300},
+                                      {2295, -255, 255, 255}}) {
+      cases.push_back({3, image, set});
+    }
+  }
+  for (const Case& c : cases) {
+    std::vector<A_long> kernels[4];
+    for (int i = 0; i < 4; ++i) kernels[i].assign(static_cast<size_t>(c.n * c.n), c.taps[i]);
+    ASSERT_EQ(Convolve(c.image, c.n, kernels), ReferenceConvolve(c.image, c.n, kernels))
+        << c.n << "x" << c.n << " taps " << c.taps[0] << ", " << c.taps[1] << ", " << c.taps[2]
+        << ", " << c.taps[3] << " on " << c.image.width << "x" << c.image.height;
+  }
+}
+
+// Small worlds reuse freed memory and full-HD ones come from their own mappings: either
+// way each starts zeroed, padding included, after the one before was scribbled on.
+TEST_F(RefHostTest, NewWorldIsZeroedWithPaddedRowsAlsoWhenItsMemoryIsLentAgain) {
+  for (auto [width, height] : {std::pair{5, 3}, std::pair{1920, 1080}}) {
+    void* previous = nullptr;
+    for (int round = 0; round < 2; ++round) {
+      PF_EffectWorld world = NewWorld(width, height);
+      EXPECT_EQ(world.width, width);
+      EXPECT_EQ(world.height, height);
+      EXPECT_EQ(world.rowbytes, PaddedRowbytes(width));
+      if (round == 1 && width == 5) {
+        EXPECT_EQ(world.data, previous);
+      }
+      auto* bytes = static_cast<unsigned char*>(world.data);
+      const std::ptrdiff_t size = std::ptrdiff_t{world.rowbytes} * world.height;
+      ASSERT_EQ(std::count(bytes, bytes + size, 0), size) << width << "x" << height;
+      std::fill(bytes, bytes + size, 0xA5);
+      EXPECT_TRUE(host.IsLiveEffectWorld(world));
+      EXPECT_EQ(host.GetLedger().liveWorlds, 1);
+      previous = world.data;
+      EXPECT_EQ(utils().dispose_world(ref(), &world), PF_Err_NONE);
+      EXPECT_TRUE(HoldsNothingElse());
+    }
+  }
+}
+
+TEST_F(RefHostTest, DisposingTwiceOrAForeignWorldIsRefusedAndRecorded) {
+  PF_EffectWorld world = NewWorld(2, 2);
+  const PF_EffectWorld stale = world;
+  ASSERT_EQ(utils().dispose_world(ref(), &world), PF_Err_NONE);
+  EXPECT_EQ(utils().dispose_world(ref(), &world), PF_Err_BAD_CALLBACK_PARAM);
+  EXPECT_EQ(host.GetLedger().faults, 1);
+  // A new world may take the old address; the stale record still names no live world.
+  PF_EffectWorld fresh = NewWorld(2, 2);
+  PF_EffectWorld staleCopy = stale;
+  EXPECT_EQ(utils().dispose_world(ref(), &staleCopy), PF_Err_BAD_CALLBACK_PARAM);
+  EXPECT_TRUE(host.IsLiveEffectWorld(fresh));
+  EXPECT_EQ(utils().dispose_world(ref(), &fresh), PF_Err_NONE);
+  // Nor may a world the host did not make.
+  World mine = MakeWorld(Image(3, 3));
+  EXPECT_EQ(utils().dispose_world(ref(), &mine.world), PF_Err_BAD_CALLBACK_PARAM);
+  EXPECT_EQ(host.GetLedger().faults, 3);
+  EXPECT_EQ(host.GetLedger().faultLog.size(), 3u);
+}
+
+TEST_F(RefHostTest, FillSetsTheRectangleOrEveryPixelAndNoPadding) {
+  World world = MakeWorld(Image(4, 3));
+  const PF_Pixel c{1, 2, 3, 4};
+  const PF_Rect rect{1, 1, 3, 2};
+  ASSERT_EQ(utils().fill(ref(), &c, &rect, &world.world), PF_Err_NONE);
+  Image expected(4, 3);
+  expected.At(1, 1) = c;
+  expected.At(2, 1) = c;
+  EXPECT_EQ(Image::FromWorld(world.world), expected);
+  const PF_Rect outside{2, 0, 5, 1};
+  EXPECT_EQ(utils().fill(ref(), &c, &outside, &world.world), PF_Err_BAD_CALLBACK_PARAM);
+
+  ASSERT_EQ(utils().fill(ref(), &c, nullptr, &world.world), PF_Err_NONE);
+  EXPECT_EQ(Image::FromWorld(world.world), Image(4, 3, c));
+  EXPECT_EQ(world.bytes[4 * 4], 0xEE);
+}
+
+class RefHostParamsTest : public RefHostTest {
+ protected:
+  // Parameters 1, 2 and 3: a slider, a checkbox and a layer.
+  RefHostParamsTest() {
+    in.time_step = 2;
+    in.time_scale = 24;
+    for (PF_ParamType type : {PF_Param_FLOAT_SLIDER, PF_Param_CHECKBOX, PF_Param_LAYER}) {
+      PF_ParamDef def{};
+      def.param_type = type;
+      std::strcpy(def.name, "Control");
+      if (type == PF_Param_FLOAT_SLIDER) {
+        def.u.fs_d.valid_max = 1;
+        def.u.fs_d.value = 0.1;
+      }
+      EXPECT_EQ(in.inter.add_param(ref(), -1, &def), PF_Err_NONE);
+    }
+  }
+
+  // Checks out, checks in, answers the record.
+  PF_ParamDef At(PF_ParamIndex index, A_long whatTime) {
+    PF_ParamDef param{};
+    EXPECT_EQ(in.inter.checkout_param(ref(), index, whatTime, in.time_step, in.time_scale, &param),
+              PF_Err_NONE);
+    EXPECT_EQ(in.inter.checkin_param(ref(), &param), PF_Err_NONE);
+    return param;
+  }
+};
+
+// (How a slider interpolates between keyframes is held by the golden frames.)
+TEST_F(RefHostParamsTest, KeyframesHoldOutsideTheirRangeAndACheckboxBetweenThem) {
+  EXPECT_EQ(At(1, 6).u.fs_d.value, 0.1) << "the declared default";
+  EXPECT_EQ(At(2, 6).u.bd.value, 0) << "the declared default";
+  host.SetKeyframe(1, 10, 0.2);
+  host.SetKeyframe(1, 4, 0.9);
+  host.SetKeyframe(2, 3, 1);
+  host.SetKeyframe(2, 6, 0);
+  EXPECT_EQ(At(1, 0).u.fs_d.value, 0.9);    // frame 0, before the first keyframe
+  EXPECT_EQ(At(1, 8).u.fs_d.value, 0.9);    // frame 4, the keyframe itself
+  EXPECT_EQ(At(1, 100).u.fs_d.value, 0.2);  // frame 50, after the last
+  EXPECT_EQ(At(2, 0).u.bd.value, 1);        // before the first keyframe: its value
+  EXPECT_EQ(At(2, 11).u.bd.value, 1);       // frame 5.5
+  EXPECT_EQ(At(2, 12).u.bd.value, 0);       // frame 6
+}
+
+TEST_F(RefHostParamsTest, ALayerIsAHostWorldWithPaddedRowsOrAllZero) {
+  EXPECT_EQ(At(3, 0).u.ld.data, nullptr);
+  const Image image = Pattern(5, 4, 8);
+  host.SetLayer(3, image);
+  const PF_LayerDef layer = At(3, 0).u.ld;
+  EXPECT_EQ(layer.rowbytes, PaddedRowbytes(5));
+  EXPECT_EQ(Image::FromWorld(layer), image);
+  EXPECT_FALSE(host.IsLiveEffectWorld(layer));
+  EXPECT_THROW(host.SetLayer(1, image), std::invalid_argument);
+  host.SetLayer(3, Image());
+  EXPECT_EQ(At(3, 0).u.ld.data, nullptr);
+}
+
+TEST_F(RefHostParamsTest, OpenCheckoutsAreCountedAndFalseCheckinsAreFaults) {
+  PF_ParamDef a{};
+  PF_ParamDef b{};
+  ASSERT_EQ(in.inter.checkout_param(ref(), 1, 0, 1, 24, &a), PF_Err_NONE);
+  ASSERT_EQ(in.inter.checkout_param(ref(), 1, 0, 1, 24, &b), PF_Err_NONE);
+  EXPECT_EQ(host.GetLedger().openCheckouts, 2);
+  PF_ParamDef copy = a;  // a copy of the record checks in the check-out
+  EXPECT_EQ(in.inter.checkin_param(ref(), &copy), PF_Err_NONE);
+  EXPECT_EQ(in.inter.checkin_param(ref(), &a), PF_Err_BAD_CALLBACK_PARAM);
+  EXPECT_EQ(in.inter.checkin_param(ref(), &b), PF_Err_NONE);
+  const Ledger ledger = host.GetLedger();
+  EXPECT_EQ(ledger.openCheckouts, 0);
+  EXPECT_EQ(ledger.faults, 1);
+}
+
+}  // namespace
+}  // namespace refhost
