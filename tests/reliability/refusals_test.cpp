@@ -11,6 +11,7 @@
 #include "host/param_index.h"
 #include "refhost/image.h"
 #include "rig/session_rig.h"
+#include "scenes/spawn_shape.h"
 #include "sim/particle.h"
 #include "sim/simulation_state.h"
 
@@ -79,6 +80,17 @@ TEST_F(DoubleFaultTest, MapRefusedByAFailedResetButtonLeavesNoOldPixels) {
   EXPECT_EQ(rig_.session.ChangeParam(ResetButton), kInjected);
   EXPECT_EQ(rig_.Render(0), freshFrame0_);
   ExpectHoldsOnlyItsState();
+}
+
+// Seeding stages the Spawn Layer in a world of its own; refused back twice, that world
+// ends the render, and the reset after the failure must take it back.
+TEST(DoubleFault, StagingWorldRefusedTwiceIsTakenBackByTheReset) {
+  rig::SessionRig rig(kWidth, kHeight, rig::kRate);
+  rig.host.SetLayer(SpawnLayer, scenes::SpawnDisc(kWidth, kHeight));
+  rig.host.FailNthCall(Op::DisposeWorld, 1, kInjected);
+  rig.host.FailNthCall(Op::DisposeWorld, 2, kInjected);
+  EXPECT_EQ(rig.session.RenderFrame(0), kInjected);
+  EXPECT_EQ(rig::HoldingsMismatch(rig.host, {}), "");
 }
 
 TEST(MemoryLimit, RefusingTheParticleArrayFailsTheRenderUntilThereIsEnough) {

@@ -25,6 +25,18 @@
 namespace velunary {
 namespace {
 
+// Renders frames 0, 1, ... in order and holds each against its recorded hash.
+template <std::size_t N>
+void ExpectRecordedFrames(rig::SessionRig& rig, const std::array<std::uint64_t, N>& recorded,
+                          bool withParticles) {
+  for (long frame = 0; frame < static_cast<long>(N); ++frame) {
+    ASSERT_EQ(rig.FramesFor(frame), 1);
+    EXPECT_EQ(rig::FrameHash(rig.session.Output(), withParticles),
+              recorded[static_cast<std::size_t>(frame)])
+        << "frame " << frame;
+  }
+}
+
 TEST(GoldenFrames, SmallSceneWithInfectionMatchesRecordedFrames) {
   constexpr int kWidth = 97;
   constexpr int kHeight = 61;
@@ -50,11 +62,7 @@ TEST(GoldenFrames, SmallSceneWithInfectionMatchesRecordedFrames) {
       10143899326140955653ull, 5908404668408206431ull,  16982933090786632020ull,
       14589154325379627016ull, 7910290417524659637ull,  194366131811687859ull,
       8376387606971980604ull,  8218905961889771170ull,  8843901538840256417ull};
-  for (long frame = 0; frame < static_cast<long>(kRecorded.size()); ++frame) {
-    ASSERT_EQ(rig.FramesFor(frame), 1);
-    EXPECT_EQ(rig::FrameHash(rig.session.Output(), true), kRecorded[static_cast<size_t>(frame)])
-        << "frame " << frame;
-  }
+  ExpectRecordedFrames(rig, kRecorded, true);
   // The scene still covers what it was made for: unequal halves for the workers, and
   // infected particles among healthy ones.
   const SimulationState& s = simulationState;
@@ -88,11 +96,7 @@ TEST(GoldenFrames, ColourLayerMatchesRecordedFrames) {
   constexpr std::array<std::uint64_t, 6> kRecorded = {
       3936200693703376857ull, 6722013753742828720ull, 14480097145743142351ull,
       4151582844924366741ull, 2815068292479732094ull, 12021983942115664309ull};
-  for (long frame = 0; frame < static_cast<long>(kRecorded.size()); ++frame) {
-    ASSERT_EQ(rig.FramesFor(frame), 1);
-    EXPECT_EQ(rig::FrameHash(rig.session.Output(), false), kRecorded[static_cast<size_t>(frame)])
-        << "frame " << frame;
-  }
+  ExpectRecordedFrames(rig, kRecorded, false);
 }
 
 TEST(GoldenFrames, FullHdDefaultWorkloadMatchesRecordedFrame) {
