@@ -67,6 +67,10 @@ TEST_F(EffectMainTest, MissingParamUtilsStopsTheCommandWithMessage) {
     const long sprintfs = host_.CallCount(Op::Sprintf);
     EXPECT_EQ(EffectMain(cmd, &session_.InData(), nullptr, nullptr, nullptr, &resetButton), 13);
     EXPECT_EQ(host_.CallCount(Op::Sprintf), sprintfs);
+    // A host that lends no suites at all refuses it as surely.
+    PF_InData noSuites = session_.InData();
+    noSuites.pica_basicP = nullptr;
+    EXPECT_EQ(EffectMain(cmd, &noSuites, nullptr, nullptr, nullptr, &resetButton), 13);
   }
   EXPECT_EQ(simulationState.particleHandle, before.particleHandle);
   EXPECT_EQ(simulationState.nextFrame, before.nextFrame);

@@ -128,9 +128,14 @@ TEST_F(SeedingTest, AfterTheBudgetParticlesCopyEarlierOnesOfTheSamePass) {
   // copies of the ten uniform particles of the first pass would land off the spot.
   ASSERT_EQ(Populate(2000), PF_Err_NONE);
   const std::vector<Particle> particles = Particles(2000);
+  // Which earlier particle each copy repeats is drawn uniformly from the pass so far, and
+  // the draws are recorded: a saved project must seed the same particles.
+  std::uint64_t picks = 1469598103934665603ull;
   for (std::size_t i = 10; i < particles.size(); ++i) {
     ASSERT_TRUE(particles[i].y == 9 && (particles[i].x == 40 || particles[i].x == 41)) << i;
+    picks = (picks ^ static_cast<std::uint64_t>(particles[i].x)) * 1099511628211ull;
   }
+  EXPECT_EQ(picks, 14607222790587827934ull);
 }
 
 TEST_F(SeedingTest, ShrinkAndGrowKeepTheFirstParticlesWithoutReseeding) {
