@@ -326,7 +326,7 @@ void BM_StageMovement(benchmark::State& state) {
     state.PauseTiming();
     setup.grown.Restore();
     state.ResumeTiming();
-    MoveAndDeposit(setup.grown.InData());
+    MoveAndDepositRange(setup.grown.InData(), 0, simulationState.particleCount, ThreadSinCosMemo());
   }
   PerParticle(state, setup.grown.Count());
 }

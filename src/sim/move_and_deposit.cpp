@@ -77,10 +77,6 @@ std::uint8_t DepositGray(double deposit, double trailLuminance) {
 
 }  // namespace
 
-void MoveAndDeposit(const PF_InData* in_data) {
-  MoveAndDepositRange(in_data, 0, simulationState.particleCount, ThreadSinCosMemo());
-}
-
 void MoveAndDepositRange(const PF_InData* in_data, std::int32_t first, std::int32_t last,
                          SinCosMemo& trig) {
   Particle* const particles = simulationState.particles;

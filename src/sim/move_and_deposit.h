@@ -11,14 +11,12 @@
 
 namespace velunary {
 
-// Reads only in_data's width and height; works on the process-wide state and settings.
-// Expects the TrailMap, and the InfectionMap when it has pixel data, to be of the layer's
-// size. Makes no host call; off-layer headings come from sharedRandom.
-void MoveAndDeposit(const PF_InData* in_data);
-
-// The same pass over particles [first, last) alone, remembering sines and cosines in
-// `trig`. Passes over consecutive ranges, in order, do exactly what one pass over their
-// union does, so a caller may publish its progress between them.
+// The pass over particles [first, last), remembering sines and cosines in `trig`. Reads
+// only in_data's width and height; works on the process-wide state and settings. Expects
+// the TrailMap, and the InfectionMap when it has pixel data, to be of the layer's size.
+// Makes no host call; off-layer headings come from sharedRandom. Passes over consecutive
+// ranges, in order, do exactly what one pass over their union does, so a caller may
+// publish its progress between them.
 void MoveAndDepositRange(const PF_InData* in_data, std::int32_t first, std::int32_t last,
                          SinCosMemo& trig);
 

@@ -176,10 +176,4 @@ void SenseAndSteer(Particle* particles, int first, int last, int width, int heig
   }
 }
 
-void SenseAndSteer(Particle* particles, int first, int last, int width, int height,
-                   const PF_LayerDef* sensing, int seed) {
-  SenseAndSteer(particles, first, last, width, height, HostSensingImage(*sensing), seed,
-                ThreadSinCosMemo());
-}
-
 }  // namespace velunary

@@ -33,12 +33,9 @@ bool MakeGrayPlane(const PF_LayerDef& world, int width, int height, std::uint8_t
 // Processes particles [first, last) in order, writing headings only. The thread's
 // sensingRandom is seeded with `seed` on the thread's first call. Reads of the image are
 // bounded by width and height, not by the image's own fields.
-// The sines and cosines come from `trig`, which no other thread may use meanwhile; the
-// other form uses the calling thread's own memo.
+// The sines and cosines come from `trig`, which no other thread may use meanwhile.
 void SenseAndSteer(Particle* particles, int first, int last, int width, int height,
                    const SensingImage& sensing, int seed, SinCosMemo& trig);
-void SenseAndSteer(Particle* particles, int first, int last, int width, int height,
-                   const PF_LayerDef* sensing, int seed);
 
 }  // namespace velunary
 
