@@ -76,6 +76,13 @@ std::string CheckOutputFile(const std::string& option, const std::string& path) 
   return target.string();
 }
 
+std::string PartPath(const std::string& target) {
+  const fs::path path(target);
+  return (path.parent_path() /
+          (".part-" + std::to_string(::getpid()) + "-" + path.filename().string()))
+      .string();
+}
+
 void RemoveStaleParts(const std::string& dir) {
   std::error_code error;
   for (const auto& entry : fs::directory_iterator(dir, error)) {

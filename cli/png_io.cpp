@@ -5,7 +5,6 @@
 #include "png_io.h"
 
 #include <png.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <csetjmp>
@@ -14,6 +13,8 @@
 #include <filesystem>
 #include <stdexcept>
 #include <vector>
+
+#include "output_places.h"
 
 namespace velunary::cli {
 namespace {
@@ -222,13 +223,7 @@ void WritePng(const std::string& path, const refhost::Image& image) {
     throw std::runtime_error("cannot write " + path +
                              ": it is not a regular file, and velunary writes only those");
   }
-  // A hidden name of the writing process: a render that is killed outright leaves at
-  // most this, never a truncated file under the frame's own name.
-  std::string hidden = ".part-";
-  hidden += std::to_string(::getpid());
-  hidden += '-';
-  hidden += target.filename().string();
-  const std::filesystem::path temporary = target.parent_path() / hidden;
+  const std::string temporary = PartPath(target.string());
   std::FILE* file = std::fopen(temporary.c_str(), "wb");
   if (file == nullptr) throw std::runtime_error("cannot write " + path + ": " + SystemReason());
   PngErrorText error;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "errors.h"
+#include "output_places.h"
 
 namespace velunary::cli {
 namespace {
@@ -78,11 +79,7 @@ void CheckVideoTarget(const std::string& ffmpeg, const std::string& path) {
 
 VideoEncoder::VideoEncoder(const std::string& ffmpeg, const std::string& path, int width,
                            int height, refhost::FrameRate rate)
-    : path_(path),
-      part_((std::filesystem::path(path).parent_path() /
-             (".part-" + std::to_string(::getpid()) + "-" +
-              std::filesystem::path(path).filename().string()))
-                .string()) {
+    : path_(path), part_(PartPath(path)) {
   ffmpeg_ = std::make_unique<ChildProcess>(
       EncoderArgs(ffmpeg, part_, std::to_string(width) + "x" + std::to_string(height),
                   std::to_string(rate.timeScale) + "/" + std::to_string(rate.timeStep), "pipe:0"),

@@ -45,7 +45,7 @@ class VideoEncoder {
 
  private:
   std::string path_;
-  std::string part_;  // the hidden name ffmpeg writes: ".part-PID-NAME", as a frame's
+  std::string part_;  // the hidden name ffmpeg writes (PartPath)
   long written_ = 0;
   std::unique_ptr<ChildProcess> ffmpeg_;
 };
