@@ -25,6 +25,26 @@ namespace refhost {
 
 namespace {
 
+// Whether convolve may take its 256-bit (AVX2) paths: on x86-64 processors that have
+// them, unless the host was told otherwise. The bytes are the same either way: the wide
+// paths are the same loops compiled for wider registers. Not for Windows, where GCC
+// cannot align the stack for 32-byte spills; that build keeps the 128-bit loops.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(_WIN32)
+#define VELUNARY_WIDE_VECTORS 1
+bool CpuHasWideVectors() {
+  static const bool has = [] {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2") != 0;
+  }();
+  return has;
+}
+#else
+#define VELUNARY_WIDE_VECTORS 0
+bool CpuHasWideVectors() {
+  return false;
+}
+#endif
+
 // Above this size a window of 2^21 in-image taps could be reached, and 2·acc might no
 // longer fit 64 bits (|tap| < 2^31, pixel < 2^8).
 constexpr A_long kMaxKernelSize = 1447;
@@ -156,7 +176,8 @@ bool FindRowArithmetic(const unsigned char* const tables[4], std::int64_t d,
 // One value through its channel's arithmetic: a 16-bit multiply-add, then the high half
 // of a 16 × 16 multiply.
 template <int kShift>
-unsigned char Mapped(std::uint16_t s, std::uint16_t scale, std::uint16_t add, std::uint16_t mul) {
+[[gnu::always_inline]] inline unsigned char Mapped(std::uint16_t s, std::uint16_t scale,
+                                                   std::uint16_t add, std::uint16_t mul) {
   const auto v = static_cast<std::uint16_t>(s * scale + add);
   const auto high = static_cast<std::int16_t>((std::uint32_t{v} * mul) >> 16);
   return static_cast<unsigned char>(std::min<std::int16_t>(high >> (kShift - 16), 255));
@@ -164,7 +185,8 @@ unsigned char Mapped(std::uint16_t s, std::uint16_t scale, std::uint16_t add, st
 
 // out[i] = table_c[sums[i]] through the arithmetic; `values` is a multiple of 4.
 template <int kShift, typename Sum>
-void MapRow(const Sum* sums, unsigned char* out, size_t values, const RowArithmetic& row) {
+[[gnu::always_inline]] inline void MapRow(const Sum* sums, unsigned char* out, size_t values,
+                                          const RowArithmetic& row) {
   size_t i = 0;
   for (; i + 16 <= values; i += 16) {
     for (size_t k = 0; k < 16; ++k) {
@@ -179,9 +201,36 @@ void MapRow(const Sum* sums, unsigned char* out, size_t values, const RowArithme
   }
 }
 
+[[gnu::always_inline]] inline void MapRowsBody(const PF_EffectWorld& src, const PF_EffectWorld& dst,
+                                               const RowArithmetic& arithmetic) {
+  const size_t values = static_cast<size_t>(src.width) * 4;
+  for (A_long y = 0; y < src.height; ++y) {
+    MapRow<kPointwiseShift>(Row(src, y), Row(dst, y), values, arithmetic);
+  }
+}
+
+#if VELUNARY_WIDE_VECTORS
+[[gnu::target("avx2")]] void MapRowsWide(const PF_EffectWorld& src, const PF_EffectWorld& dst,
+                                         const RowArithmetic& arithmetic) {
+  MapRowsBody(src, dst, arithmetic);
+}
+#endif
+
+void MapRows(const PF_EffectWorld& src, const PF_EffectWorld& dst, const RowArithmetic& arithmetic,
+             bool wide) {
+#if VELUNARY_WIDE_VECTORS
+  if (wide) {
+    MapRowsWide(src, dst, arithmetic);
+    return;
+  }
+#endif
+  static_cast<void>(wide);
+  MapRowsBody(src, dst, arithmetic);
+}
+
 // The 1 × 1 case: each output byte is a function of one input byte.
 void ConvolvePointwise(const PF_EffectWorld& src, const PF_EffectWorld& dst,
-                       const A_long* const taps[4], unsigned mask) {
+                       const A_long* const taps[4], unsigned mask, bool wide) {
   unsigned char table[4][256];
   for (int c = 0; c < 4; ++c) {
     for (int v = 0; v < 256; ++v) {
@@ -192,9 +241,7 @@ void ConvolvePointwise(const PF_EffectWorld& src, const PF_EffectWorld& dst,
   const unsigned char* const tables[4] = {table[0], table[1], table[2], table[3]};
   RowArithmetic arithmetic;
   if (mask == 0xF && FindRowArithmetic(tables, 255, taps, kPointwiseShift, &arithmetic)) {
-    for (A_long y = 0; y < src.height; ++y) {
-      MapRow<kPointwiseShift>(Row(src, y), Row(dst, y), values, arithmetic);
-    }
+    MapRows(src, dst, arithmetic, wide);
     return;
   }
   for (A_long y = 0; y < src.height; ++y) {
@@ -263,44 +310,84 @@ void BoxSumsAlongRow(const std::int32_t* column, std::int32_t* box, A_long width
   }
 }
 
-// The 3 × 3 box sums in 16 bits (a sum is at most 9 · 255): the three rows added, then
-// each value and its neighbours one pixel (four values) to either side, with zeros beyond
-// the edges; then the arithmetic in place of the tables.
-void Box3InSixteenBits(const PF_EffectWorld& src, const PF_EffectWorld& dst,
-                       const RowArithmetic& arithmetic) {
+// The 3 × 3 box sums in 16 bits (a sum is at most 9 · 255), a row at a time in two
+// passes over L1-resident column sums: the three rows added (a row beyond the edge is a
+// row of zeros), then each column sum with its neighbours one pixel (four values) to
+// either side, through the arithmetic, into the output row.
+[[gnu::always_inline]] inline void Box3InSixteenBitsBody(const PF_EffectWorld& src,
+                                                         const PF_EffectWorld& dst,
+                                                         const RowArithmetic& arithmetic) {
   const size_t values = static_cast<size_t>(src.width) * 4;
+  const std::vector<unsigned char> zeros(values, 0);
+  // columns[4 + i] is the column sum of value i; four zeros on either side stand for the
+  // pixels beyond the left and right edges.
   std::vector<std::uint16_t> columns(values + 8, 0);
-  std::uint16_t* const column = columns.data() + 4;  // column[-4 … -1], column[values …] = 0
-  // column[i - 4], indexed from the vector's start: an unsigned i - 4 would wrap the
-  // pointer arithmetic for i < 4, which is undefined even though the sum lands inside.
+  std::uint16_t* const column = columns.data() + 4;
   const std::uint16_t* const left = columns.data();
-  std::vector<std::uint16_t> box(values);
-  for (A_long y = 0; y < src.height; ++y) {
-    const unsigned char* above = y > 0 ? Row(src, y - 1) : nullptr;
-    const unsigned char* middle = Row(src, y);
-    const unsigned char* below = y + 1 < src.height ? Row(src, y + 1) : nullptr;
-    // A missing row (above the first, below the last) reads as the middle one with a
-    // weight of 0, which keeps one loop.
-    const std::uint16_t aboveWeight = above != nullptr ? 1 : 0;
-    const std::uint16_t belowWeight = below != nullptr ? 1 : 0;
-    if (above == nullptr) above = middle;
-    if (below == nullptr) below = middle;
-    for (size_t i = 0; i < values; ++i) {
-      column[i] =
-          static_cast<std::uint16_t>(above[i] * aboveWeight + middle[i] + below[i] * belowWeight);
-    }
-    for (size_t i = 0; i < values; ++i) {
-      box[i] = static_cast<std::uint16_t>(left[i] + column[i] + column[i + 4]);
-    }
-    MapRow<kBoxShift>(box.data(), Row(dst, y), values, arithmetic);
+  const std::uint16_t* const right = columns.data() + 8;
+  // Local copies, two groups of four pixels long: the output bytes could alias the
+  // caller's record, not these.
+  constexpr size_t kGroup = 32;
+  std::uint16_t add[kGroup];
+  std::uint16_t mul[kGroup];
+  for (size_t k = 0; k < kGroup; ++k) {
+    add[k] = arithmetic.add[k % 16];
+    mul[k] = arithmetic.mul[k % 16];
   }
+  for (A_long y = 0; y < src.height; ++y) {
+    const unsigned char* above = y > 0 ? Row(src, y - 1) : zeros.data();
+    const unsigned char* middle = Row(src, y);
+    const unsigned char* below = y + 1 < src.height ? Row(src, y + 1) : zeros.data();
+    // The row the next column pass adds first comes from beyond this core's caches;
+    // fetching it during the arithmetic below hides the wait.
+    const unsigned char* next = y + 2 < src.height ? Row(src, y + 2) : middle;
+    unsigned char* nextOut = y + 1 < src.height ? Row(dst, y + 1) : Row(dst, y);
+    for (size_t i = 0; i < values; ++i) {
+      column[i] = static_cast<std::uint16_t>(above[i] + middle[i] + below[i]);
+    }
+    unsigned char* __restrict out = Row(dst, y);
+    size_t i = 0;
+    for (; i + kGroup <= values; i += kGroup) {
+      __builtin_prefetch(next + i);
+      __builtin_prefetch(nextOut + i, 1);
+      for (size_t k = 0; k < kGroup; ++k) {
+        const auto box = static_cast<std::uint16_t>(left[i + k] + column[i + k] + right[i + k]);
+        out[i + k] = Mapped<kBoxShift>(box, 1, add[k], mul[k]);
+      }
+    }
+    for (; i < values; ++i) {
+      const size_t k = i % kGroup;
+      const auto box = static_cast<std::uint16_t>(left[i] + column[i] + right[i]);
+      out[i] = Mapped<kBoxShift>(box, 1, add[k], mul[k]);
+    }
+  }
+}
+
+#if VELUNARY_WIDE_VECTORS
+[[gnu::target("avx2")]] void Box3InSixteenBitsWide(const PF_EffectWorld& src,
+                                                   const PF_EffectWorld& dst,
+                                                   const RowArithmetic& arithmetic) {
+  Box3InSixteenBitsBody(src, dst, arithmetic);
+}
+#endif
+
+void Box3InSixteenBits(const PF_EffectWorld& src, const PF_EffectWorld& dst,
+                       const RowArithmetic& arithmetic, bool wide) {
+#if VELUNARY_WIDE_VECTORS
+  if (wide) {
+    Box3InSixteenBitsWide(src, dst, arithmetic);
+    return;
+  }
+#endif
+  static_cast<void>(wide);
+  Box3InSixteenBitsBody(src, dst, arithmetic);
 }
 
 // The channels in `mask`, whose kernels hold one repeated tap each, through box sums.
 void ConvolveBox(const PF_EffectWorld& src, const PF_EffectWorld& dst, A_long n,
-                 const A_long* const taps[4], unsigned mask) {
+                 const A_long* const taps[4], unsigned mask, bool wide) {
   if (n == 1) {
-    ConvolvePointwise(src, dst, taps, mask);
+    ConvolvePointwise(src, dst, taps, mask, wide);
     return;
   }
   const A_long width = src.width;
@@ -327,7 +414,7 @@ void ConvolveBox(const PF_EffectWorld& src, const PF_EffectWorld& dst, A_long n,
                                                    tables[2].data(), tables[3].data()};
     RowArithmetic arithmetic;
     if (FindRowArithmetic(tablePointers, d, taps, kBoxShift, &arithmetic)) {
-      Box3InSixteenBits(src, dst, arithmetic);
+      Box3InSixteenBits(src, dst, arithmetic, wide);
       return;
     }
   }
@@ -417,7 +504,8 @@ PF_Err Convolve(PF_ProgPtr ref, PF_EffectWorld* src, const PF_Rect* area, PF_Ker
     if (AllTapsEqual(taps[c], kernel_size)) boxMask |= 1u << c;
   }
   try {
-    if (boxMask != 0) ConvolveBox(*src, *dst, kernel_size, taps, boxMask);
+    const bool wide = host->wideVectors && CpuHasWideVectors();
+    if (boxMask != 0) ConvolveBox(*src, *dst, kernel_size, taps, boxMask, wide);
     for (unsigned c = 0; c < 4; ++c) {
       if (!(boxMask & (1u << c))) ConvolveGeneral(*src, *dst, kernel_size, taps[c], c);
     }

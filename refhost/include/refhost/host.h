@@ -114,6 +114,12 @@ class Host {
   // The default is unlimited (the machine's memory).
   void SetMemoryLimit(std::uint64_t bytes);
 
+  // ---- Speed ------------------------------------------------------------------------
+  // Whether convolve may use the processor's 256-bit vector instructions where it has
+  // them (the default); off, it runs the 128-bit loops every x86-64 and the Windows build
+  // run. The bytes are the same either way; tests run both.
+  void SetWideVectors(bool allowed);
+
   // ---- Failures ---------------------------------------------------------------------
 
   // The n-th call of `op` from now on (n = 1: the next one) fails with `code` without
