@@ -151,11 +151,13 @@ bool FindArithmetic(const unsigned char* table, std::int64_t d, std::int64_t tap
   return false;
 }
 
-// The four channels' arithmetic laid out for four pixels at a time.
+// The four channels' arithmetic laid out for eight pixels at a time (a 512-bit group of
+// 16-bit values, or two 256-bit ones).
 struct RowArithmetic {
-  std::uint16_t scale[16];
-  std::uint16_t add[16];
-  std::uint16_t mul[16];
+  static constexpr size_t kValues = 32;
+  std::uint16_t scale[kValues];
+  std::uint16_t add[kValues];
+  std::uint16_t mul[kValues];
 };
 
 // False when some channel has no such arithmetic.
@@ -164,7 +166,7 @@ bool FindRowArithmetic(const unsigned char* const tables[4], std::int64_t d,
   for (int c = 0; c < 4; ++c) {
     ChannelArithmetic channel;
     if (!FindArithmetic(tables[c], d, taps[c][0], shift, &channel)) return false;
-    for (int k = c; k < 16; k += 4) {
+    for (size_t k = static_cast<size_t>(c); k < RowArithmetic::kValues; k += 4) {
       row->scale[k] = static_cast<std::uint16_t>(channel.scale);
       row->add[k] = static_cast<std::uint16_t>(channel.add);
       row->mul[k] = static_cast<std::uint16_t>(channel.mul);
@@ -183,29 +185,32 @@ template <int kShift>
   return static_cast<unsigned char>(std::min<std::int16_t>(high >> (kShift - 16), 255));
 }
 
-// out[i] = table_c[sums[i]] through the arithmetic; `values` is a multiple of 4.
-template <int kShift, typename Sum>
-[[gnu::always_inline]] inline void MapRow(const Sum* sums, unsigned char* out, size_t values,
-                                          const RowArithmetic& row) {
-  size_t i = 0;
-  for (; i + 16 <= values; i += 16) {
-    for (size_t k = 0; k < 16; ++k) {
-      out[i + k] = Mapped<kShift>(static_cast<std::uint16_t>(sums[i + k]), row.scale[k], row.add[k],
-                                  row.mul[k]);
-    }
-  }
-  for (; i < values; ++i) {
-    const size_t k = i % 16;
-    out[i] =
-        Mapped<kShift>(static_cast<std::uint16_t>(sums[i]), row.scale[k], row.add[k], row.mul[k]);
-  }
-}
-
+// out[i] = table_c[in[i]] through the arithmetic, row by row, a group of values at a time
+// while the rows the next row reads and writes are fetched.
 [[gnu::always_inline]] inline void MapRowsBody(const PF_EffectWorld& src, const PF_EffectWorld& dst,
                                                const RowArithmetic& arithmetic) {
+  constexpr size_t kGroup = RowArithmetic::kValues;
+  // A local copy: the output bytes could alias the caller's record, not this.
+  const RowArithmetic a = arithmetic;
   const size_t values = static_cast<size_t>(src.width) * 4;
   for (A_long y = 0; y < src.height; ++y) {
-    MapRow<kPointwiseShift>(Row(src, y), Row(dst, y), values, arithmetic);
+    const unsigned char* in = Row(src, y);
+    unsigned char* __restrict out = Row(dst, y);
+    const A_long nextY = y + 1 < src.height ? y + 1 : y;
+    const unsigned char* nextIn = Row(src, nextY);
+    unsigned char* nextOut = Row(dst, nextY);
+    size_t i = 0;
+    for (; i + kGroup <= values; i += kGroup) {
+      __builtin_prefetch(nextIn + i);
+      __builtin_prefetch(nextOut + i, 1);
+      for (size_t k = 0; k < kGroup; ++k) {
+        out[i + k] = Mapped<kPointwiseShift>(in[i + k], a.scale[k], a.add[k], a.mul[k]);
+      }
+    }
+    for (; i < values; ++i) {
+      const size_t k = i % kGroup;
+      out[i] = Mapped<kPointwiseShift>(in[i], a.scale[k], a.add[k], a.mul[k]);
+    }
   }
 }
 
@@ -325,15 +330,9 @@ void BoxSumsAlongRow(const std::int32_t* column, std::int32_t* box, A_long width
   std::uint16_t* const column = columns.data() + 4;
   const std::uint16_t* const left = columns.data();
   const std::uint16_t* const right = columns.data() + 8;
-  // Local copies, two groups of four pixels long: the output bytes could alias the
-  // caller's record, not these.
-  constexpr size_t kGroup = 32;
-  std::uint16_t add[kGroup];
-  std::uint16_t mul[kGroup];
-  for (size_t k = 0; k < kGroup; ++k) {
-    add[k] = arithmetic.add[k % 16];
-    mul[k] = arithmetic.mul[k % 16];
-  }
+  constexpr size_t kGroup = RowArithmetic::kValues;
+  // A local copy: the output bytes could alias the caller's record, not this.
+  const RowArithmetic a = arithmetic;
   for (A_long y = 0; y < src.height; ++y) {
     const unsigned char* above = y > 0 ? Row(src, y - 1) : zeros.data();
     const unsigned char* middle = Row(src, y);
@@ -352,13 +351,13 @@ void BoxSumsAlongRow(const std::int32_t* column, std::int32_t* box, A_long width
       __builtin_prefetch(nextOut + i, 1);
       for (size_t k = 0; k < kGroup; ++k) {
         const auto box = static_cast<std::uint16_t>(left[i + k] + column[i + k] + right[i + k]);
-        out[i + k] = Mapped<kBoxShift>(box, 1, add[k], mul[k]);
+        out[i + k] = Mapped<kBoxShift>(box, 1, a.add[k], a.mul[k]);
       }
     }
     for (; i < values; ++i) {
       const size_t k = i % kGroup;
       const auto box = static_cast<std::uint16_t>(left[i] + column[i] + right[i]);
-      out[i] = Mapped<kBoxShift>(box, 1, add[k], mul[k]);
+      out[i] = Mapped<kBoxShift>(box, 1, a.add[k], a.mul[k]);
     }
   }
 }
