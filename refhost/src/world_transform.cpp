@@ -59,6 +59,31 @@ inline unsigned char Rounded(std::int64_t acc, std::int64_t d) {
   return static_cast<unsigned char>(std::clamp<std::int64_t>(q, 0, 255));
 }
 
+// table[s] = Rounded(tap · s, d) for s = 0 … d, without a division per entry: the
+// numerator 2·tap·s + d grows by 2·tap a step, so its quotient by 2·d grows by that step's
+// quotient, plus one whenever the remainders carry. Any sign of tap: the step's remainder
+// is taken in 0 … 2·d − 1, which keeps the floor.
+void RoundedTable(std::int64_t tap, std::int64_t d, unsigned char* table) {
+  const std::int64_t den = 2 * d;
+  std::int64_t stepQuotient = 2 * tap / den;
+  std::int64_t stepRemainder = 2 * tap % den;
+  if (stepRemainder < 0) {
+    stepRemainder += den;
+    --stepQuotient;
+  }
+  std::int64_t quotient = 0;  // s = 0: ⌊d / 2d⌋
+  std::int64_t remainder = d;
+  for (std::int64_t s = 0; s <= d; ++s) {
+    table[s] = static_cast<unsigned char>(std::clamp<std::int64_t>(quotient, 0, 255));
+    quotient += stepQuotient;
+    remainder += stepRemainder;
+    if (remainder >= den) {
+      remainder -= den;
+      ++quotient;
+    }
+  }
+}
+
 PF_Err Blend(PF_ProgPtr ref, const PF_EffectWorld* src1, const PF_EffectWorld* src2, PF_Fixed ratio,
              PF_EffectWorld* dst) {
   Host::Impl* host = nullptr;
@@ -237,11 +262,7 @@ void MapRows(const PF_EffectWorld& src, const PF_EffectWorld& dst, const RowArit
 void ConvolvePointwise(const PF_EffectWorld& src, const PF_EffectWorld& dst,
                        const A_long* const taps[4], unsigned mask, bool wide) {
   unsigned char table[4][256];
-  for (int c = 0; c < 4; ++c) {
-    for (int v = 0; v < 256; ++v) {
-      table[c][v] = Rounded(static_cast<std::int64_t>(taps[c][0]) * v, 255);
-    }
-  }
+  for (int c = 0; c < 4; ++c) RoundedTable(taps[c][0], 255, table[c]);
   const size_t values = static_cast<size_t>(src.width) * 4;
   const unsigned char* const tables[4] = {table[0], table[1], table[2], table[3]};
   RowArithmetic arithmetic;
@@ -402,9 +423,7 @@ void ConvolveBox(const PF_EffectWorld& src, const PF_EffectWorld& dst, A_long n,
     for (unsigned c = 0; c < 4; ++c) {
       if (!(mask & (1u << c))) continue;
       tables[c].resize(static_cast<size_t>(d) + 1);
-      for (std::int64_t s = 0; s <= d; ++s) {
-        tables[c][static_cast<size_t>(s)] = Rounded(taps[c][0] * s, d);
-      }
+      RoundedTable(taps[c][0], d, tables[c].data());
     }
   }
 
