@@ -164,4 +164,20 @@ void BM_Fill(benchmark::State& state) {
 }
 BENCHMARK(BM_Fill)->Unit(benchmark::kMillisecond);
 
+// The diffusion's temporary world: a world lent again from the host's pool (so cleared)
+// and filled black, then given back.
+void BM_NewWorldFilled(benchmark::State& state) {
+  Rig rig;
+  const PF_Pixel black{255, 0, 0, 0};
+  for (auto _ : state) {
+    PF_EffectWorld world{};
+    rig.utils().new_world(rig.ref(), kWidth, kHeight, PF_NewWorldFlag_NONE, &world);
+    rig.utils().fill(rig.ref(), &black, nullptr, &world);
+    benchmark::ClobberMemory();
+    rig.utils().dispose_world(rig.ref(), &world);
+  }
+  SetPixels(state);
+}
+BENCHMARK(BM_NewWorldFilled)->Unit(benchmark::kMillisecond);
+
 }  // namespace
