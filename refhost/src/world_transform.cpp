@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <cstring>
 #include <new>
+#include <utility>
 #include <vector>
 
 #include "host_impl.h"
@@ -503,6 +504,23 @@ void ConvolveGeneral(const PF_EffectWorld& src, const PF_EffectWorld& dst, A_lon
   }
 }
 
+// Whether two usable worlds share any pixel byte (a world's bytes run from its data to
+// the last pixel of its last row). A convolve into its own source would read pixels it
+// has already written.
+bool Overlap(const PF_EffectWorld& a, const PF_EffectWorld& b) {
+  const auto span = [](const PF_EffectWorld& w) {
+    const auto first = reinterpret_cast<std::uintptr_t>(w.data);
+    const std::uintptr_t end =
+        first +
+        static_cast<std::uintptr_t>(w.rowbytes) * static_cast<std::uintptr_t>(w.height - 1) +
+        static_cast<std::uintptr_t>(w.width) * 4;
+    return std::pair{first, end};
+  };
+  const auto [aFirst, aEnd] = span(a);
+  const auto [bFirst, bEnd] = span(b);
+  return aFirst < bEnd && bFirst < aEnd;
+}
+
 PF_Err Convolve(PF_ProgPtr ref, PF_EffectWorld* src, const PF_Rect* area, PF_KernelFlags flags,
                 A_long kernel_size, void* a_kernel, void* r_kernel, void* g_kernel, void* b_kernel,
                 PF_EffectWorld* dst) {
@@ -512,8 +530,8 @@ PF_Err Convolve(PF_ProgPtr ref, PF_EffectWorld* src, const PF_Rect* area, PF_Ker
       static_cast<const A_long*>(a_kernel), static_cast<const A_long*>(r_kernel),
       static_cast<const A_long*>(g_kernel), static_cast<const A_long*>(b_kernel)};
   if (area != nullptr || flags != PF_KernelFlag_NONE || kernel_size < 1 || kernel_size % 2 == 0 ||
-      kernel_size > kMaxKernelSize || !UsableWorld(src) || !UsableWorld(dst) || src == dst ||
-      src->data == dst->data || !SameSize(*src, *dst) ||
+      kernel_size > kMaxKernelSize || !UsableWorld(src) || !UsableWorld(dst) ||
+      Overlap(*src, *dst) || !SameSize(*src, *dst) ||
       std::find(std::begin(taps), std::end(taps), nullptr) != std::end(taps)) {
     return PF_Err_BAD_CALLBACK_PARAM;
   }

@@ -232,6 +232,50 @@ TEST_F(RefHostTest, UniformKernelsMatchTheFormula) {
   }
 }
 
+// What convolve cannot serve is refused before a byte is written: among it a destination
+// sharing bytes with the source (here rows 0-1 and 1-2 of one world), whose pixels would
+// be read after being overwritten. Rows 0-1 into rows 2-3 of that world is served.
+TEST_F(RefHostTest, ConvolveRefusesWhatItCannotServeAndLeavesTheDestination) {
+  World world = MakeWorld(Pattern(6, 4, 5));
+  const World untouched = MakeWorld(Pattern(6, 4, 5));
+  auto rows = [&](A_long first) {
+    PF_EffectWorld part = world.world;
+    part.data = world.bytes.data() + static_cast<size_t>(first) * world.world.rowbytes;
+    part.height = 2;
+    return part;
+  };
+  PF_EffectWorld top = rows(0);
+  PF_EffectWorld middle = rows(1);
+  PF_EffectWorld bottom = rows(2);
+  PF_EffectWorld narrower = rows(2);
+  narrower.width = 5;
+  std::vector<A_long> taps(9, 255);
+  A_long* t = taps.data();
+  const PF_Rect area{0, 0, 1, 1};
+  struct Case {
+    const char* what;
+    PF_EffectWorld* dst;
+    A_long n;
+    const PF_Rect* area;
+    PF_KernelFlags flags;
+  };
+  for (const Case& c :
+       {Case{"overlapping rows", &middle, 3, nullptr, 0},
+        Case{"the source itself", &top, 3, nullptr, 0},
+        Case{"another size", &narrower, 3, nullptr, 0},
+        Case{"an even kernel", &bottom, 2, nullptr, 0}, Case{"no kernel", &bottom, 0, nullptr, 0},
+        Case{"an area", &bottom, 3, &area, 0}, Case{"a flag", &bottom, 3, nullptr, 1}}) {
+    EXPECT_EQ(transform->convolve(ref(), &top, c.area, c.flags, c.n, t, t, t, t, c.dst),
+              PF_Err_BAD_CALLBACK_PARAM)
+        << c.what;
+    EXPECT_EQ(world.bytes, untouched.bytes) << c.what;
+  }
+  EXPECT_EQ(transform->convolve(ref(), &top, nullptr, 0, 3, t, t, t, nullptr, &bottom),
+            PF_Err_BAD_CALLBACK_PARAM);
+  ASSERT_EQ(transform->convolve(ref(), &top, nullptr, 0, 3, t, t, t, t, &bottom), PF_Err_NONE);
+  EXPECT_NE(world.bytes, untouched.bytes);
+}
+
 // Small worlds reuse freed memory and full-HD ones come from their own mappings: either
 // way each starts zeroed, padding included, after the one before was scribbled on.
 TEST_F(RefHostTest, NewWorldIsZeroedWithPaddedRowsAlsoWhenItsMemoryIsLentAgain) {

@@ -9,8 +9,9 @@
 //
 // Limits of this host beyond the host API's own rules: convolve refuses kernels wider than
 // 1447 taps (PF_Err_BAD_CALLBACK_PARAM), beyond which its exact 64-bit sums could
-// overflow; new_world answers PF_Err_OUT_OF_MEMORY for a world whose rows would not fit
-// 32-bit rowbytes or whose pixels cannot be allocated.
+// overflow, and a destination sharing any byte with the source (likewise); new_world
+// answers PF_Err_OUT_OF_MEMORY for a world whose rows would not fit 32-bit rowbytes or
+// whose pixels cannot be allocated.
 #ifndef VELUNARY_REFHOST_HOST_H
 #define VELUNARY_REFHOST_HOST_H
 
