@@ -337,49 +337,69 @@ void BoxSumsAlongRow(const std::int32_t* column, std::int32_t* box, A_long width
   }
 }
 
-// The 3 × 3 box sums in 16 bits (a sum is at most 9 · 255), a row at a time in two
-// passes over L1-resident column sums: the three rows added (a row beyond the edge is a
-// row of zeros), then each column sum with its neighbours one pixel (four values) to
-// either side, through the arithmetic, into the output row.
+// One output row from its column sums (`columns` holds four zeros on either side for the
+// pixels beyond the left and right edges): each sum with its neighbours one pixel (four
+// values) to either side, through the arithmetic. While it computes, it fetches the rows
+// the next pass reads and writes, which come from beyond this core's caches.
+[[gnu::always_inline]] inline void MapBox3Row(const std::uint16_t* columns, unsigned char* out,
+                                              size_t values, const RowArithmetic& a,
+                                              const unsigned char* nextIn, unsigned char* nextOut) {
+  constexpr size_t kGroup = RowArithmetic::kValues;
+  const std::uint16_t* const left = columns;
+  const std::uint16_t* const column = columns + 4;
+  const std::uint16_t* const right = columns + 8;
+  size_t i = 0;
+  for (; i + kGroup <= values; i += kGroup) {
+    __builtin_prefetch(nextIn + i);
+    __builtin_prefetch(nextOut + i, 1);
+    for (size_t k = 0; k < kGroup; ++k) {
+      const auto box = static_cast<std::uint16_t>(left[i + k] + column[i + k] + right[i + k]);
+      out[i + k] = Mapped<kBoxShift>(box, 1, a.add[k], a.mul[k]);
+    }
+  }
+  for (; i < values; ++i) {
+    const size_t k = i % kGroup;
+    const auto box = static_cast<std::uint16_t>(left[i] + column[i] + right[i]);
+    out[i] = Mapped<kBoxShift>(box, 1, a.add[k], a.mul[k]);
+  }
+}
+
+// The 3 × 3 box sums in 16 bits (a sum is at most 9 · 255), two output rows at a time:
+// rows y and y + 1 share the sum of source rows y and y + 1, so one pass over four source
+// rows (a row beyond the top or bottom edge is a row of zeros) makes both rows' column
+// sums in L1-resident buffers, and a second pass per output row maps them.
 [[gnu::always_inline]] inline void Box3InSixteenBitsBody(const PF_EffectWorld& src,
                                                          const PF_EffectWorld& dst,
                                                          const RowArithmetic& arithmetic) {
   const size_t values = static_cast<size_t>(src.width) * 4;
   const std::vector<unsigned char> zeros(values, 0);
-  // columns[4 + i] is the column sum of value i; four zeros on either side stand for the
-  // pixels beyond the left and right edges.
-  std::vector<std::uint16_t> columns(values + 8, 0);
-  std::uint16_t* const column = columns.data() + 4;
-  const std::uint16_t* const left = columns.data();
-  const std::uint16_t* const right = columns.data() + 8;
-  constexpr size_t kGroup = RowArithmetic::kValues;
+  std::vector<std::uint16_t> upperColumns(values + 8, 0);
+  std::vector<std::uint16_t> lowerColumns(values + 8, 0);
+  std::uint16_t* const upper = upperColumns.data() + 4;
+  std::uint16_t* const lower = lowerColumns.data() + 4;
   // A local copy: the output bytes could alias the caller's record, not this.
   const RowArithmetic a = arithmetic;
-  for (A_long y = 0; y < src.height; ++y) {
-    const unsigned char* above = y > 0 ? Row(src, y - 1) : zeros.data();
-    const unsigned char* middle = Row(src, y);
-    const unsigned char* below = y + 1 < src.height ? Row(src, y + 1) : zeros.data();
-    // The row the next column pass adds first comes from beyond this core's caches;
-    // fetching it during the arithmetic below hides the wait.
-    const unsigned char* next = y + 2 < src.height ? Row(src, y + 2) : middle;
-    unsigned char* nextOut = y + 1 < src.height ? Row(dst, y + 1) : Row(dst, y);
+  const A_long height = src.height;
+  const auto rowOrZeros = [&](A_long y) {
+    return y >= 0 && y < height ? Row(src, y) : zeros.data();
+  };
+  for (A_long y = 0; y < height; y += 2) {
+    const unsigned char* r0 = rowOrZeros(y - 1);
+    const unsigned char* r1 = Row(src, y);
+    const unsigned char* r2 = rowOrZeros(y + 1);
+    const unsigned char* r3 = rowOrZeros(y + 2);
     for (size_t i = 0; i < values; ++i) {
-      column[i] = static_cast<std::uint16_t>(above[i] + middle[i] + below[i]);
+      const auto shared = static_cast<std::uint16_t>(r1[i] + r2[i]);
+      upper[i] = static_cast<std::uint16_t>(r0[i] + shared);
+      lower[i] = static_cast<std::uint16_t>(shared + r3[i]);
     }
-    unsigned char* __restrict out = Row(dst, y);
-    size_t i = 0;
-    for (; i + kGroup <= values; i += kGroup) {
-      __builtin_prefetch(next + i);
-      __builtin_prefetch(nextOut + i, 1);
-      for (size_t k = 0; k < kGroup; ++k) {
-        const auto box = static_cast<std::uint16_t>(left[i + k] + column[i + k] + right[i + k]);
-        out[i + k] = Mapped<kBoxShift>(box, 1, a.add[k], a.mul[k]);
-      }
-    }
-    for (; i < values; ++i) {
-      const size_t k = i % kGroup;
-      const auto box = static_cast<std::uint16_t>(left[i] + column[i] + right[i]);
-      out[i] = Mapped<kBoxShift>(box, 1, a.add[k], a.mul[k]);
+    // The next pair of rows adds source rows y + 3 and y + 4 and writes y + 2 and y + 3.
+    const A_long last = height - 1;
+    MapBox3Row(upperColumns.data(), Row(dst, y), values, a, Row(src, std::min(y + 3, last)),
+               Row(dst, std::min(y + 2, last)));
+    if (y + 1 < height) {
+      MapBox3Row(lowerColumns.data(), Row(dst, y + 1), values, a, Row(src, std::min(y + 4, last)),
+                 Row(dst, std::min(y + 3, last)));
     }
   }
 }

@@ -209,7 +209,7 @@ TEST_F(RefHostTest, UniformKernelsMatchTheFormula) {
     cases.push_back({1, values, {255, k, k, k}});
     cases.push_back({1, values, {k, k, k, k}});
   }
-  for (const Image& image : {Pattern(37, 11, 9), bright, Pattern(3, 1, 4)}) {
+  for (const Image& image : {Pattern(37, 11, 9), bright, Pattern(3, 1, 4), Pattern(5, 2, 6)}) {
     for (std::array<A_long, 4> set : {std::array<A_long, 4>{2295, 255, 255, 255},
                                       {255, 255, 255, 255},
                                       {1, 1, 1, 1},
