@@ -98,6 +98,10 @@ void Host::SetMemoryLimit(std::uint64_t bytes) {
   impl_->memoryLimit = bytes;
 }
 
+void Host::SetWideVectors(bool allowed) {
+  impl_->wideVectors = allowed;
+}
+
 void Host::RequestCancel() {
   impl_->cancel.store(true);
 }

@@ -124,6 +124,7 @@ struct Host::Impl {
   std::deque<std::unique_ptr<HandleBlock>> disposedHandles;
   std::uint64_t handleBytes = 0;
   std::uint64_t memoryLimit = UINT64_MAX;
+  bool wideVectors = true;
 
   std::map<std::pair<std::string, A_long>, SuiteCounts> suiteCounts;
   std::vector<std::pair<std::string, A_long>> missingSuites;

@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <cstring>
 #include <new>
+#include <utility>
 #include <vector>
 
 #include "host_impl.h"
@@ -24,6 +25,26 @@
 namespace refhost {
 
 namespace {
+
+// Whether convolve may take its 256-bit (AVX2) paths: on x86-64 processors that have
+// them, unless the host was told otherwise. The bytes are the same either way: the wide
+// paths are the same loops compiled for wider registers. Not for Windows, where GCC
+// cannot align the stack for 32-byte spills; that build keeps the 128-bit loops.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(_WIN32)
+#define VELUNARY_WIDE_VECTORS 1
+bool CpuHasWideVectors() {
+  static const bool has = [] {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2") != 0;
+  }();
+  return has;
+}
+#else
+#define VELUNARY_WIDE_VECTORS 0
+bool CpuHasWideVectors() {
+  return false;
+}
+#endif
 
 // Above this size a window of 2^21 in-image taps could be reached, and 2·acc might no
 // longer fit 64 bits (|tap| < 2^31, pixel < 2^8).
@@ -37,6 +58,31 @@ inline unsigned char Rounded(std::int64_t acc, std::int64_t d) {
   std::int64_t q = num / den;
   if (num % den != 0 && num < 0) --q;  // floor, where C++ truncates towards zero
   return static_cast<unsigned char>(std::clamp<std::int64_t>(q, 0, 255));
+}
+
+// table[s] = Rounded(tap · s, d) for s = 0 … d, without a division per entry: the
+// numerator 2·tap·s + d grows by 2·tap a step, so its quotient by 2·d grows by that step's
+// quotient, plus one whenever the remainders carry. Any sign of tap: the step's remainder
+// is taken in 0 … 2·d − 1, which keeps the floor.
+void RoundedTable(std::int64_t tap, std::int64_t d, unsigned char* table) {
+  const std::int64_t den = 2 * d;
+  std::int64_t stepQuotient = 2 * tap / den;
+  std::int64_t stepRemainder = 2 * tap % den;
+  if (stepRemainder < 0) {
+    stepRemainder += den;
+    --stepQuotient;
+  }
+  std::int64_t quotient = 0;  // s = 0: ⌊d / 2d⌋
+  std::int64_t remainder = d;
+  for (std::int64_t s = 0; s <= d; ++s) {
+    table[s] = static_cast<unsigned char>(std::clamp<std::int64_t>(quotient, 0, 255));
+    quotient += stepQuotient;
+    remainder += stepRemainder;
+    if (remainder >= den) {
+      remainder -= den;
+      ++quotient;
+    }
+  }
 }
 
 PF_Err Blend(PF_ProgPtr ref, const PF_EffectWorld* src1, const PF_EffectWorld* src2, PF_Fixed ratio,
@@ -131,11 +177,13 @@ bool FindArithmetic(const unsigned char* table, std::int64_t d, std::int64_t tap
   return false;
 }
 
-// The four channels' arithmetic laid out for four pixels at a time.
+// The four channels' arithmetic laid out for eight pixels at a time (a 512-bit group of
+// 16-bit values, or two 256-bit ones).
 struct RowArithmetic {
-  std::uint16_t scale[16];
-  std::uint16_t add[16];
-  std::uint16_t mul[16];
+  static constexpr size_t kValues = 32;
+  std::uint16_t scale[kValues];
+  std::uint16_t add[kValues];
+  std::uint16_t mul[kValues];
 };
 
 // False when some channel has no such arithmetic.
@@ -144,7 +192,7 @@ bool FindRowArithmetic(const unsigned char* const tables[4], std::int64_t d,
   for (int c = 0; c < 4; ++c) {
     ChannelArithmetic channel;
     if (!FindArithmetic(tables[c], d, taps[c][0], shift, &channel)) return false;
-    for (int k = c; k < 16; k += 4) {
+    for (size_t k = static_cast<size_t>(c); k < RowArithmetic::kValues; k += 4) {
       row->scale[k] = static_cast<std::uint16_t>(channel.scale);
       row->add[k] = static_cast<std::uint16_t>(channel.add);
       row->mul[k] = static_cast<std::uint16_t>(channel.mul);
@@ -156,45 +204,66 @@ bool FindRowArithmetic(const unsigned char* const tables[4], std::int64_t d,
 // One value through its channel's arithmetic: a 16-bit multiply-add, then the high half
 // of a 16 × 16 multiply.
 template <int kShift>
-unsigned char Mapped(std::uint16_t s, std::uint16_t scale, std::uint16_t add, std::uint16_t mul) {
+[[gnu::always_inline]] inline unsigned char Mapped(std::uint16_t s, std::uint16_t scale,
+                                                   std::uint16_t add, std::uint16_t mul) {
   const auto v = static_cast<std::uint16_t>(s * scale + add);
   const auto high = static_cast<std::int16_t>((std::uint32_t{v} * mul) >> 16);
   return static_cast<unsigned char>(std::min<std::int16_t>(high >> (kShift - 16), 255));
 }
 
-// out[i] = table_c[sums[i]] through the arithmetic; `values` is a multiple of 4.
-template <int kShift, typename Sum>
-void MapRow(const Sum* sums, unsigned char* out, size_t values, const RowArithmetic& row) {
-  size_t i = 0;
-  for (; i + 16 <= values; i += 16) {
-    for (size_t k = 0; k < 16; ++k) {
-      out[i + k] = Mapped<kShift>(static_cast<std::uint16_t>(sums[i + k]), row.scale[k], row.add[k],
-                                  row.mul[k]);
+// out[i] = table_c[in[i]] through the arithmetic, row by row, a group of values at a time.
+// (Unlike the 3 × 3 pass, this one gains nothing from fetching the next rows ahead.)
+[[gnu::always_inline]] inline void MapRowsBody(const PF_EffectWorld& src, const PF_EffectWorld& dst,
+                                               const RowArithmetic& arithmetic) {
+  constexpr size_t kGroup = RowArithmetic::kValues;
+  // A local copy: the output bytes could alias the caller's record, not this.
+  const RowArithmetic a = arithmetic;
+  const size_t values = static_cast<size_t>(src.width) * 4;
+  for (A_long y = 0; y < src.height; ++y) {
+    const unsigned char* in = Row(src, y);
+    unsigned char* __restrict out = Row(dst, y);
+    size_t i = 0;
+    for (; i + kGroup <= values; i += kGroup) {
+      for (size_t k = 0; k < kGroup; ++k) {
+        out[i + k] = Mapped<kPointwiseShift>(in[i + k], a.scale[k], a.add[k], a.mul[k]);
+      }
+    }
+    for (; i < values; ++i) {
+      const size_t k = i % kGroup;
+      out[i] = Mapped<kPointwiseShift>(in[i], a.scale[k], a.add[k], a.mul[k]);
     }
   }
-  for (; i < values; ++i) {
-    const size_t k = i % 16;
-    out[i] =
-        Mapped<kShift>(static_cast<std::uint16_t>(sums[i]), row.scale[k], row.add[k], row.mul[k]);
+}
+
+#if VELUNARY_WIDE_VECTORS
+[[gnu::target("avx2")]] void MapRowsWide(const PF_EffectWorld& src, const PF_EffectWorld& dst,
+                                         const RowArithmetic& arithmetic) {
+  MapRowsBody(src, dst, arithmetic);
+}
+#endif
+
+void MapRows(const PF_EffectWorld& src, const PF_EffectWorld& dst, const RowArithmetic& arithmetic,
+             bool wide) {
+#if VELUNARY_WIDE_VECTORS
+  if (wide) {
+    MapRowsWide(src, dst, arithmetic);
+    return;
   }
+#endif
+  static_cast<void>(wide);
+  MapRowsBody(src, dst, arithmetic);
 }
 
 // The 1 × 1 case: each output byte is a function of one input byte.
 void ConvolvePointwise(const PF_EffectWorld& src, const PF_EffectWorld& dst,
-                       const A_long* const taps[4], unsigned mask) {
+                       const A_long* const taps[4], unsigned mask, bool wide) {
   unsigned char table[4][256];
-  for (int c = 0; c < 4; ++c) {
-    for (int v = 0; v < 256; ++v) {
-      table[c][v] = Rounded(static_cast<std::int64_t>(taps[c][0]) * v, 255);
-    }
-  }
+  for (int c = 0; c < 4; ++c) RoundedTable(taps[c][0], 255, table[c]);
   const size_t values = static_cast<size_t>(src.width) * 4;
   const unsigned char* const tables[4] = {table[0], table[1], table[2], table[3]};
   RowArithmetic arithmetic;
   if (mask == 0xF && FindRowArithmetic(tables, 255, taps, kPointwiseShift, &arithmetic)) {
-    for (A_long y = 0; y < src.height; ++y) {
-      MapRow<kPointwiseShift>(Row(src, y), Row(dst, y), values, arithmetic);
-    }
+    MapRows(src, dst, arithmetic, wide);
     return;
   }
   for (A_long y = 0; y < src.height; ++y) {
@@ -263,44 +332,98 @@ void BoxSumsAlongRow(const std::int32_t* column, std::int32_t* box, A_long width
   }
 }
 
-// The 3 × 3 box sums in 16 bits (a sum is at most 9 · 255): the three rows added, then
-// each value and its neighbours one pixel (four values) to either side, with zeros beyond
-// the edges; then the arithmetic in place of the tables.
-void Box3InSixteenBits(const PF_EffectWorld& src, const PF_EffectWorld& dst,
-                       const RowArithmetic& arithmetic) {
-  const size_t values = static_cast<size_t>(src.width) * 4;
-  std::vector<std::uint16_t> columns(values + 8, 0);
-  std::uint16_t* const column = columns.data() + 4;  // column[-4 … -1], column[values …] = 0
-  // column[i - 4], indexed from the vector's start: an unsigned i - 4 would wrap the
-  // pointer arithmetic for i < 4, which is undefined even though the sum lands inside.
-  const std::uint16_t* const left = columns.data();
-  std::vector<std::uint16_t> box(values);
-  for (A_long y = 0; y < src.height; ++y) {
-    const unsigned char* above = y > 0 ? Row(src, y - 1) : nullptr;
-    const unsigned char* middle = Row(src, y);
-    const unsigned char* below = y + 1 < src.height ? Row(src, y + 1) : nullptr;
-    // A missing row (above the first, below the last) reads as the middle one with a
-    // weight of 0, which keeps one loop.
-    const std::uint16_t aboveWeight = above != nullptr ? 1 : 0;
-    const std::uint16_t belowWeight = below != nullptr ? 1 : 0;
-    if (above == nullptr) above = middle;
-    if (below == nullptr) below = middle;
-    for (size_t i = 0; i < values; ++i) {
-      column[i] =
-          static_cast<std::uint16_t>(above[i] * aboveWeight + middle[i] + below[i] * belowWeight);
+// One output row from its column sums (`columns` holds four zeros on either side for the
+// pixels beyond the left and right edges): each sum with its neighbours one pixel (four
+// values) to either side, through the arithmetic. While it computes, it fetches the rows
+// the next pass reads and writes, which come from beyond this core's caches.
+[[gnu::always_inline]] inline void MapBox3Row(const std::uint16_t* columns, unsigned char* out,
+                                              size_t values, const RowArithmetic& a,
+                                              const unsigned char* nextIn, unsigned char* nextOut) {
+  constexpr size_t kGroup = RowArithmetic::kValues;
+  const std::uint16_t* const left = columns;
+  const std::uint16_t* const column = columns + 4;
+  const std::uint16_t* const right = columns + 8;
+  size_t i = 0;
+  for (; i + kGroup <= values; i += kGroup) {
+    __builtin_prefetch(nextIn + i);
+    __builtin_prefetch(nextOut + i, 1);
+    for (size_t k = 0; k < kGroup; ++k) {
+      const auto box = static_cast<std::uint16_t>(left[i + k] + column[i + k] + right[i + k]);
+      out[i + k] = Mapped<kBoxShift>(box, 1, a.add[k], a.mul[k]);
     }
-    for (size_t i = 0; i < values; ++i) {
-      box[i] = static_cast<std::uint16_t>(left[i] + column[i] + column[i + 4]);
-    }
-    MapRow<kBoxShift>(box.data(), Row(dst, y), values, arithmetic);
   }
+  for (; i < values; ++i) {
+    const size_t k = i % kGroup;
+    const auto box = static_cast<std::uint16_t>(left[i] + column[i] + right[i]);
+    out[i] = Mapped<kBoxShift>(box, 1, a.add[k], a.mul[k]);
+  }
+}
+
+// The 3 × 3 box sums in 16 bits (a sum is at most 9 · 255), two output rows at a time:
+// rows y and y + 1 share the sum of source rows y and y + 1, so one pass over four source
+// rows (a row beyond the top or bottom edge is a row of zeros) makes both rows' column
+// sums in L1-resident buffers, and a second pass per output row maps them.
+[[gnu::always_inline]] inline void Box3InSixteenBitsBody(const PF_EffectWorld& src,
+                                                         const PF_EffectWorld& dst,
+                                                         const RowArithmetic& arithmetic) {
+  const size_t values = static_cast<size_t>(src.width) * 4;
+  const std::vector<unsigned char> zeros(values, 0);
+  std::vector<std::uint16_t> upperColumns(values + 8, 0);
+  std::vector<std::uint16_t> lowerColumns(values + 8, 0);
+  std::uint16_t* const upper = upperColumns.data() + 4;
+  std::uint16_t* const lower = lowerColumns.data() + 4;
+  // A local copy: the output bytes could alias the caller's record, not this.
+  const RowArithmetic a = arithmetic;
+  const A_long height = src.height;
+  const auto rowOrZeros = [&](A_long y) {
+    return y >= 0 && y < height ? Row(src, y) : zeros.data();
+  };
+  for (A_long y = 0; y < height; y += 2) {
+    const unsigned char* r0 = rowOrZeros(y - 1);
+    const unsigned char* r1 = Row(src, y);
+    const unsigned char* r2 = rowOrZeros(y + 1);
+    const unsigned char* r3 = rowOrZeros(y + 2);
+    for (size_t i = 0; i < values; ++i) {
+      const auto shared = static_cast<std::uint16_t>(r1[i] + r2[i]);
+      upper[i] = static_cast<std::uint16_t>(r0[i] + shared);
+      lower[i] = static_cast<std::uint16_t>(shared + r3[i]);
+    }
+    // The next pair of rows adds source rows y + 3 and y + 4 and writes y + 2 and y + 3.
+    const A_long last = height - 1;
+    MapBox3Row(upperColumns.data(), Row(dst, y), values, a, Row(src, std::min(y + 3, last)),
+               Row(dst, std::min(y + 2, last)));
+    if (y + 1 < height) {
+      MapBox3Row(lowerColumns.data(), Row(dst, y + 1), values, a, Row(src, std::min(y + 4, last)),
+                 Row(dst, std::min(y + 3, last)));
+    }
+  }
+}
+
+#if VELUNARY_WIDE_VECTORS
+[[gnu::target("avx2")]] void Box3InSixteenBitsWide(const PF_EffectWorld& src,
+                                                   const PF_EffectWorld& dst,
+                                                   const RowArithmetic& arithmetic) {
+  Box3InSixteenBitsBody(src, dst, arithmetic);
+}
+#endif
+
+void Box3InSixteenBits(const PF_EffectWorld& src, const PF_EffectWorld& dst,
+                       const RowArithmetic& arithmetic, bool wide) {
+#if VELUNARY_WIDE_VECTORS
+  if (wide) {
+    Box3InSixteenBitsWide(src, dst, arithmetic);
+    return;
+  }
+#endif
+  static_cast<void>(wide);
+  Box3InSixteenBitsBody(src, dst, arithmetic);
 }
 
 // The channels in `mask`, whose kernels hold one repeated tap each, through box sums.
 void ConvolveBox(const PF_EffectWorld& src, const PF_EffectWorld& dst, A_long n,
-                 const A_long* const taps[4], unsigned mask) {
+                 const A_long* const taps[4], unsigned mask, bool wide) {
   if (n == 1) {
-    ConvolvePointwise(src, dst, taps, mask);
+    ConvolvePointwise(src, dst, taps, mask, wide);
     return;
   }
   const A_long width = src.width;
@@ -316,9 +439,7 @@ void ConvolveBox(const PF_EffectWorld& src, const PF_EffectWorld& dst, A_long n,
     for (unsigned c = 0; c < 4; ++c) {
       if (!(mask & (1u << c))) continue;
       tables[c].resize(static_cast<size_t>(d) + 1);
-      for (std::int64_t s = 0; s <= d; ++s) {
-        tables[c][static_cast<size_t>(s)] = Rounded(taps[c][0] * s, d);
-      }
+      RoundedTable(taps[c][0], d, tables[c].data());
     }
   }
 
@@ -327,7 +448,7 @@ void ConvolveBox(const PF_EffectWorld& src, const PF_EffectWorld& dst, A_long n,
                                                    tables[2].data(), tables[3].data()};
     RowArithmetic arithmetic;
     if (FindRowArithmetic(tablePointers, d, taps, kBoxShift, &arithmetic)) {
-      Box3InSixteenBits(src, dst, arithmetic);
+      Box3InSixteenBits(src, dst, arithmetic, wide);
       return;
     }
   }
@@ -398,6 +519,23 @@ void ConvolveGeneral(const PF_EffectWorld& src, const PF_EffectWorld& dst, A_lon
   }
 }
 
+// Whether two usable worlds share any pixel byte (a world's bytes run from its data to
+// the last pixel of its last row). A convolve into its own source would read pixels it
+// has already written.
+bool Overlap(const PF_EffectWorld& a, const PF_EffectWorld& b) {
+  const auto span = [](const PF_EffectWorld& w) {
+    const auto first = reinterpret_cast<std::uintptr_t>(w.data);
+    const std::uintptr_t end =
+        first +
+        static_cast<std::uintptr_t>(w.rowbytes) * static_cast<std::uintptr_t>(w.height - 1) +
+        static_cast<std::uintptr_t>(w.width) * 4;
+    return std::pair{first, end};
+  };
+  const auto [aFirst, aEnd] = span(a);
+  const auto [bFirst, bEnd] = span(b);
+  return aFirst < bEnd && bFirst < aEnd;
+}
+
 PF_Err Convolve(PF_ProgPtr ref, PF_EffectWorld* src, const PF_Rect* area, PF_KernelFlags flags,
                 A_long kernel_size, void* a_kernel, void* r_kernel, void* g_kernel, void* b_kernel,
                 PF_EffectWorld* dst) {
@@ -407,8 +545,8 @@ PF_Err Convolve(PF_ProgPtr ref, PF_EffectWorld* src, const PF_Rect* area, PF_Ker
       static_cast<const A_long*>(a_kernel), static_cast<const A_long*>(r_kernel),
       static_cast<const A_long*>(g_kernel), static_cast<const A_long*>(b_kernel)};
   if (area != nullptr || flags != PF_KernelFlag_NONE || kernel_size < 1 || kernel_size % 2 == 0 ||
-      kernel_size > kMaxKernelSize || !UsableWorld(src) || !UsableWorld(dst) || src == dst ||
-      src->data == dst->data || !SameSize(*src, *dst) ||
+      kernel_size > kMaxKernelSize || !UsableWorld(src) || !UsableWorld(dst) ||
+      Overlap(*src, *dst) || !SameSize(*src, *dst) ||
       std::find(std::begin(taps), std::end(taps), nullptr) != std::end(taps)) {
     return PF_Err_BAD_CALLBACK_PARAM;
   }
@@ -417,7 +555,8 @@ PF_Err Convolve(PF_ProgPtr ref, PF_EffectWorld* src, const PF_Rect* area, PF_Ker
     if (AllTapsEqual(taps[c], kernel_size)) boxMask |= 1u << c;
   }
   try {
-    if (boxMask != 0) ConvolveBox(*src, *dst, kernel_size, taps, boxMask);
+    const bool wide = host->wideVectors && CpuHasWideVectors();
+    if (boxMask != 0) ConvolveBox(*src, *dst, kernel_size, taps, boxMask, wide);
     for (unsigned c = 0; c < 4; ++c) {
       if (!(boxMask & (1u << c))) ConvolveGeneral(*src, *dst, kernel_size, taps[c], c);
     }

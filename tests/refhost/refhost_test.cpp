@@ -187,7 +187,8 @@ TEST_F(RefHostTest, BlendNearTheEndsMatchesTheFormulaForEveryPairOfBytes) {
 // Kernels that are uniform per channel, as the effect passes them, and others that need
 // the formula's path: 1 × 1 for every decay tap and byte value in every channel (taps
 // outside 0 … 255 need the table), 3 × 3 for the diffusion's taps and others, on images
-// whose widths leave a partial group of pixels and whose bytes reach both ends of the range.
+// whose widths leave a partial group of pixels and whose bytes reach both ends of the range;
+// with the processor's wide vector loops and with the 128-bit ones the Windows build runs.
 TEST_F(RefHostTest, UniformKernelsMatchTheFormula) {
   Image values(67, 4);  // 268 pixels: every value per channel, and a partial last group
   for (int i = 0; i < 268; ++i) {
@@ -208,7 +209,7 @@ TEST_F(RefHostTest, UniformKernelsMatchTheFormula) {
     cases.push_back({1, values, {255, k, k, k}});
     cases.push_back({1, values, {k, k, k, k}});
   }
-  for (const Image& image : {Pattern(37, 11, 9), bright}) {
+  for (const Image& image : {Pattern(37, 11, 9), bright, Pattern(3, 1, 4), Pattern(5, 2, 6)}) {
     for (std::array<A_long, 4> set : {std::array<A_long, 4>{2295, 255, 255, 255},
                                       {255, 255, 255, 255},
                                       {1, 1, 1, 1},
@@ -218,13 +219,61 @@ TEST_F(RefHostTest, UniformKernelsMatchTheFormula) {
       cases.push_back({3, image, set});
     }
   }
-  for (const Case& c : cases) {
-    std::vector<A_long> kernels[4];
-    for (int i = 0; i < 4; ++i) kernels[i].assign(static_cast<size_t>(c.n * c.n), c.taps[i]);
-    ASSERT_EQ(Convolve(c.image, c.n, kernels), ReferenceConvolve(c.image, c.n, kernels))
-        << c.n << "x" << c.n << " taps " << c.taps[0] << ", " << c.taps[1] << ", " << c.taps[2]
-        << ", " << c.taps[3] << " on " << c.image.width << "x" << c.image.height;
+  for (bool wide : {true, false}) {
+    host.SetWideVectors(wide);
+    for (const Case& c : cases) {
+      std::vector<A_long> kernels[4];
+      for (int i = 0; i < 4; ++i) kernels[i].assign(static_cast<size_t>(c.n * c.n), c.taps[i]);
+      ASSERT_EQ(Convolve(c.image, c.n, kernels), ReferenceConvolve(c.image, c.n, kernels))
+          << c.n << "x" << c.n << " taps " << c.taps[0] << ", " << c.taps[1] << ", " << c.taps[2]
+          << ", " << c.taps[3] << " on " << c.image.width << "x" << c.image.height
+          << (wide ? ", wide vectors" : ", 128-bit vectors");
+    }
   }
+}
+
+// What convolve cannot serve is refused before a byte is written: among it a destination
+// sharing bytes with the source (here rows 0-1 and 1-2 of one world), whose pixels would
+// be read after being overwritten. Rows 0-1 into rows 2-3 of that world is served.
+TEST_F(RefHostTest, ConvolveRefusesWhatItCannotServeAndLeavesTheDestination) {
+  World world = MakeWorld(Pattern(6, 4, 5));
+  const World untouched = MakeWorld(Pattern(6, 4, 5));
+  auto rows = [&](A_long first) {
+    PF_EffectWorld part = world.world;
+    part.data = world.bytes.data() + static_cast<size_t>(first) * world.world.rowbytes;
+    part.height = 2;
+    return part;
+  };
+  PF_EffectWorld top = rows(0);
+  PF_EffectWorld middle = rows(1);
+  PF_EffectWorld bottom = rows(2);
+  PF_EffectWorld narrower = rows(2);
+  narrower.width = 5;
+  std::vector<A_long> taps(9, 255);
+  A_long* t = taps.data();
+  const PF_Rect area{0, 0, 1, 1};
+  struct Case {
+    const char* what;
+    PF_EffectWorld* dst;
+    A_long n;
+    const PF_Rect* area;
+    PF_KernelFlags flags;
+  };
+  for (const Case& c :
+       {Case{"overlapping rows", &middle, 3, nullptr, 0},
+        Case{"the source itself", &top, 3, nullptr, 0},
+        Case{"another size", &narrower, 3, nullptr, 0},
+        Case{"an even kernel", &bottom, 2, nullptr, 0}, Case{"no kernel", &bottom, 0, nullptr, 0},
+        Case{"an area", &bottom, 3, &area, 0}, Case{"a flag", &bottom, 3, nullptr, 1}}) {
+    EXPECT_EQ(transform->convolve(ref(), &top, c.area, c.flags, c.n, t, t, t, t, c.dst),
+              PF_Err_BAD_CALLBACK_PARAM)
+        << c.what;
+    EXPECT_EQ(world.bytes, untouched.bytes) << c.what;
+  }
+  EXPECT_EQ(transform->convolve(ref(), &top, nullptr, 0, 3, t, t, t, nullptr, &bottom),
+            PF_Err_BAD_CALLBACK_PARAM);
+  ASSERT_EQ(transform->convolve(ref(), &top, nullptr, 0, 3, t, t, t, t, &bottom), PF_Err_NONE);
+  EXPECT_NE(world.bytes, untouched.bytes);
 }
 
 // Small worlds reuse freed memory and full-HD ones come from their own mappings: either

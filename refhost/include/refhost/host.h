@@ -9,8 +9,9 @@
 //
 // Limits of this host beyond the host API's own rules: convolve refuses kernels wider than
 // 1447 taps (PF_Err_BAD_CALLBACK_PARAM), beyond which its exact 64-bit sums could
-// overflow; new_world answers PF_Err_OUT_OF_MEMORY for a world whose rows would not fit
-// 32-bit rowbytes or whose pixels cannot be allocated.
+// overflow, and a destination sharing any byte with the source (likewise); new_world
+// answers PF_Err_OUT_OF_MEMORY for a world whose rows would not fit 32-bit rowbytes or
+// whose pixels cannot be allocated.
 #ifndef VELUNARY_REFHOST_HOST_H
 #define VELUNARY_REFHOST_HOST_H
 
@@ -113,6 +114,12 @@ class Host {
   // host_new_handle answers null once the live handles' bytes would exceed `bytes`.
   // The default is unlimited (the machine's memory).
   void SetMemoryLimit(std::uint64_t bytes);
+
+  // ---- Speed ------------------------------------------------------------------------
+  // Whether convolve may use the processor's 256-bit vector instructions where it has
+  // them (the default); off, it runs the 128-bit loops every x86-64 and the Windows build
+  // run. The bytes are the same either way; tests run both.
+  void SetWideVectors(bool allowed);
 
   // ---- Failures ---------------------------------------------------------------------
 
