@@ -10,6 +10,10 @@
 #include <cstddef>
 #include <cstdint>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "sim/pixel_math.h"
 #include "sim/random.h"
 #include "sim/simulation_state.h"
@@ -155,9 +159,34 @@ SensingImage HostSensingImage(const PF_LayerDef& world) {
 bool MakeGrayPlane(const PF_LayerDef& world, int width, int height, std::uint8_t* plane) {
   const auto* row = static_cast<const std::uint8_t*>(world.data);
   for (int y = 0; y < height; ++y, row += world.rowbytes, plane += width) {
-    // Differences gathered over a row, tested once a row: the loop stays free of branches.
+    // Differences gathered over a row, tested once a row: the loops stay free of branches.
     unsigned differ = 0;
-    for (int x = 0; x < width; ++x) {
+    int x = 0;
+#if defined(__SSE2__)
+    // Sixteen pixels a step. Each 32-bit lane holds one pixel, alpha in its low byte;
+    // shifted down a byte it holds red, green and blue, whose neighbours' differences
+    // are gathered, and whose red bytes are packed into the plane.
+    const __m128i lowByte = _mm_set1_epi32(0xFF);
+    const __m128i lowTwoBytes = _mm_set1_epi32(0xFFFF);
+    __m128i differs = _mm_setzero_si128();
+    for (; x + 16 <= width; x += 16) {
+      __m128i reds[4];
+      for (int k = 0; k < 4; ++k) {
+        const __m128i pixels =
+            _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + 4 * (x + 4 * k)));
+        const __m128i rgb = _mm_srli_epi32(pixels, 8);
+        differs = _mm_or_si128(
+            differs, _mm_and_si128(_mm_xor_si128(rgb, _mm_srli_epi32(rgb, 8)), lowTwoBytes));
+        reds[k] = _mm_and_si128(rgb, lowByte);
+      }
+      const __m128i bytes =
+          _mm_packus_epi16(_mm_packs_epi32(reds[0], reds[1]), _mm_packs_epi32(reds[2], reds[3]));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(plane + x), bytes);
+    }
+    differ |= static_cast<unsigned>(
+        _mm_movemask_epi8(_mm_cmpeq_epi8(differs, _mm_setzero_si128())) ^ 0xFFFF);
+#endif
+    for (; x < width; ++x) {
       const std::uint8_t* argb = row + 4 * static_cast<std::ptrdiff_t>(x);
       differ |= static_cast<unsigned>((argb[1] ^ argb[2]) | (argb[1] ^ argb[3]));
       plane[x] = argb[1];

@@ -11,7 +11,7 @@
 namespace velunary {
 namespace {
 
-constexpr int kWidth = 5;
+constexpr int kWidth = 21;  // a group of sixteen pixels, then five one by one
 constexpr int kHeight = 3;
 // Two pixels of padding at the end of every row, which are not the image's.
 constexpr A_long kRowbytes = 4 * (kWidth + 2);
@@ -30,6 +30,7 @@ TEST(GrayPlane, IsMadeExactlyWhenEveryPixelIsGray) {
       {"alpha of the first pixel", 0, 0, 0, true},
       {"red of the first pixel", 0, 0, 1, false},
       {"green of a middle pixel", 2, 1, 2, false},
+      {"blue of the sixteenth pixel", 15, 0, 3, false},
       {"blue of the last pixel", kWidth - 1, kHeight - 1, 3, false},
       {"green of the last pixel", kWidth - 1, kHeight - 1, 2, false},
       {"the padding after the last row", kWidth + 1, kHeight - 1, 2, true},
