@@ -55,17 +55,13 @@ void UpdateInfectionMap(HostSuiteCache& suites, const PF_InData* in_data, PF_Err
 }  // namespace
 
 void PrepareSensingWorlds(HostSuiteCache& suites, const PF_InData* in_data, PF_EffectWorld* first,
-                          PF_EffectWorld* second, PF_Err* err,
-                          const std::function<void()>& firstReady) {
+                          PF_EffectWorld* second, PF_Err* err) {
   NewBlackWorld(in_data, first, err);
   NewBlackWorld(in_data, second, err);
   BlendLayer(suites, in_data, &simulationSettings.inputLayer, *first, &simulationState.trailMap,
              first, err);
   if (InfectionFedByLayer()) {
     UpdateInfectionMap(suites, in_data, err);
-  }
-  if (*err == PF_Err_NONE && firstReady) {
-    firstReady();
   }
   // Each sensing worker reads its own image, so the two threads share no memory but the
   // disjoint halves of the particle array.

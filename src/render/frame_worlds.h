@@ -5,8 +5,6 @@
 #ifndef VELUNARY_RENDER_FRAME_WORLDS_H
 #define VELUNARY_RENDER_FRAME_WORLDS_H
 
-#include <functional>
-
 #include "host/suite_cache.h"
 #include "pf_effect.h"
 
@@ -16,11 +14,8 @@ namespace velunary {
 // brings the InfectionMap up to date from the Infected Layer when infection is on and one
 // is chosen, and copies the first sensing image into the second. *first and *second must
 // be absent on entry and are held by the caller. Stops at the first host error.
-// `firstReady`, when given, runs once the first image is complete and before the copy, if
-// no error came before it.
 void PrepareSensingWorlds(HostSuiteCache& suites, const PF_InData* in_data, PF_EffectWorld* first,
-                          PF_EffectWorld* second, PF_Err* err,
-                          const std::function<void()>& firstReady = {});
+                          PF_EffectWorld* second, PF_Err* err);
 
 // Whether this frame's settings feed the InfectionMap from a layer (and so diffuse it).
 bool InfectionFedByLayer();

@@ -82,34 +82,27 @@ void SimulateFrame(HostSuiteCache& suites, const PF_InData* in_data, A_long what
   // while the host makes them. The InfectionMap's update from its layer is another matter:
   // it reads and writes the map the movement pass paints, so it comes first.
   const bool moveWhilePreparing = !InfectionFedByLayer();
-  // Every particle moves before it steers, and steers against images made before this
-  // frame's deposits. A gray layer (the network's own trail, or footage without colour)
-  // is sensed from a plane of its own, one byte a pixel, which the workers can start on as
-  // soon as the first image is complete, while the host copies it into the second.
-  bool gray = false;
-  const SensingImage planeImage{plane, in_data->width, true};
-  const auto senseFromPlane = [&] {
-    gray = plane != nullptr && MakeGrayPlane(first, in_data->width, in_data->height, plane);
-    if (gray) {
-      passes.StartSensing(in_data, planeImage, planeImage);
-    }
-  };
   if (moveWhilePreparing) {
     passes.StartMovement(in_data);
-    PrepareSensingWorlds(suites, in_data, &first, &second, err, senseFromPlane);
-  } else {
-    PrepareSensingWorlds(suites, in_data, &first, &second, err);
   }
-  // An error while preparing ends the frame (passes already under way run to their end);
-  // the render then resets the simulation.
+  PrepareSensingWorlds(suites, in_data, &first, &second, err);
+  // An error while preparing ends the frame before the sensing pass (a movement already
+  // under way runs to its end); the render then resets the simulation.
   if (*err != PF_Err_NONE) {
     return;
   }
   if (!moveWhilePreparing) {
     passes.StartMovement(in_data);
-    senseFromPlane();
   }
-  if (!gray) {
+  // Every particle moves before it steers, and steers against images made before this
+  // frame's deposits. A gray layer (the network's own trail, or footage without colour)
+  // is sensed from a plane of its own, one byte a pixel.
+  const bool gray =
+      plane != nullptr && MakeGrayPlane(first, in_data->width, in_data->height, plane);
+  if (gray) {
+    const SensingImage image{plane, in_data->width, true};
+    passes.StartSensing(in_data, image, image);
+  } else {
     passes.StartSensing(in_data, HostSensingImage(first), HostSensingImage(second));
     passes.Join();
   }
