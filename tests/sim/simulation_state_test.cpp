@@ -91,7 +91,7 @@ TEST(DiffuseAndDecay, APendingCodeMakesNothingAndOnlyAPositiveOneIsReported) {
   ASSERT_EQ(err, PF_Err_NONE);
   dot.CopyInto(map);
   const long calls = host.CountFailableCalls();
-  for (PF_Err pending : {PF_Err{PF_Err_OUT_OF_MEMORY}, PF_Err{-1}}) {
+  for (PF_Err pending : {PF_Err{PF_Err_OUT_OF_MEMORY}, PF_Err{1}, PF_Err{-1}}) {
     err = pending;
     ::testing::internal::CaptureStdout();
     DiffuseAndDecay(&in, &err, map);
