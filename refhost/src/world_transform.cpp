@@ -213,8 +213,8 @@ template <int kShift>
 
 // out[i] = table_c[in[i]] through the arithmetic, row by row, a group of values at a time.
 // (Unlike the 3 × 3 pass, this one gains nothing from fetching the next rows ahead.)
-[[gnu::always_inline]] inline void MapRowsBody(const PF_EffectWorld& src, const PF_EffectWorld& dst,
-                                               const RowArithmetic& arithmetic) {
+[[gnu::always_inline]] inline void MapRows(const PF_EffectWorld& src, const PF_EffectWorld& dst,
+                                           const RowArithmetic& arithmetic) {
   constexpr size_t kGroup = RowArithmetic::kValues;
   // A local copy: the output bytes could alias the caller's record, not this.
   const RowArithmetic a = arithmetic;
@@ -235,23 +235,30 @@ template <int kShift>
   }
 }
 
+// A pass over whole rows, inlined into two copies: one compiled for the processor's 256-bit
+// vectors, taken when `wide`, and one with the 128-bit vectors every x86-64 has. The
+// loops, and so the bytes, are the same.
+using RowPass = void(const PF_EffectWorld&, const PF_EffectWorld&, const RowArithmetic&);
+
 #if VELUNARY_WIDE_VECTORS
-[[gnu::target("avx2")]] void MapRowsWide(const PF_EffectWorld& src, const PF_EffectWorld& dst,
-                                         const RowArithmetic& arithmetic) {
-  MapRowsBody(src, dst, arithmetic);
+template <RowPass* kPass>
+[[gnu::target("avx2")]] void WidePass(const PF_EffectWorld& src, const PF_EffectWorld& dst,
+                                      const RowArithmetic& arithmetic) {
+  kPass(src, dst, arithmetic);
 }
 #endif
 
-void MapRows(const PF_EffectWorld& src, const PF_EffectWorld& dst, const RowArithmetic& arithmetic,
+template <RowPass* kPass>
+void RunPass(const PF_EffectWorld& src, const PF_EffectWorld& dst, const RowArithmetic& arithmetic,
              bool wide) {
 #if VELUNARY_WIDE_VECTORS
   if (wide) {
-    MapRowsWide(src, dst, arithmetic);
+    WidePass<kPass>(src, dst, arithmetic);
     return;
   }
 #endif
   static_cast<void>(wide);
-  MapRowsBody(src, dst, arithmetic);
+  kPass(src, dst, arithmetic);
 }
 
 // The 1 × 1 case: each output byte is a function of one input byte.
@@ -263,7 +270,7 @@ void ConvolvePointwise(const PF_EffectWorld& src, const PF_EffectWorld& dst,
   const unsigned char* const tables[4] = {table[0], table[1], table[2], table[3]};
   RowArithmetic arithmetic;
   if (mask == 0xF && FindRowArithmetic(tables, 255, taps, kPointwiseShift, &arithmetic)) {
-    MapRows(src, dst, arithmetic, wide);
+    RunPass<MapRows>(src, dst, arithmetic, wide);
     return;
   }
   for (A_long y = 0; y < src.height; ++y) {
@@ -363,9 +370,9 @@ void BoxSumsAlongRow(const std::int32_t* column, std::int32_t* box, A_long width
 // rows y and y + 1 share the sum of source rows y and y + 1, so one pass over four source
 // rows (a row beyond the top or bottom edge is a row of zeros) makes both rows' column
 // sums in L1-resident buffers, and a second pass per output row maps them.
-[[gnu::always_inline]] inline void Box3InSixteenBitsBody(const PF_EffectWorld& src,
-                                                         const PF_EffectWorld& dst,
-                                                         const RowArithmetic& arithmetic) {
+[[gnu::always_inline]] inline void Box3InSixteenBits(const PF_EffectWorld& src,
+                                                     const PF_EffectWorld& dst,
+                                                     const RowArithmetic& arithmetic) {
   const size_t values = static_cast<size_t>(src.width) * 4;
   const std::vector<unsigned char> zeros(values, 0);
   std::vector<std::uint16_t> upperColumns(values + 8, 0);
@@ -399,26 +406,6 @@ void BoxSumsAlongRow(const std::int32_t* column, std::int32_t* box, A_long width
   }
 }
 
-#if VELUNARY_WIDE_VECTORS
-[[gnu::target("avx2")]] void Box3InSixteenBitsWide(const PF_EffectWorld& src,
-                                                   const PF_EffectWorld& dst,
-                                                   const RowArithmetic& arithmetic) {
-  Box3InSixteenBitsBody(src, dst, arithmetic);
-}
-#endif
-
-void Box3InSixteenBits(const PF_EffectWorld& src, const PF_EffectWorld& dst,
-                       const RowArithmetic& arithmetic, bool wide) {
-#if VELUNARY_WIDE_VECTORS
-  if (wide) {
-    Box3InSixteenBitsWide(src, dst, arithmetic);
-    return;
-  }
-#endif
-  static_cast<void>(wide);
-  Box3InSixteenBitsBody(src, dst, arithmetic);
-}
-
 // The channels in `mask`, whose kernels hold one repeated tap each, through box sums.
 void ConvolveBox(const PF_EffectWorld& src, const PF_EffectWorld& dst, A_long n,
                  const A_long* const taps[4], unsigned mask, bool wide) {
@@ -448,7 +435,7 @@ void ConvolveBox(const PF_EffectWorld& src, const PF_EffectWorld& dst, A_long n,
                                                    tables[2].data(), tables[3].data()};
     RowArithmetic arithmetic;
     if (FindRowArithmetic(tablePointers, d, taps, kBoxShift, &arithmetic)) {
-      Box3InSixteenBits(src, dst, arithmetic, wide);
+      RunPass<Box3InSixteenBits>(src, dst, arithmetic, wide);
       return;
     }
   }
