@@ -43,16 +43,14 @@ Step PlanStep(const Particle& p, SinCosMemo& trig, const Layer& layer) {
   Step step;
   step.nx = p.x + direction.cosine;
   step.ny = p.y + direction.sine;
-  const double column = RoundHalfAway(step.nx);
-  const double row = RoundHalfAway(step.ny);
-  // Written so that a NaN position also counts as off the layer; comparing the rounded
-  // doubles keeps every value, however large, away from an undefined int conversion.
-  step.onLayer = column >= 0.0 && column < layer.width && row >= 0.0 && row < layer.height;
+  std::int32_t column;
+  std::int32_t row;
+  // A NaN or huge position counts as off the layer.
+  step.onLayer =
+      PixelOnAxis(step.nx, layer.width, &column) && PixelOnAxis(step.ny, layer.height, &row);
   if (step.onLayer) {
-    const auto x = static_cast<std::ptrdiff_t>(column);
-    const auto y = static_cast<std::ptrdiff_t>(row);
-    step.trailOffset = y * layer.trailRowbytes + 4 * x;
-    step.infectionOffset = y * layer.infectionRowbytes + 4 * x;
+    step.trailOffset = static_cast<std::ptrdiff_t>(row) * layer.trailRowbytes + 4 * column;
+    step.infectionOffset = static_cast<std::ptrdiff_t>(row) * layer.infectionRowbytes + 4 * column;
   } else {
     step.trailOffset = 0;
     step.infectionOffset = 0;

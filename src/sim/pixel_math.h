@@ -49,6 +49,23 @@ inline double RoundHalfAway(double value) {
   return std::bit_cast<double>(bits);
 }
 
+// The pixel of a coordinate on an axis `extent` pixels long (at most INT32_MAX): true,
+// with *pixel set, when RoundHalfAway(value) lies in [0, extent), exactly as rounding and
+// testing the rounded double would decide; false otherwise, NaN included. The passes round
+// every step and sensor this way, so it avoids the bit work of a general rounding.
+inline bool PixelOnAxis(double value, double extent, std::int32_t* pixel) {
+  // A value rounds to 0 or more from above -0.5 on, and to extent from extent - 0.5 on.
+  if (!(value > -0.5 && value < extent - 0.5)) {
+    return false;
+  }
+  // Truncated, the value fits an int; what truncation dropped is exact (the value and its
+  // whole part lie within a factor of two, or the whole part is 0), and a half or more of
+  // it rounds away from zero. Values in (-0.5, 0) keep 0.
+  const auto whole = static_cast<std::int32_t>(value);
+  *pixel = whole + (value - static_cast<double>(whole) >= 0.5 ? 1 : 0);
+  return true;
+}
+
 }  // namespace velunary
 
 #endif

@@ -57,24 +57,21 @@ struct Sensors {
   bool inside;
 };
 
-// One sensor point rounded to a pixel. The bounds test runs on the rounded doubles: for
-// every value an int can hold it means what the test on the int conversion means, and it
-// sends huge or NaN coordinates (which no int can hold) outside without an undefined
-// conversion. Inlined into its three calls, so that the three memo reads and roundings of
-// a particle overlap instead of running one call after another.
+// One sensor point rounded to a pixel. Inlined into its three calls, so that the three
+// memo reads and roundings of a particle overlap instead of running one call after another.
 template <bool kGray>
 [[gnu::always_inline]] inline bool Locate(const Particle& p, double distance, double angle,
                                           SinCosMemo& trig, const Image& image,
                                           std::ptrdiff_t* offset) {
   const SinCosPair direction = trig.Of(angle);
-  const double column = RoundHalfAway(p.x + distance * direction.cosine);
-  const double row = RoundHalfAway(p.y + distance * direction.sine);
-  if (!(column >= 0.0 && column < image.width && row >= 0.0 && row < image.height)) {
+  std::int32_t column;
+  std::int32_t row;
+  if (!(PixelOnAxis(p.x + distance * direction.cosine, image.width, &column) &&
+        PixelOnAxis(p.y + distance * direction.sine, image.height, &row))) {
     return false;
   }
   constexpr std::ptrdiff_t kPixelBytes = kGray ? 1 : 4;
-  *offset = static_cast<std::ptrdiff_t>(row) * image.rowbytes +
-            kPixelBytes * static_cast<std::ptrdiff_t>(column);
+  *offset = static_cast<std::ptrdiff_t>(row) * image.rowbytes + kPixelBytes * column;
   return true;
 }
 

@@ -36,13 +36,15 @@ void AddWithBothSigns(std::vector<double>& values, std::initializer_list<double>
 
 // Values where a hand-written rounding goes wrong first: exact halves and their
 // neighbours on either side, both zeros, the edge of the range where every double is
-// whole, values beyond any int64, and the non-finite ones; then any bit pattern, and
+// whole, values beyond any int64, the non-finite ones and the last pixels an int can
+// index; then any bit pattern, and
 // pixel coordinates as the passes form them.
-TEST(RoundHalfAwayTest, EqualsStdRoundToTheBit) {
+TEST(RoundHalfAwayTest, EqualsStdRoundToTheBitAndPicksItsPixel) {
   std::vector<double> values;
-  AddWithBothSigns(values, {0.0, 0.49999999999999994, 0x1p52, 0x1p52 - 0.5, 0x1p52 - 1.5,
-                            0x1p53 + 2.0, 0x1p63, 1e300, Limits::denorm_min(), Limits::max(),
-                            Limits::infinity(), Limits::quiet_NaN()});
+  AddWithBothSigns(
+      values, {0.0, 0.49999999999999994, 0x1p52, 0x1p52 - 0.5, 0x1p52 - 1.5, 0x1p53 + 2.0, 0x1p63,
+               1e300, Limits::denorm_min(), Limits::max(), Limits::infinity(), Limits::quiet_NaN(),
+               0x1p31 - 1.5, std::nextafter(0x1p31 - 1.5, 0.0), 0x1p31 - 0.5});
   for (int k = -4000; k <= 4000; ++k) {
     const double half = k + 0.5;
     for (double v : {half, std::nextafter(half, -INFINITY), std::nextafter(half, INFINITY),
@@ -62,6 +64,15 @@ TEST(RoundHalfAwayTest, EqualsStdRoundToTheBit) {
     if (!SameBits(RoundHalfAway(v), expected) && ++mismatches <= 5) {
       ADD_FAILURE() << std::hexfloat << v << " rounds to " << RoundHalfAway(v) << ", not "
                     << expected;
+    }
+    // The pixel the passes take: the rounded value when it lies in [0, extent).
+    for (const double extent : {1.0, 1920.0, 2147483647.0}) {
+      std::int32_t pixel = -1;
+      const bool inside = expected >= 0.0 && expected < extent;
+      if ((PixelOnAxis(v, extent, &pixel) != inside || (inside && pixel != expected)) &&
+          ++mismatches <= 5) {
+        ADD_FAILURE() << std::hexfloat << v << " on " << extent << " gives pixel " << pixel;
+      }
     }
   }
   EXPECT_EQ(mismatches, 0);
