@@ -32,8 +32,7 @@ struct Step {
 };
 
 struct Layer {
-  double width;
-  double height;
+  PixelGrid grid;
   A_long trailRowbytes;
   A_long infectionRowbytes;
 };
@@ -46,8 +45,7 @@ Step PlanStep(const Particle& p, SinCosMemo& trig, const Layer& layer) {
   std::int32_t column;
   std::int32_t row;
   // A NaN or huge position counts as off the layer.
-  step.onLayer =
-      PixelOnAxis(step.nx, layer.width, &column) && PixelOnAxis(step.ny, layer.height, &row);
+  step.onLayer = PixelOfPoint(step.nx, step.ny, layer.grid, &column, &row);
   if (step.onLayer) {
     step.trailOffset = static_cast<std::ptrdiff_t>(row) * layer.trailRowbytes + 4 * column;
     step.infectionOffset = static_cast<std::ptrdiff_t>(row) * layer.infectionRowbytes + 4 * column;
@@ -88,8 +86,9 @@ void MoveAndDepositRange(const PF_InData* in_data, std::int32_t first, std::int3
   const bool infectionActive = simulationSettings.infectionEnabled && !IsAbsent(infection);
   const double healthyDeposit = simulationSettings.trailColor;
   const double infectedDeposit = simulationSettings.infectedTrailColor;
-  const Layer layer{static_cast<double>(in_data->width), static_cast<double>(in_data->height),
-                    trail.rowbytes, infection.rowbytes};
+  const Layer layer{
+      PixelGrid{static_cast<double>(in_data->width), static_cast<double>(in_data->height)},
+      trail.rowbytes, infection.rowbytes};
 
   Step steps[kBatch];
   for (std::int32_t base = first; base < last; base += kBatch) {

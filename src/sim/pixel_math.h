@@ -7,6 +7,10 @@
 #include <cmath>
 #include <cstdint>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace velunary {
 
 // Rec. 709 weights on the 0..255 scale; each product formed alone, summed as
@@ -49,21 +53,51 @@ inline double RoundHalfAway(double value) {
   return std::bit_cast<double>(bits);
 }
 
-// The pixel of a coordinate on an axis `extent` pixels long (at most INT32_MAX): true,
-// with *pixel set, when RoundHalfAway(value) lies in [0, extent), exactly as rounding and
-// testing the rounded double would decide; false otherwise, NaN included. The passes round
-// every step and sensor this way, so it avoids the bit work of a general rounding.
-inline bool PixelOnAxis(double value, double extent, std::int32_t* pixel) {
-  // A value rounds to 0 or more from above -0.5 on, and to extent from extent - 0.5 on.
-  if (!(value > -0.5 && value < extent - 0.5)) {
+// A layer's size in pixels (each at most INT32_MAX), as PixelOfPoint takes it.
+struct PixelGrid {
+  double width;
+  double height;
+};
+
+// The pixel a point lands in: true, with *column and *row set, when RoundHalfAway of each
+// coordinate lies on the grid, exactly as rounding and testing the rounded doubles would
+// decide; false otherwise, NaN included. Every step and sensor of the passes is placed
+// this way, so it avoids the bit work of a general rounding:
+// - a coordinate rounds to 0 or more from above -0.5 on, and to the extent from the extent
+//   less a half on;
+// - in between, truncated, it fits an int; what truncation dropped is exact (the value and
+//   its whole part lie within a factor of two, or the whole part is 0), and a half or more
+//   of it rounds away from zero. Values in (-0.5, 0) keep 0.
+inline bool PixelOfPoint(double x, double y, const PixelGrid& grid, std::int32_t* column,
+                         std::int32_t* row) {
+#if defined(__SSE2__)
+  // Both axes at once, row in the low lane.
+  const __m128d point = _mm_set_pd(x, y);
+  const __m128d onGrid =
+      _mm_and_pd(_mm_cmpgt_pd(point, _mm_set1_pd(-0.5)),
+                 _mm_cmplt_pd(point, _mm_set_pd(grid.width - 0.5, grid.height - 0.5)));
+  if (_mm_movemask_pd(onGrid) != 3) {
     return false;
   }
-  // Truncated, the value fits an int; what truncation dropped is exact (the value and its
-  // whole part lie within a factor of two, or the whole part is 0), and a half or more of
-  // it rounds away from zero. Values in (-0.5, 0) keep 0.
-  const auto whole = static_cast<std::int32_t>(value);
-  *pixel = whole + (value - static_cast<double>(whole) >= 0.5 ? 1 : 0);
+  const __m128i whole = _mm_cvttpd_epi32(point);
+  const __m128d roundsUp =
+      _mm_cmpge_pd(_mm_sub_pd(point, _mm_cvtepi32_pd(whole)), _mm_set1_pd(0.5));
+  // A lane's all-ones mask is -1: subtracting it adds one.
+  const __m128i pixel =
+      _mm_sub_epi32(whole, _mm_shuffle_epi32(_mm_castpd_si128(roundsUp), _MM_SHUFFLE(3, 3, 2, 0)));
+  *row = _mm_cvtsi128_si32(pixel);
+  *column = _mm_cvtsi128_si32(_mm_srli_si128(pixel, 4));
   return true;
+#else
+  if (!(x > -0.5 && x < grid.width - 0.5 && y > -0.5 && y < grid.height - 0.5)) {
+    return false;
+  }
+  const auto wholeX = static_cast<std::int32_t>(x);
+  const auto wholeY = static_cast<std::int32_t>(y);
+  *column = wholeX + (x - static_cast<double>(wholeX) >= 0.5 ? 1 : 0);
+  *row = wholeY + (y - static_cast<double>(wholeY) >= 0.5 ? 1 : 0);
+  return true;
+#endif
 }
 
 }  // namespace velunary

@@ -33,8 +33,7 @@ struct SteeringSettings {
 struct Image {
   const std::uint8_t* data;
   std::ptrdiff_t rowbytes;
-  double width;
-  double height;
+  PixelGrid grid;
 };
 
 // A pixel's brightness as the pass compares it: the luminance of a host image's pixel, or
@@ -66,8 +65,8 @@ template <bool kGray>
   const SinCosPair direction = trig.Of(angle);
   std::int32_t column;
   std::int32_t row;
-  if (!(PixelOnAxis(p.x + distance * direction.cosine, image.width, &column) &&
-        PixelOnAxis(p.y + distance * direction.sine, image.height, &row))) {
+  if (!PixelOfPoint(p.x + distance * direction.cosine, p.y + distance * direction.sine, image.grid,
+                    &column, &row)) {
     return false;
   }
   constexpr std::ptrdiff_t kPixelBytes = kGray ? 1 : 4;
@@ -101,8 +100,8 @@ void Steer(Particle* particles, int first, int last, int width, int height,
   const SteeringSettings infected{simulationSettings.infectedSensorDistance,
                                   simulationSettings.infectedSensorAngle,
                                   simulationSettings.infectedTurnAngle};
-  const Image image{sensing.data, sensing.rowbytes, static_cast<double>(width),
-                    static_cast<double>(height)};
+  const Image image{sensing.data, sensing.rowbytes,
+                    PixelGrid{static_cast<double>(width), static_cast<double>(height)}};
 
   // Each particle's sensing depends on that particle alone, so a batch is placed (and its
   // pixels prefetched) ahead of the in-order decisions, which alone draw from the engine.
