@@ -66,9 +66,7 @@ void WriteGray(std::uint8_t* argb, std::uint8_t gray) {
 // s = round(v + T) clamped to 255. With v >= 1 (the controls' range) s is at least 1; the
 // lower bound only keeps the byte conversion defined should a deposit ever be below -0.5.
 std::uint8_t DepositGray(double deposit, double trailLuminance) {
-  const double s = RoundHalfAway(deposit + trailLuminance);
-  const double gray = s >= 255.0 ? 255.0 : (s > 0.0 ? s : 0.0);
-  return static_cast<std::uint8_t>(gray);
+  return RoundedByte(deposit + trailLuminance);
 }
 
 }  // namespace

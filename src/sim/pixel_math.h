@@ -100,6 +100,25 @@ inline bool PixelOfPoint(double x, double y, const PixelGrid& grid, std::int32_t
 #endif
 }
 
+// RoundHalfAway(value) clamped to [0, 255], and 0 for a NaN. Clamped first and rounded
+// after: rounding is monotone and keeps 0 and 255, so the order changes nothing, and the
+// clamp is one maximum and one minimum. Clamping the rounded value took branches, which
+// a grown network's saturated pixels send either way.
+inline std::uint8_t RoundedByte(double value) {
+#if defined(__SSE2__)
+  // Spelt out: the compiler turns plain comparisons back into branches. Each takes its
+  // second operand on a NaN.
+  const double clamped =
+      _mm_cvtsd_f64(_mm_min_sd(_mm_max_sd(_mm_set_sd(value), _mm_setzero_pd()), _mm_set_sd(255.0)));
+#else
+  const double nonNegative = value > 0.0 ? value : 0.0;
+  const double clamped = nonNegative < 255.0 ? nonNegative : 255.0;
+#endif
+  // Rounded as PixelOfPoint rounds: the truncation and the exact fraction it dropped.
+  const auto whole = static_cast<std::int32_t>(clamped);
+  return static_cast<std::uint8_t>(whole + (clamped - static_cast<double>(whole) >= 0.5 ? 1 : 0));
+}
+
 }  // namespace velunary
 
 #endif

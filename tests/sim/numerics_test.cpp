@@ -3,6 +3,7 @@
 // golden frames alone may not notice.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstdint>
@@ -39,7 +40,7 @@ void AddWithBothSigns(std::vector<double>& values, std::initializer_list<double>
 // whole, values beyond any int64, the non-finite ones and the last pixels an int can
 // index; then any bit pattern, and
 // pixel coordinates as the passes form them.
-TEST(RoundHalfAwayTest, EqualsStdRoundToTheBitAndPicksItsPixel) {
+TEST(RoundHalfAwayTest, EqualsStdRoundToTheBitAndPicksItsPixelAndByte) {
   std::vector<double> values;
   AddWithBothSigns(
       values, {0.0, 0.49999999999999994, 0x1p52, 0x1p52 - 0.5, 0x1p52 - 1.5, 0x1p53 + 2.0, 0x1p63,
@@ -79,6 +80,11 @@ TEST(RoundHalfAwayTest, EqualsStdRoundToTheBitAndPicksItsPixel) {
         ADD_FAILURE() << std::hexfloat << v << " on " << extent << " gives pixel " << column << ", "
                       << row;
       }
+    }
+    // The byte a deposit lays.
+    const double byte = std::isnan(v) ? 0.0 : std::clamp(expected, 0.0, 255.0);
+    if (RoundedByte(v) != byte && ++mismatches <= 5) {
+      ADD_FAILURE() << std::hexfloat << v << " gives byte " << int{RoundedByte(v)};
     }
   }
   EXPECT_EQ(mismatches, 0);
