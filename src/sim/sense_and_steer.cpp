@@ -7,6 +7,7 @@
 #include "sim/sense_and_steer.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 
@@ -137,11 +138,14 @@ void Steer(Particle* particles, int first, int last, int width, int height,
       }
       if (l > f && r > f) {
         p.heading = UniformUnit(random) > 0.5 ? heading + turn : heading - turn;
-      } else if (r > l) {
-        p.heading = heading + turn;
-      } else if (l > r) {
-        p.heading = heading - turn;
+        continue;
       }
+      // Which side is brighter is chosen without a branch, on the headings' bits: to the
+      // processor it is as good as random.
+      auto bits = std::bit_cast<std::uint64_t>(heading);
+      bits = r > l ? std::bit_cast<std::uint64_t>(heading + turn) : bits;
+      bits = l > r ? std::bit_cast<std::uint64_t>(heading - turn) : bits;
+      p.heading = std::bit_cast<double>(bits);
     }
   }
 }
