@@ -88,8 +88,10 @@ void MoveAndDepositRange(const PF_InData* in_data, std::int32_t first, std::int3
       PixelGrid{static_cast<double>(in_data->width), static_cast<double>(in_data->height)},
       trail.rowbytes, infection.rowbytes};
 
-  Step steps[kBatch];
-  for (std::int32_t base = first; base < last; base += kBatch) {
+  // Planned one batch ahead: a batch's pixels are fetched while the batch before it lays
+  // its deposits, which a particle's own step never reads.
+  Step planned[2][kBatch];
+  const auto plan = [&](std::int32_t base, Step* steps) {
     const std::int32_t n = std::min(kBatch, last - base);
     for (std::int32_t j = 0; j < n; ++j) {
       steps[j] = PlanStep(particles[base + j], trig, layer);
@@ -98,6 +100,12 @@ void MoveAndDepositRange(const PF_InData* in_data, std::int32_t first, std::int3
         if (infectionActive) __builtin_prefetch(infectionData + steps[j].infectionOffset, 1);
       }
     }
+  };
+  if (first < last) plan(first, planned[0]);
+  for (std::int32_t base = first, batch = 0; base < last; base += kBatch, batch ^= 1) {
+    const std::int32_t n = std::min(kBatch, last - base);
+    if (base + kBatch < last) plan(base + kBatch, planned[batch ^ 1]);
+    const Step* const steps = planned[batch];
 
     for (std::int32_t j = 0; j < n; ++j) {
       Particle& p = particles[base + j];
