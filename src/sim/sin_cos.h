@@ -47,7 +47,9 @@ inline SinCosPair SinCos(double angle) {
 struct SinCosMemo {
   static constexpr int kIndexBits = 13;
 
-  struct Slot {
+  // Aligned to 32 bytes, so that no slot straddles two cache lines and its index scales
+  // by a shift.
+  struct alignas(32) Slot {
     std::uint64_t notAngle;
     SinCosPair pair;
   };
