@@ -68,10 +68,24 @@ struct PixelGrid {
 // - in between, truncated, it fits an int; what truncation dropped is exact (the value and
 //   its whole part lie within a factor of two, or the whole part is 0), and a half or more
 //   of it rounds away from zero. Values in (-0.5, 0) keep 0.
+// This is the form of targets without SSE2, which PixelOfPoint must match.
+inline bool PixelOfPointScalar(double x, double y, const PixelGrid& grid, std::int32_t* column,
+                               std::int32_t* row) {
+  if (!(x > -0.5 && x < grid.width - 0.5 && y > -0.5 && y < grid.height - 0.5)) {
+    return false;
+  }
+  const auto wholeX = static_cast<std::int32_t>(x);
+  const auto wholeY = static_cast<std::int32_t>(y);
+  *column = wholeX + (x - static_cast<double>(wholeX) >= 0.5 ? 1 : 0);
+  *row = wholeY + (y - static_cast<double>(wholeY) >= 0.5 ? 1 : 0);
+  return true;
+}
+
+// The same, both axes at once where SSE2 allows.
 inline bool PixelOfPoint(double x, double y, const PixelGrid& grid, std::int32_t* column,
                          std::int32_t* row) {
 #if defined(__SSE2__)
-  // Both axes at once, row in the low lane.
+  // The row in the low lane, the column in the high one.
   const __m128d point = _mm_set_pd(x, y);
   const __m128d onGrid =
       _mm_and_pd(_mm_cmpgt_pd(point, _mm_set1_pd(-0.5)),
@@ -89,14 +103,7 @@ inline bool PixelOfPoint(double x, double y, const PixelGrid& grid, std::int32_t
   *column = _mm_cvtsi128_si32(_mm_srli_si128(pixel, 4));
   return true;
 #else
-  if (!(x > -0.5 && x < grid.width - 0.5 && y > -0.5 && y < grid.height - 0.5)) {
-    return false;
-  }
-  const auto wholeX = static_cast<std::int32_t>(x);
-  const auto wholeY = static_cast<std::int32_t>(y);
-  *column = wholeX + (x - static_cast<double>(wholeX) >= 0.5 ? 1 : 0);
-  *row = wholeY + (y - static_cast<double>(wholeY) >= 0.5 ? 1 : 0);
-  return true;
+  return PixelOfPointScalar(x, y, grid, column, row);
 #endif
 }
 

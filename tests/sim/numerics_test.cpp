@@ -66,19 +66,21 @@ TEST(RoundHalfAwayTest, EqualsStdRoundToTheBitAndPicksItsPixelAndByte) {
       ADD_FAILURE() << std::hexfloat << v << " rounds to " << RoundHalfAway(v) << ", not "
                     << expected;
     }
-    // The pixel the passes take, on either axis: the rounded value when it lies in
-    // [0, extent).
-    for (const double extent : {1.0, 1920.0, 2147483647.0}) {
-      std::int32_t column = -1;
-      std::int32_t row = -1;
-      const bool inside = expected >= 0.0 && expected < extent;
-      const bool across = PixelOfPoint(v, 0.0, PixelGrid{extent, 1.0}, &column, &row);
-      const bool wrong = across != inside || (inside && (column != expected || row != 0));
-      const bool down = PixelOfPoint(0.0, v, PixelGrid{1.0, extent}, &column, &row);
-      if ((wrong || down != inside || (inside && (row != expected || column != 0))) &&
-          ++mismatches <= 5) {
-        ADD_FAILURE() << std::hexfloat << v << " on " << extent << " gives pixel " << column << ", "
-                      << row;
+    // The pixel the passes take, on either axis, in both forms: the rounded value when it
+    // lies in [0, extent).
+    for (const auto pixelOf : {&PixelOfPoint, &PixelOfPointScalar}) {
+      for (const double extent : {1.0, 1920.0, 2147483647.0}) {
+        std::int32_t column = -1;
+        std::int32_t row = -1;
+        const bool inside = expected >= 0.0 && expected < extent;
+        const bool across = pixelOf(v, 0.0, PixelGrid{extent, 1.0}, &column, &row);
+        const bool wrong = across != inside || (inside && (column != expected || row != 0));
+        const bool down = pixelOf(0.0, v, PixelGrid{1.0, extent}, &column, &row);
+        if ((wrong || down != inside || (inside && (row != expected || column != 0))) &&
+            ++mismatches <= 5) {
+          ADD_FAILURE() << std::hexfloat << v << " on " << extent << " gives pixel " << column
+                        << ", " << row;
+        }
       }
     }
     // The byte a deposit lays.
