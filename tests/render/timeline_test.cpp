@@ -1,13 +1,12 @@
 // Which frames a render simulates, and what it keeps between them. (That a new layer size
-// starts afresh is held by the fuzz corpus and the fault sweep.)
+// starts afresh is held by the fuzz corpus and the fault sweep; that a render naming no
+// frame is refused before any host call, by the corpus.)
 #include <gtest/gtest.h>
 
-#include <limits>
 #include <utility>
 #include <vector>
 
 #include "host/param_index.h"
-#include "plugin/effect_main.h"
 #include "refhost/image.h"
 #include "rig/session_rig.h"
 #include "scenes/demo_layer.h"
@@ -80,31 +79,6 @@ TEST(Timeline, ATimeTruncatesTowardZeroAndCountsFramesFromZeroEitherWay) {
       EXPECT_EQ(rig.session.Output(), forward[static_cast<size_t>(r.next - 1)]);
     }
   }
-}
-
-TEST(Timeline, RendersThatNameNoFrameAreRefusedBeforeAnyHostCall) {
-  rig::SessionRig rig(kWidth, kHeight, rig::kRate);
-  rig.FramesFor(0);
-  const long calls = rig.host.CountFailableCalls();
-  const Particle* particles = simulationState.particles;
-  // Straight to the entry point: the session itself has no parameter values without a
-  // frame. No frame length; and the one index beyond 32 bits.
-  PF_InData in_data = rig.session.InData();
-  PF_EffectWorld output{};
-  PF_ParamDef* params[] = {nullptr};
-  const struct {
-    A_long step;
-    A_long time;
-  } requests[] = {{0, rig::kRate.timeStep}, {-1, std::numeric_limits<A_long>::min()}};
-  for (const auto& request : requests) {
-    in_data.time_step = request.step;
-    in_data.current_time = request.time;
-    EXPECT_EQ(EffectMain(PF_Cmd_RENDER, &in_data, &rig.session.OutData(), params, &output, nullptr),
-              PF_Err_BAD_CALLBACK_PARAM);
-  }
-  EXPECT_EQ(rig.host.CountFailableCalls(), calls);
-  EXPECT_EQ(simulationState.particles, particles);
-  EXPECT_EQ(simulationState.nextFrame, 1);
 }
 
 TEST(Timeline, ALayerOfAnotherHeightOrWidthOnlyIsScaledAsTheHostScalesIt) {

@@ -1,5 +1,7 @@
-// The counts and seeds read from the controls, the release of worlds, the diffusion's
-// diagnostic, and the state a test starts from.
+// The counts and seeds read from the controls, the diffusion's diagnostic, and the state a
+// test starts from. (The release of worlds, its retry, the record cleared only when the
+// host took the world and the first error kept, is held by the fault sweep, the corpus
+// and the double refusals.)
 #include "sim/simulation_state.h"
 
 #include <gtest/gtest.h>
@@ -36,37 +38,6 @@ TEST(Settings, ParticleCountRoundsHalfAwayAndSaturatesAndSeedTruncates) {
   }
   EXPECT_EQ(RandomSeedFor(-0.7), 0);
   EXPECT_EQ(RandomSeedFor(-32767.9), -32767);
-}
-
-// One policy for every world the effect gives back: a refusal is tried once more at once,
-// the record is cleared only when the host took the world, and the first error is kept.
-TEST(ReleaseWorld, TriesOnceMoreClearsOnlyOnSuccessAndKeepsTheFirstError) {
-  const struct {
-    int refusals;
-    PF_Err pending;
-    bool held;
-    PF_Err result;
-  } cases[] = {{0, PF_Err_NONE, false, PF_Err_NONE},
-               {1, PF_Err_NONE, false, 37},
-               {2, PF_Err_NONE, true, 37},
-               {2, 5, true, 5}};
-  for (const auto& c : cases) {
-    SCOPED_TRACE(testing::Message() << c.refusals << " refusals, pending " << c.pending);
-    refhost::Host host;
-    const PF_InData in = host.MakeInData(3, 2);
-    PF_EffectWorld world{};
-    PF_Err err = PF_Err_NONE;
-    NewBlackWorld(&in, &world, &err);
-    for (int n = 1; n <= c.refusals; ++n) host.FailNthCall(refhost::Op::DisposeWorld, n, 37);
-    err = c.pending;
-    ReleaseWorld(&in, &world, &err);
-    EXPECT_EQ(err, c.result);
-    EXPECT_EQ(!IsAbsent(world), c.held);
-    EXPECT_EQ(host.GetLedger().liveWorlds, c.held ? 1 : 0);
-    EXPECT_EQ(host.CallCount(refhost::Op::DisposeWorld), c.refusals == 0 ? 1 : 2);
-    host.ClearFailures();
-    ReleaseWorld(&in, &world, &err);
-  }
 }
 
 TEST(Settings, TestsStartFromTheStateAtLoad) {
