@@ -3,7 +3,6 @@
 #ifndef VELUNARY_SIM_PIXEL_MATH_H
 #define VELUNARY_SIM_PIXEL_MATH_H
 
-#include <bit>
 #include <cmath>
 #include <cstdint>
 
@@ -27,30 +26,20 @@ inline double LuminanceAt(const std::uint8_t* argb) {
   return Luminance(argb[1], argb[2], argb[3]);
 }
 
-// Nearest whole number, halves away from zero (2.5 -> 3, -2.5 -> -3): std::round to the
-// bit, signed zeros included. Written out because on the baseline x86-64 target
-// std::round is a library call, and a particle's step and sensors round seven times; the
-// same integer steps on the bits, inline, cost a few cycles.
+// Nearest whole number, halves away from zero (2.5 -> 3, -2.5 -> -3), signed zeros
+// included. Only values taken once a frame are rounded this way; the passes' per-particle
+// roundings go through RoundedInRange below.
 inline double RoundHalfAway(double value) {
-  constexpr std::uint64_t kSign = std::uint64_t{1} << 63;
-  constexpr std::uint64_t kOne = std::uint64_t{0x3ff} << 52;
-  constexpr std::uint64_t kFraction = (std::uint64_t{1} << 52) - 1;
-  std::uint64_t bits = std::bit_cast<std::uint64_t>(value);
-  const int exponent = static_cast<int>((bits >> 52) & 0x7ff) - 0x3ff;
-  if (exponent >= 52) {
-    return value;  // whole already, or infinite, or NaN
-  }
-  if (exponent < 0) {
-    // |value| < 1: zero, or one from a half upwards, with the value's sign.
-    bits &= kSign;
-    if (exponent == -1) bits |= kOne;
-  } else {
-    // Add a half (carrying into the exponent if need be), then drop the bits worth less
-    // than one.
-    bits += (std::uint64_t{1} << 51) >> exponent;
-    bits &= ~(kFraction >> exponent);
-  }
-  return std::bit_cast<double>(bits);
+  return std::round(value);
+}
+
+// RoundHalfAway(value) as an int, for a value in (-0.5, INT32_MAX - 0.5): the truncation,
+// plus one when what it dropped is a half or more. What truncation drops is exact (the
+// value and its whole part lie within a factor of two, or the whole part is 0), and values
+// in (-0.5, 0) keep 0.
+inline std::int32_t RoundedInRange(double value) {
+  const auto whole = static_cast<std::int32_t>(value);
+  return whole + (value - static_cast<double>(whole) >= 0.5 ? 1 : 0);
 }
 
 // A layer's size in pixels (each at most INT32_MAX), as PixelOfPoint takes it.
@@ -62,22 +51,17 @@ struct PixelGrid {
 // The pixel a point lands in: true, with *column and *row set, when RoundHalfAway of each
 // coordinate lies on the grid, exactly as rounding and testing the rounded doubles would
 // decide; false otherwise, NaN included. Every step and sensor of the passes is placed
-// this way, so it avoids the bit work of a general rounding:
-// - a coordinate rounds to 0 or more from above -0.5 on, and to the extent from the extent
-//   less a half on;
-// - in between, truncated, it fits an int; what truncation dropped is exact (the value and
-//   its whole part lie within a factor of two, or the whole part is 0), and a half or more
-//   of it rounds away from zero. Values in (-0.5, 0) keep 0.
+// this way, without the work of a general rounding: a coordinate rounds to 0 or more from
+// above -0.5 on, and to the extent from the extent less a half on; in between,
+// RoundedInRange applies.
 // This is the form of targets without SSE2, which PixelOfPoint must match.
 inline bool PixelOfPointScalar(double x, double y, const PixelGrid& grid, std::int32_t* column,
                                std::int32_t* row) {
   if (!(x > -0.5 && x < grid.width - 0.5 && y > -0.5 && y < grid.height - 0.5)) {
     return false;
   }
-  const auto wholeX = static_cast<std::int32_t>(x);
-  const auto wholeY = static_cast<std::int32_t>(y);
-  *column = wholeX + (x - static_cast<double>(wholeX) >= 0.5 ? 1 : 0);
-  *row = wholeY + (y - static_cast<double>(wholeY) >= 0.5 ? 1 : 0);
+  *column = RoundedInRange(x);
+  *row = RoundedInRange(y);
   return true;
 }
 
@@ -85,7 +69,7 @@ inline bool PixelOfPointScalar(double x, double y, const PixelGrid& grid, std::i
 inline bool PixelOfPoint(double x, double y, const PixelGrid& grid, std::int32_t* column,
                          std::int32_t* row) {
 #if defined(__SSE2__)
-  // The row in the low lane, the column in the high one.
+  // RoundedInRange on both lanes: the row in the low one, the column in the high one.
   const __m128d point = _mm_set_pd(x, y);
   const __m128d onGrid =
       _mm_and_pd(_mm_cmpgt_pd(point, _mm_set1_pd(-0.5)),
@@ -121,9 +105,7 @@ inline std::uint8_t RoundedByte(double value) {
   const double nonNegative = value > 0.0 ? value : 0.0;
   const double clamped = nonNegative < 255.0 ? nonNegative : 255.0;
 #endif
-  // Rounded as PixelOfPoint rounds: the truncation and the exact fraction it dropped.
-  const auto whole = static_cast<std::int32_t>(clamped);
-  return static_cast<std::uint8_t>(whole + (clamped - static_cast<double>(whole) >= 0.5 ? 1 : 0));
+  return static_cast<std::uint8_t>(RoundedInRange(clamped));
 }
 
 }  // namespace velunary
