@@ -5,8 +5,6 @@
 #include <png.h>
 
 #include <cstdio>
-#include <fstream>
-#include <vector>
 
 #include "velunary_process.h"
 
@@ -74,13 +72,10 @@ TEST(PngIo, ReadsEveryFormatExactlyAndWritesGrayOnlyWhenItLosesNothing) {
     EXPECT_EQ(image.width, 2);
     EXPECT_TRUE(image.pixels == c.pixels);
     WritePng(dir / "out.png", image);
-    std::ifstream in(dir / "out.png", std::ios::binary);
-    char header[26] = {};
-    in.read(header, sizeof header);
-    EXPECT_EQ(header[25], c.written);  // IHDR's colour type byte
+    EXPECT_EQ(testing::ReadFileBytes(dir / "out.png")[25], c.written);  // IHDR's colour type
     EXPECT_TRUE(ReadPng(dir / "out.png") == image);
   }
-  EXPECT_EQ(testing::ListFiles(dir.Path().string()),
+  EXPECT_EQ(testing::ListFiles(dir / ""),
             (std::vector<std::string>{"in.png", "out.png"}));  // no temporaries left
 }
 

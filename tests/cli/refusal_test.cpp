@@ -8,13 +8,6 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <filesystem>
-#include <fstream>
-#include <string>
-#include <vector>
-
-#include "png_io.h"
-#include "refhost/image.h"
 #include "scenes/spawn_shape.h"
 #include "velunary_process.h"
 

@@ -6,22 +6,14 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <map>
-#include <memory>
 #include <set>
-#include <string>
 #include <thread>
 #include <tuple>
 #include <utility>
-#include <vector>
 
-#include "frame_writer.h"
-#include "png_io.h"
 #include "refhost/host.h"
 #include "refhost/plugin_library.h"
 #include "refhost/session.h"
@@ -91,7 +83,6 @@ void Shell(const std::string& command) {
 std::vector<refhost::Image> MakeFootage(const ScratchDir& dir) {
   fs::create_directories(dir / "frames");
   std::vector<refhost::Image> footage(kClipFrames, refhost::Image(kWidth, kHeight));
-  char name[32];
   for (int frame = 0; frame < kClipFrames; ++frame) {
     for (int y = 0; y < kHeight; ++y) {
       for (int x = 0; x < kWidth; ++x) {
@@ -100,8 +91,7 @@ std::vector<refhost::Image> MakeFootage(const ScratchDir& dir) {
         footage[frame].At(x, y) = PF_Pixel{255, gray, static_cast<A_u_char>(gray / 2), 40};
       }
     }
-    std::snprintf(name, sizeof name, "frames/f_%03d.png", frame + 1);
-    WritePng(dir / name, footage[frame]);
+    WritePng(dir / ("frames/f_00" + std::to_string(frame + 1) + ".png"), footage[frame]);
   }
   Shell("ffmpeg -nostdin -hide_banner -loglevel error -framerate 24 -i '" +
         dir / "frames/f_%03d.png" + "' -c:v ffv1 -pix_fmt bgr0 '" + dir / "clip.mkv" + "'");
@@ -216,7 +206,7 @@ TEST(RenderProcess, AWriteThatFailsStopsWithTheSystemsReasonAndCode1) {
       SCOPED_TRACE(option + (": " + limit.reason));
       const ScratchDir dir;
       std::vector<std::string> wrapper = limit.wrapper;
-      wrapper.push_back(dir.Path().string());
+      wrapper.push_back(dir / "");
       const bool file = std::string(option) != "--out";
       if (file) std::ofstream(dir / target) << "earlier";
       const Outcome outcome = RunVelunary(
@@ -229,7 +219,7 @@ TEST(RenderProcess, AWriteThatFailsStopsWithTheSystemsReasonAndCode1) {
       if (file) {
         EXPECT_EQ(ReadFileBytes(dir / target), "earlier");
       }
-      for (const auto& entry : fs::recursive_directory_iterator(dir.Path())) {
+      for (const auto& entry : fs::recursive_directory_iterator(dir / "")) {
         EXPECT_NE(entry.path().filename().string()[0], '.') << entry.path();
       }
     }

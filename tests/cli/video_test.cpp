@@ -4,10 +4,6 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <cstdlib>
-#include <fstream>
-#include <string>
-
 #include "velunary_process.h"
 
 namespace velunary::cli::testing {
@@ -15,7 +11,7 @@ namespace {
 
 TEST(Video, RenderedFramesReachFfmpegAsRawRgbaInOrder) {
   const ScratchDir dir;
-  const std::vector<std::string> path = {"env", "PATH=" + dir.Path().string() + ":/usr/bin:/bin"};
+  const std::vector<std::string> path = {"env", "PATH=" + dir / "" + ":/usr/bin:/bin"};
   const auto script = [&](const std::string& name, const std::string& body) {
     std::ofstream(dir / name) << "#!/bin/sh\nfor a; do last=$a; done\n" << body;
     ASSERT_EQ(chmod((dir / name).c_str(), 0755), 0);
@@ -54,12 +50,10 @@ TEST(Video, RealFfmpegWritesAFastStartBt709Mp4WithEveryFrame) {
   // +faststart: the index (moov) comes before the frames (mdat).
   ASSERT_NE(bytes.find("moov"), std::string::npos);
   EXPECT_LT(bytes.find("moov"), bytes.find("mdat"));
-  ASSERT_EQ(std::system(("ffprobe -v error -show_entries stream=color_primaries,nb_frames -of "
-                         "csv=p=0 '" +
-                         dir / "v.mp4" + "' > '" + dir / "probe.txt" + "'")
-                            .c_str()),
-            0);
-  EXPECT_EQ(ReadFileBytes(dir / "probe.txt"), "bt709,5\n");
+  EXPECT_EQ(RunProgram({FindProgram("ffprobe"), "-v", "error", "-show_entries",
+                        "stream=color_primaries,nb_frames", "-of", "csv=p=0", dir / "v.mp4"})
+                .output,
+            "bt709,5\n");
 }
 
 }  // namespace
