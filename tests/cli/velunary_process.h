@@ -23,8 +23,7 @@
 namespace velunary::cli::testing {
 
 struct Outcome {
-  int exitCode = -1;  // -1 when a signal ended it
-  int signal = 0;
+  int exitCode = -1;   // -1 when a signal ended it
   std::string errors;  // standard error
 };
 
@@ -42,8 +41,7 @@ inline std::unique_ptr<ChildProcess> StartVelunary(const std::vector<std::string
 inline Outcome WaitFor(ChildProcess& velunary) {
   velunary.Wait();
   const int status = velunary.Status();
-  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, WIFSIGNALED(status) ? WTERMSIG(status) : 0,
-          velunary.Errors()};
+  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, velunary.Errors()};
 }
 
 inline Outcome RunVelunary(const std::vector<std::string>& args,
