@@ -52,10 +52,8 @@ inline Outcome RunVelunary(const std::vector<std::string>& args,
 // A fresh directory under the system's temporary directory, removed with its contents.
 class ScratchDir {
  public:
-  ScratchDir() {
-    std::string name = std::filesystem::temp_directory_path() / "velunary-cli-test-XXXXXX";
-    if (::mkdtemp(name.data()) == nullptr) throw std::runtime_error("mkdtemp: " + name);
-    path_ = name;
+  ScratchDir() : path_(std::filesystem::temp_directory_path() / "velunary-cli-test-XXXXXX") {
+    if (::mkdtemp(path_.data()) == nullptr) throw std::runtime_error("mkdtemp: " + path_);
   }
   ~ScratchDir() {
     std::error_code ignored;
@@ -64,10 +62,10 @@ class ScratchDir {
   ScratchDir(const ScratchDir&) = delete;
   ScratchDir& operator=(const ScratchDir&) = delete;
   // A path inside; dir / "" is the directory itself.
-  std::string operator/(const std::string& name) const { return (path_ / name).string(); }
+  std::string operator/(const std::string& name) const { return path_ + "/" + name; }
 
  private:
-  std::filesystem::path path_;
+  std::string path_;
 };
 
 // The NNNNN.png frame of a render's output directory.
