@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
-#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -145,9 +144,7 @@ TEST(RenderProcess, WritesTheFramesOfTheSameSessionDrivenInProcess) {
   // The footage alone on the layer sets the length and the size, also a clip of one frame.
   Shell("ffmpeg -nostdin -loglevel error -i '" + clip + "' -frames:v 1 '" + dir / "one.mkv" + "'");
   const Outcome defaults = RunVelunary({"render", "--input", dir / "one.mkv", "--out", dir / "d"});
-  ASSERT_EQ(defaults.exitCode, 0) << defaults.errors;
-  EXPECT_NE(defaults.errors.find("rendered 1 frame of 64x48"), std::string::npos)
-      << defaults.errors;
+  EXPECT_THAT(defaults, ExitsSaying(0, "rendered 1 frame of 64x48"));
 }
 
 TEST(RenderProcess, StopSignalsKeepOnlyCompleteFramesAndExit128PlusTheSignal) {
@@ -179,8 +176,7 @@ TEST(RenderProcess, StopSignalsKeepOnlyCompleteFramesAndExit128PlusTheSignal) {
 TEST(RenderProcess, AWriteThatFailsStopsWithTheSystemsReasonAndCode1) {
   const ScratchDir probe;
   const bool tmpfs =
-      std::system(("unshare -m mount -t tmpfs -o size=4k tmpfs " + probe / "" + " >/dev/null 2>&1")
-                      .c_str()) == 0;
+      std::system(("unshare -m mount -t tmpfs tmpfs " + probe / "" + " 2>/dev/null").c_str()) == 0;
   const struct {
     std::string reason;
     std::vector<std::string> wrapper;  // given the disk's folder as $0
@@ -203,9 +199,8 @@ TEST(RenderProcess, AWriteThatFailsStopsWithTheSystemsReasonAndCode1) {
       const Outcome outcome = RunVelunary(
           {"render", "--size", "192x128", "--frames", "12", "--quiet", option, dir / target},
           wrapper);
-      EXPECT_EQ(outcome.exitCode, 1) << outcome.errors;
-      EXPECT_NE(outcome.errors.find(limit.reason), std::string::npos) << outcome.errors;
-      EXPECT_NE(outcome.errors.find(target), std::string::npos) << outcome.errors;
+      EXPECT_THAT(outcome, ExitsSaying(1, limit.reason));
+      EXPECT_THAT(outcome, ExitsSaying(1, target));
       // An earlier file of the name is kept, and no hidden temporary is left behind.
       if (file) {
         EXPECT_EQ(ReadFileBytes(dir / target), "earlier");
@@ -234,8 +229,7 @@ TEST(RenderProcess, FootageThatCannotBeReadStopsTheRenderAtThatFrame) {
     starts.push_back(at);
   }
   ASSERT_EQ(starts.size(), static_cast<size_t>(kClipFrames));
-  std::fill(bytes.begin() + static_cast<long>(starts[2]),
-            bytes.begin() + static_cast<long>(starts[3]), '\0');
+  bytes.replace(starts[2], starts[3] - starts[2], starts[3] - starts[2], '\0');
   std::ofstream(dir / "clip.avi", std::ios::binary) << bytes;
   std::ofstream(dir / "frames/f_003.png") << "not an image";
   const struct {
@@ -248,13 +242,11 @@ TEST(RenderProcess, FootageThatCannotBeReadStopsTheRenderAtThatFrame) {
     SCOPED_TRACE(c.input);
     const std::string out = dir / ("out" + std::to_string(c.written));
     const Outcome outcome = RunVelunary({"render", "--input", c.input, "--out", out, "--quiet"});
-    EXPECT_EQ(outcome.exitCode, 1);
-    EXPECT_NE(outcome.errors.find(c.reason), std::string::npos) << outcome.errors;
+    EXPECT_THAT(outcome, ExitsSaying(1, c.reason));
     const size_t written = ListFiles(out).size();
     EXPECT_GE(written, c.written);
     EXPECT_LE(written, 2u);
-    EXPECT_NE(outcome.errors.find("frame " + std::to_string(written) + ":"), std::string::npos)
-        << outcome.errors;
+    EXPECT_THAT(outcome, ExitsSaying(1, "frame " + std::to_string(written) + ":"));
   }
 }
 

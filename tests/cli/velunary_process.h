@@ -3,6 +3,7 @@
 #ifndef VELUNARY_TESTS_CLI_VELUNARY_PROCESS_H
 #define VELUNARY_TESTS_CLI_VELUNARY_PROCESS_H
 
+#include <gmock/gmock.h>
 #include <stdlib.h>
 #include <sys/wait.h>
 
@@ -27,6 +28,12 @@ struct Outcome {
   std::string errors;  // standard error
 };
 
+// An Outcome with exit code `code` whose standard error holds `text`.
+MATCHER_P2(ExitsSaying, code, text, "") {
+  *result_listener << "exit code " << arg.exitCode << ", standard error: " << arg.errors;
+  return arg.exitCode == code && arg.errors.find(text) != std::string::npos;
+}
+
 // Starts velunary with `args`, behind `wrapper` when given: a command on PATH that ends by
 // running its remaining arguments (env PATH=..., unshare, sh -c '...; exec "$@"').
 inline std::unique_ptr<ChildProcess> StartVelunary(const std::vector<std::string>& args,
@@ -40,8 +47,7 @@ inline std::unique_ptr<ChildProcess> StartVelunary(const std::vector<std::string
 
 inline Outcome WaitFor(ChildProcess& velunary) {
   velunary.Wait();
-  const int status = velunary.Status();
-  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, velunary.Errors()};
+  return {WIFEXITED(velunary.Status()) ? WEXITSTATUS(velunary.Status()) : -1, velunary.Errors()};
 }
 
 inline Outcome RunVelunary(const std::vector<std::string>& args,
@@ -74,9 +80,8 @@ inline refhost::Image ReadFrame(const std::string& dir, long frame) {
 }
 
 inline std::string ReadFileBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream bytes;
-  bytes << in.rdbuf();
+  std::ostringstream bytes;
+  bytes << std::ifstream(path, std::ios::binary).rdbuf();
   return bytes.str();
 }
 
