@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""Writes the seed sessions of fuzz/corpus/ from readable action lists.
+"""Writes the seed sessions of fuzz/corpus/ from readable action lists, among them the
+sessions whose last command the fault sweep breaks in every way it can.
 
 The byte layout is the one fuzz/session_script.cpp reads: a header (width - 1, height - 1,
 time step choice, time scale choice, final frame choice), then one action byte followed by
@@ -37,7 +38,7 @@ def session(w, h, step, actions, scale=24, final=1):
     """A header and `actions`: comma-separated, each its name and arguments (numbers or
     names of choices); further arguments repeat the action ("render 0 1 2")."""
     data = bytes([w - 1, h - 1, STEPS.index(step), SCALES.index(scale), final])
-    for action in actions.split(","):
+    for action in filter(str.strip, actions.split(",")):
         name, *args = action.split()
         formats = ACTIONS[name]
         for i in range(0, max(len(args), 1), max(len(formats), 1)):
@@ -79,9 +80,23 @@ SEEDS = {
         " input 2 demo 7 30 0, layer spawn 0 none 1 1 0, layer infected 0 transparent 16 16 0,"
         " value infection 1, render 0 1 2, layer_size 32 10, render 3 4 1"),
 }
+# The fault sweep's sessions, at 24 x 16 and frames of 1001/24000 s: renders of a first
+# frame, a next frame and a replay, also with infection and both optional layers (the
+# layer and the Infected Layer of another size, scaled through the staging world), and at
+# another layer size; parameter setup; about; the reset button; global setdown.
+RICH = ("value infection 1, layer input 0 demo 12 8 0, layer spawn 0 disc 24 16 0,"
+        " layer infected 0 disc 12 8 0, ")
+SWEEPS = {name: session(24, 16, 1001, actions, scale=24000) for name, actions in {
+    "render_first_frame": "render 0", "render_next_frame": "render 0 1",
+    "render_replay": "render 0 1 2 1", "render_next_frame_rich": RICH + "render 0 1",
+    "render_replay_rich": RICH + "render 0 1 1", "render_resized": "render 0 1,"
+    " layer_size 16 24, render 2", "params_setup": "params_setup", "about": "render 0, about",
+    "reset": RICH + "render 0 1, change reset with_record", "setdown": RICH + "render 0 1, setdown",
+}.items()}
 
 
 corpus = os.path.join(os.path.dirname(os.path.abspath(__file__)), "corpus")
-for seed, data in SEEDS.items():
-    with open(os.path.join(corpus, "seed_" + seed), "wb") as f:
-        f.write(data)
+for prefix, sessions in [("seed_", SEEDS), ("sweep_", SWEEPS)]:
+    for name, data in sessions.items():
+        with open(os.path.join(corpus, prefix + name), "wb") as f:
+            f.write(data)

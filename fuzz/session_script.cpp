@@ -14,6 +14,7 @@
 #include <optional>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -115,13 +116,19 @@ double ControlValue(const refhost::Host& host, ParamIndex index, std::uint8_t b)
   return std::clamp(low + (high - low) * (b / 255.0), low, high);
 }
 
-// The codes a command may return. `failed` is the operation whose planned failure fired
-// (with code `injected`), if one did; `othersFailed` says whether anything else was wrong
+// A render within the script's frame budget, a parameter change, global setdown, or any
+// other command (the closing renders included).
+enum class Kind { Budgeted, Change, Setdown, Other };
+
+// The codes a command of `kind` may return. `failed` is the operation whose planned
+// failure fired (with code `injected`), if one did, and `first` whether it was the
+// command's first call of its kind; `othersFailed` says whether anything else was wrong
 // with the host meanwhile (a missing suite, a memory limit, a cancel, the frame budget, no
 // parameters declared). Without any failure only 0 is right; with exactly one, the code
-// that failure calls for; with several, any code one of them could give.
+// that failure calls for; with several, any code one of them could give. `mayResize` says
+// whether the command may be resizing the particle array.
 std::vector<PF_Err> ExpectedCodes(std::optional<Op> failed, PF_Err injected, bool othersFailed,
-                                  bool setdown) {
+                                  Kind kind, bool first, bool mayResize) {
   if (othersFailed) {
     return {PF_Err_NONE,
             injected,
@@ -134,19 +141,22 @@ std::vector<PF_Err> ExpectedCodes(std::optional<Op> failed, PF_Err injected, boo
   if (!failed) return {PF_Err_NONE};
   switch (*failed) {
     case Op::AcquireSuite:
-      // The suite cache's missing suite, or the entry point's own for Param Utils.
-      return {PF_Err_BAD_CALLBACK_PARAM, kNoParamUtils};
+      // The entry point's own code for Param Utils, the first suite a parameter change and
+      // global setdown acquire; the suite cache's for any other.
+      return {(kind == Kind::Change || kind == Kind::Setdown) && first ? kNoParamUtils
+                                                                       : PF_Err_BAD_CALLBACK_PARAM};
     case Op::ReleaseSuite:
       // The host's own loss: the command has done its work.
       return {PF_Err_NONE};
     case Op::DisposeWorld:
       // Setdown retries a refused world and answers 0 whatever the host did with it: at
       // unload the host has nothing to do with a code.
-      return {setdown ? PF_Err_NONE : injected};
+      return {kind == Kind::Setdown ? PF_Err_NONE : injected};
     case Op::NewHandle:
     case Op::LockHandle:
       // A resize falls back to a new population, which may get its memory.
-      return {PF_Err_OUT_OF_MEMORY, PF_Err_NONE};
+      if (mayResize) return {PF_Err_OUT_OF_MEMORY, PF_Err_NONE};
+      return {PF_Err_OUT_OF_MEMORY};
     default:
       return {injected};
   }
@@ -160,13 +170,27 @@ struct Plan {
   PF_Err code = PF_Err_NONE;
 };
 
-// A render within the script's frame budget, global setdown, or any other command (the
-// closing renders included).
-enum class Kind { Budgeted, Setdown, Other };
+// A failure of the fault sweep, made during the command numbered `command` (from 1, the
+// first global setup included): its failable call `call` (from 1) fails with `code`, or the
+// lent suite `suite` is missing.
+struct SweptFailure {
+  long command = 0;
+  long call = 0;
+  PF_Err code = PF_Err_NONE;
+  std::optional<std::size_t> suite;
+};
+
+// What the last command before the closing checks did, in a run without a swept failure.
+struct LastCommand {
+  long number = 0;
+  std::vector<Op> calls;  // its failable calls
+  std::array<bool, kSuites.size()> acquired{};
+};
 
 class Script {
  public:
-  Script(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
+  Script(const std::uint8_t* data, std::size_t size, std::optional<SweptFailure> swept = {})
+      : data_(data), size_(size), swept_(swept) {}
 
   std::string Run() {
     ResetProcessStateForTesting();
@@ -187,9 +211,11 @@ class Script {
     for (int i = 0; i < kMaxActions && size_ > 0 && failure_.empty(); ++i) {
       (this->*kActions[U8() % kActions.size()])();
     }
+    finishing_ = true;
     if (failure_.empty()) Finish();
     return failure_;
   }
+  const LastCommand& Last() const { return last_; }
 
  private:
   // Past the end, every byte reads as zero.
@@ -359,6 +385,15 @@ class Script {
   // Sends one command and checks its code and what the effect holds when it returns.
   // Failures planned for it are forgotten afterwards, whether they fired or not.
   PF_Err Send(const std::string& what, Kind kind, const std::function<PF_Err()>& send) {
+    if (!finishing_) ++commands_;
+    const bool swept = !finishing_ && swept_ && swept_->command == commands_;
+    if (swept) Sweep(true);
+    const long firstCall = Calls(plan_.op) + 1;
+    const long firstFailable = host_.CountFailableCalls() + 1;
+    std::array<long, kSuites.size()> acquired{};
+    for (std::size_t i = 0; i < kSuites.size(); ++i) {
+      acquired[i] = host_.Acquisitions(kSuites[i].name, kSuites[i].version);
+    }
     long watchdog = std::numeric_limits<long>::max();
     if (kind == Kind::Budgeted) {
       const long used = host_.CallCount(Op::CheckoutParam) / kCheckoutsPerFrame;
@@ -368,13 +403,29 @@ class Script {
     }
     const PF_Err err = send();
     const std::optional<Op> failed = FiredPlan();
+    if (!finishing_ && !swept_) {
+      last_ = {commands_, {}, {}};
+      for (long n = firstFailable; n <= host_.CountFailableCalls(); ++n) {
+        last_.calls.push_back(host_.FailableCallOp(n));
+      }
+      for (std::size_t i = 0; i < kSuites.size(); ++i) {
+        last_.acquired[i] = host_.Acquisitions(kSuites[i].name, kSuites[i].version) > acquired[i];
+      }
+    }
     Note(what, " -> ", err,
          failed ? std::string(" (") + refhost::OpName(*failed) + " failed)" : "");
     const bool anyMissing = std::find(missing_.begin(), missing_.end(), true) != missing_.end();
     const bool othersFailed = host_.CallCount(Op::Abort) >= watchdog || cancelRequested_ ||
                               memoryLimited_ || !paramsDeclared_ || anyMissing;
-    const std::vector<PF_Err> allowed =
-        ExpectedCodes(failed, plan_.code, othersFailed, kind == Kind::Setdown);
+    std::vector<PF_Err> allowed =
+        ExpectedCodes(failed, plan_.code, othersFailed, kind, plan_.target == firstCall, !swept);
+    if (swept && swept_->suite) {
+      // A suite the command acquires is missing, and nothing else is wrong.
+      allowed = {std::string_view(kSuites[*swept_->suite].name) == kPFParamUtilsSuite
+                     ? kNoParamUtils
+                     : PF_Err_BAD_CALLBACK_PARAM};
+    }
+    if (swept) Sweep(false);
     Heal();
     suiteFailed_ = failed == Op::AcquireSuite || anyMissing;
     if (failed == Op::ReleaseSuite) ++refused_.suiteReleases;
@@ -384,6 +435,21 @@ class Script {
     }
     Fail(rig::HoldingsMismatch(host_, refused_));
     return err;
+  }
+
+  // Makes the swept failure before the swept command, and ends a missing suite's absence
+  // after it. The command must then have called what it calls without the failure.
+  void Sweep(bool before) {
+    if (swept_->suite) {
+      const auto& [name, version] = kSuites[*swept_->suite];
+      host_.SetSuiteMissing(name, version, before);
+      missing_[*swept_->suite] = before;
+    } else if (before) {
+      plan_ = Plan{std::nullopt, host_.CountFailableCalls() + swept_->call, swept_->code};
+      host_.FailNthFailableCall(swept_->call, swept_->code);
+    } else if (!FiredPlan()) {
+      Fail("the swept call did not fail");
+    }
   }
 
   std::optional<Op> FiredPlan() const {
@@ -432,7 +498,7 @@ class Script {
     const auto before = Simulation();
     const PF_Err err =
         Send("change of " + std::to_string(index) + (withRecord ? "" : " without record"),
-             Kind::Other, [&] { return session_.ChangeParam(index, withRecord); });
+             Kind::Change, [&] { return session_.ChangeParam(index, withRecord); });
     if (!failure_.empty() || err != PF_Err_NONE) return;
     if (session_.OutData().out_flags != PF_OutFlag_FORCE_RERENDER) {
       Fail("a parameter change did not ask for exactly a new render");
@@ -509,6 +575,10 @@ class Script {
 
   const std::uint8_t* data_;
   std::size_t size_;
+  std::optional<SweptFailure> swept_;
+  long commands_ = 0;  // sent before the closing checks
+  bool finishing_ = false;
+  LastCommand last_;
   // The header, read in declaration order.
   int width_ = Side();
   int height_ = Side();
@@ -531,6 +601,30 @@ class Script {
 
 std::string RunSessionScript(const std::uint8_t* data, std::size_t size) {
   return Script(data, size).Run();
+}
+
+std::string SweepSessionScript(const std::uint8_t* data, std::size_t size) {
+  std::ostringstream failure;
+  LastCommand last;
+  {  // one host at a time
+    Script healthy(data, size);
+    failure << healthy.Run();
+    last = healthy.Last();
+  }
+  if (failure.tellp() == 0 && last.calls.empty()) failure << "the last command calls nothing";
+  for (std::size_t n = 1; n <= last.calls.size() && failure.tellp() == 0; ++n) {
+    const Op op = last.calls[n - 1];
+    const PF_Err code = op == Op::Abort ? PF_Interrupt_CANCEL : PF_Err_CANNOT_PARSE_KEYFRAME_TEXT;
+    const std::string f =
+        Script(data, size, SweptFailure{last.number, static_cast<long>(n), code, {}}).Run();
+    if (!f.empty()) failure << "call " << n << ", " << refhost::OpName(op) << ", failed: " << f;
+  }
+  for (std::size_t i = 0; i < kSuites.size() && failure.tellp() == 0; ++i) {
+    if (!last.acquired[i]) continue;
+    const std::string f = Script(data, size, SweptFailure{last.number, 0, PF_Err_NONE, i}).Run();
+    if (!f.empty()) failure << kSuites[i].name << " missing: " << f;
+  }
+  return failure.str();
 }
 
 }  // namespace velunary::fuzzing

@@ -24,6 +24,14 @@ namespace velunary::fuzzing {
 // failed and the commands that led to it.
 std::string RunSessionScript(const std::uint8_t* data, std::size_t size);
 
+// The fault sweep of a session: plays `data` as above, then again once for each failable
+// call its last command makes, with that call failing, and once for each suite lent to
+// effects that the command acquires, with that suite missing. Each run must pass every
+// check, its failure must show in the command as the one code it calls for, and the
+// command must make the failed call where it made it without the failure. A sweep's
+// session keeps one particle count, so that no failure may be absorbed by a resize.
+std::string SweepSessionScript(const std::uint8_t* data, std::size_t size);
+
 }  // namespace velunary::fuzzing
 
 #endif

@@ -24,8 +24,11 @@ constexpr int kWidth = 24;
 constexpr int kHeight = 16;
 
 TEST(DoubleFault, MapRefusedByTheResetOfAFailedRenderLeavesNoOldPixels) {
-  // One host at a time: the fresh start's frame 0 is rendered before the rig's host exists.
-  const refhost::Image fresh = rig::SessionRig::FreshRender(kWidth, kHeight, {}, 0);
+  refhost::Image fresh;
+  {  // one host at a time: the fresh start's frame 0 comes before the rig's host exists
+    rig::SessionRig freshStart(kWidth, kHeight, rig::kRate);
+    fresh = freshStart.Render(0);
+  }
   rig::SessionRig rig(kWidth, kHeight, rig::kRate);
   // Refused once, the map is taken back at the second attempt; refused twice, it stays
   // held with the old trail, which the next frame 0 must not grow on.

@@ -37,18 +37,12 @@ std::string Count(const char* what, long held, long expected) {
 
 }  // namespace
 
-SessionRig::SessionRig(int width, int height, refhost::FrameRate rate, const Scene& scene)
+SessionRig::SessionRig(int width, int height, refhost::FrameRate rate)
     : session(host, EffectMain, width, height, rate) {
   ResetProcessStateForTesting();
   setupError = session.GlobalSetup();
   if (setupError == PF_Err_NONE) setupError = session.ParamsSetup();
   host.SetLayer(Input, scenes::DemoLayer(width, height));
-  if (scene) scene(host);
-}
-
-refhost::Image SessionRig::FreshRender(int width, int height, const Scene& scene, long frame) {
-  SessionRig rig(width, height, kRate, scene);
-  return rig.Render(frame);
 }
 
 long SessionRig::FramesFor(long frame) {

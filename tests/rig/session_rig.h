@@ -5,7 +5,6 @@
 #define VELUNARY_TESTS_RIG_SESSION_RIG_H
 
 #include <cstdint>
-#include <functional>
 #include <string>
 
 #include "pf_effect.h"
@@ -20,13 +19,10 @@ inline constexpr refhost::FrameRate kRate{1001, 24000};
 // A code no host call gives by itself.
 inline constexpr PF_Err kInjected = PF_Err_CANNOT_PARSE_KEYFRAME_TEXT;
 
-// Parameter values and layers, laid onto a host after parameter setup.
-using Scene = std::function<void(refhost::Host&)>;
-
 // Global setup and parameter setup done (a failure shows in `setupError`), the demo web
-// of the session's size as the layer, every control at its default; then the scene.
+// of the session's size as the layer, every control at its default.
 struct SessionRig {
-  SessionRig(int width, int height, refhost::FrameRate rate, const Scene& scene = {});
+  SessionRig(int width, int height, refhost::FrameRate rate);
   SessionRig(const SessionRig&) = delete;
   SessionRig& operator=(const SessionRig&) = delete;
 
@@ -36,9 +32,6 @@ struct SessionRig {
   long FramesAt(A_long time);
   // The image of `frame`; a failed render leaves an empty image.
   refhost::Image Render(long frame);
-  // The image of `frame` as a fresh session renders it. One host is active at a time: call
-  // it before making a rig that is to live on.
-  static refhost::Image FreshRender(int width, int height, const Scene& scene, long frame);
 
   refhost::Host host;
   refhost::Session session;
