@@ -1,6 +1,5 @@
 // What saved projects and hosts hold the effect to, each pinned once: the parameter rows
-// as the host stores them, the property list's bytes, the description and version, the
-// about text and the library's exports.
+// as the host stores them, the property list's bytes, the version and the library's exports.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -118,37 +117,17 @@ TEST(Contracts, PropertyListBytes) {
 #endif
 }
 
-// The description callback's arguments, as received, and how often it was called.
-std::string described;
-int descriptions = 0;
-
-PF_Err Describe(PF_PluginDataPtr ptr, const A_char* name, const A_char* matchName,
-                const A_char* category, const A_char* entryPoint, A_long kind, A_long version,
-                A_long subversion, A_long reserved) {
-  ++descriptions;
-  described = std::to_string(*static_cast<int*>(ptr)) + "|" + name + "|" + matchName + "|" +
-              category + "|" + entryPoint + "|" + std::to_string(kind) + "|" +
-              std::to_string(version) + "|" + std::to_string(subversion) + "|" +
-              std::to_string(reserved);
-  return 0x5151;
-}
-
-TEST(Contracts, DescriptionVersionAndAboutText) {
-  int hostData = 42;
-  EXPECT_EQ(PluginDataEntryFunction(&hostData, Describe, nullptr, "host", "1"), 0x5151);
-  EXPECT_EQ(descriptions, 1);
-  EXPECT_EQ(described, "42|Didezeri|DIVA Rezederu|Sample Plug-ins|EffectMain|" +
-                           std::to_string(0x65464B54) + "|13|17|8");
-  EXPECT_EQ(PluginDataEntryFunction(&hostData, nullptr, nullptr, "host", "1"),
+// The description the host asks for and the about text are pinned by the plug-in session
+// check every build runs (windows/plugin_session.cpp); here what that session does not
+// reach: a host without a description callback, and the about command where it writes no text.
+TEST(Contracts, VersionFlagsAndTheAnswersWithoutACallbackOrText) {
+  EXPECT_EQ(PluginDataEntryFunction(nullptr, nullptr, nullptr, "host", "1"),
             PF_Err_INVALID_CALLBACK);
 
   rig::SessionRig rig(8, 8, rig::kRate);
   ASSERT_EQ(rig.setupError, PF_Err_NONE);
   EXPECT_EQ(rig.session.OutData().my_version, kPackedVersion);
   EXPECT_EQ(rig.session.OutData().out_flags, PF_OutFlag_NON_PARAM_VARY);
-  std::string about;
-  ASSERT_EQ(rig.session.About(&about), PF_Err_NONE);
-  EXPECT_EQ(about, "VELUNARY v1.0\rThank you for using Velunary. Let networks grow!");
 
   // Premiere gets no text; without the ANSI suite nothing is written either.
   for (bool premiere : {true, false}) {
