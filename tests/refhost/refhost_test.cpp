@@ -18,14 +18,9 @@
 #include "refhost/host.h"
 #include "refhost/image.h"
 
-// Readable failure messages.
-void PrintTo(const PF_Pixel& p, std::ostream* os) {
-  *os << "{a " << int{p.alpha} << ", r " << int{p.red} << ", g " << int{p.green} << ", b "
-      << int{p.blue} << "}";
-}
-
 namespace refhost {
 
+// A readable failure message rather than the image's bytes.
 void PrintTo(const Image& image, std::ostream* os) {
   *os << image.width << "x" << image.height << " image";
 }
@@ -114,13 +109,6 @@ class RefHostTest : public ::testing::Test {
   }
 
   PF_ProgPtr ref() const { return in.effect_ref; }
-  // The ledger is empty but for the suite the fixture holds.
-  bool HoldsNothingElse() const {
-    Ledger ledger = host.GetLedger();
-    const bool onlyOurs = ledger.acquiredSuites == 1;
-    ledger.acquiredSuites = 0;
-    return onlyOurs && ledger.Empty();
-  }
   PF_UtilCallbacks& utils() const { return *in.utils; }
   PF_EffectWorld NewWorld(A_long width, A_long height) {
     PF_EffectWorld world{};
@@ -297,7 +285,9 @@ TEST_F(RefHostTest, NewWorldIsZeroedWithPaddedRowsAlsoWhenItsMemoryIsLentAgain) 
       EXPECT_EQ(host.GetLedger().liveWorlds, 1);
       previous = world.data;
       EXPECT_EQ(utils().dispose_world(ref(), &world), PF_Err_NONE);
-      EXPECT_TRUE(HoldsNothingElse());
+      Ledger ledger = host.GetLedger();
+      --ledger.acquiredSuites;  // the fixture's transform suite
+      EXPECT_TRUE(ledger.Empty());
     }
   }
 }
