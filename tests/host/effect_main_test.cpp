@@ -22,9 +22,6 @@ namespace {
 
 using refhost::Op;
 
-constexpr const char* kParamUtils = "PF Param Utils Suite";
-constexpr const char* kNoParamUtilsMessage = "Not able to acquire AEFX Suite.";
-
 constexpr int kWidth = 40;
 constexpr int kHeight = 30;
 
@@ -55,7 +52,7 @@ TEST_F(EffectMainTest, RefusedWorldDisposalIsNotTheResultAndTheRestIsReleased) {
 // The change and setdown stop at once, with the message where there is an output record.
 TEST_F(EffectMainTest, MissingParamUtilsStopsTheCommandWithMessage) {
   const SimulationState before = simulationState;
-  host_.SetSuiteMissing(kParamUtils, 3, true);
+  host_.SetSuiteMissing("PF Param Utils Suite", 3, true);
   PF_UserChangedParamExtra resetButton{ResetButton};
   for (PF_Cmd cmd : {PF_Cmd_USER_CHANGED_PARAM, PF_Cmd_GLOBAL_SETDOWN}) {
     session_.OutData().out_flags = PF_OutFlag_NON_PARAM_VARY;
@@ -63,7 +60,7 @@ TEST_F(EffectMainTest, MissingParamUtilsStopsTheCommandWithMessage) {
     EXPECT_EQ(session_.Send(cmd, &resetButton), 13) << "command " << cmd;
     EXPECT_EQ(session_.OutData().out_flags,
               PF_OutFlag_NON_PARAM_VARY | PF_OutFlag_DISPLAY_ERROR_MESSAGE);
-    EXPECT_STREQ(session_.OutData().return_msg, kNoParamUtilsMessage);
+    EXPECT_STREQ(session_.OutData().return_msg, "Not able to acquire AEFX Suite.");
     const long sprintfs = host_.CallCount(Op::Sprintf);
     EXPECT_EQ(EffectMain(cmd, &session_.InData(), nullptr, nullptr, nullptr, &resetButton), 13);
     EXPECT_EQ(host_.CallCount(Op::Sprintf), sprintfs);

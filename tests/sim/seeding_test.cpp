@@ -22,7 +22,6 @@ namespace {
 
 using refhost::Op;
 
-constexpr PF_Err kHostError = 37;
 constexpr PF_Pixel kWhite{255, 255, 255, 255};
 constexpr PF_Pixel kBlack{255, 0, 0, 0};
 // Engine outputs of a particle placed without searching: x, y and heading, two each.
@@ -149,7 +148,7 @@ TEST_F(SeedingTest, ShrinkAndGrowKeepTheFirstParticlesWithoutReseeding) {
 TEST_F(SeedingTest, EmptyArrayExistsAndIsNotCreatedAgain) {
   // Also when the host locks the empty handle as null.
   for (bool nullLock : {false, true}) {
-    if (nullLock) host.FailNthCall(Op::LockHandle, 1, kHostError);
+    if (nullLock) host.FailNthCall(Op::LockHandle, 1, PF_Err{37});
     const long handles = host.CallCount(Op::NewHandle);
     ASSERT_EQ(Populate(0), PF_Err_NONE);
     ASSERT_EQ(Populate(0), PF_Err_NONE);
