@@ -9,9 +9,7 @@
 #include <cstring>
 #include <new>
 #include <stdexcept>
-#include <string>
 #include <utility>
-#include <vector>
 
 #include "host/param_index.h"
 #include "rig/session_rig.h"

@@ -213,9 +213,7 @@ TEST_F(RefHostTest, UniformKernelsMatchTheFormula) {
       std::vector<A_long> kernels[4];
       for (int i = 0; i < 4; ++i) kernels[i].assign(static_cast<size_t>(c.n * c.n), c.taps[i]);
       ASSERT_EQ(Convolve(c.image, c.n, kernels), ReferenceConvolve(c.image, c.n, kernels))
-          << c.n << "x" << c.n << " taps " << c.taps[0] << ", " << c.taps[1] << ", " << c.taps[2]
-          << ", " << c.taps[3] << " on " << c.image.width << "x" << c.image.height
-          << (wide ? ", wide vectors" : ", 128-bit vectors");
+          << "case " << &c - cases.data() << (wide ? ", wide vectors" : ", 128-bit vectors");
     }
   }
 }
@@ -235,7 +233,7 @@ TEST_F(RefHostTest, ConvolveRefusesWhatItCannotServeAndLeavesTheDestination) {
   PF_EffectWorld top = rows(0);
   PF_EffectWorld middle = rows(1);
   PF_EffectWorld bottom = rows(2);
-  PF_EffectWorld narrower = rows(2);
+  PF_EffectWorld narrower = bottom;
   narrower.width = 5;
   std::vector<A_long> taps(9, 255);
   A_long* t = taps.data();
