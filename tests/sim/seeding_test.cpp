@@ -36,7 +36,6 @@ class SeedingTest : public ::testing::Test {
     SetLayerSize(7, 5);
   }
   void TearDown() override {
-    DropSpawnLayer();
     PF_Err err = PF_Interrupt_CANCEL;  // releases particles and maps, creates nothing
     ResetSimulation(&in, &err);
     EXPECT_TRUE(host.GetLedger().Empty());
@@ -46,18 +45,15 @@ class SeedingTest : public ::testing::Test {
     in = host.MakeInData(width, height);
     in.time_step = 1;
   }
-  // The image becomes the Spawn Layer, checked out from the host as a layer parameter.
+  // The image becomes the Spawn Layer: a world over its pixels, which seeding only copies
+  // into a host world of its own.
   void UseSpawnLayer(const refhost::Image& image) {
-    DropSpawnLayer();
-    host.SetLayer(0, image);
-    ASSERT_EQ(in.inter.checkout_param(in.effect_ref, 0, 0, 1, 24, &spawnRecord), PF_Err_NONE);
-    spawnCheckedOut = true;
-    simulationSettings.spawnLayer = spawnRecord.u.ld;
-  }
-  void DropSpawnLayer() {
-    if (spawnCheckedOut) in.inter.checkin_param(in.effect_ref, &spawnRecord);
-    spawnCheckedOut = false;
-    simulationSettings.spawnLayer = PF_EffectWorld{};
+    spawnImage = image;
+    PF_EffectWorld& layer = simulationSettings.spawnLayer;
+    layer.data = spawnImage.pixels.data();
+    layer.rowbytes = 4 * image.width;
+    layer.width = image.width;
+    layer.height = image.height;
   }
 
   PF_Err Populate(std::int32_t count) {
@@ -82,8 +78,7 @@ class SeedingTest : public ::testing::Test {
 
   refhost::Host host;
   PF_InData in{};
-  PF_ParamDef spawnRecord{};
-  bool spawnCheckedOut = false;
+  refhost::Image spawnImage;
 };
 
 // Three particles on a one-pixel Spawn Layer: a bright pixel takes each where it is drawn;
