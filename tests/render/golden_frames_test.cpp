@@ -20,7 +20,6 @@
 #include "host/param_index.h"
 #include "rig/session_rig.h"
 #include "scenes/spawn_shape.h"
-#include "sim/simulation_state.h"
 
 namespace velunary {
 namespace {
@@ -62,15 +61,9 @@ TEST(GoldenFrames, SmallSceneWithInfectionMatchesRecordedFrames) {
       10143899326140955653ull, 5908404668408206431ull,  16982933090786632020ull,
       14589154325379627016ull, 7910290417524659637ull,  194366131811687859ull,
       8376387606971980604ull,  8218905961889771170ull,  8843901538840256417ull};
+  // The hashes take in every particle's infection flag, so they also hold that the scene
+  // keeps an odd count and infected particles among healthy ones.
   ExpectRecordedFrames(rig, kRecorded, true);
-  // The scene still covers what it was made for: unequal halves for the workers, and
-  // infected particles among healthy ones.
-  const SimulationState& s = simulationState;
-  EXPECT_EQ(s.particleCount % 2, 1);
-  int infected = 0;
-  for (std::int32_t i = 0; i < s.particleCount; ++i) infected += s.particles[i].infected != 0;
-  EXPECT_GT(infected, 0);
-  EXPECT_LT(infected, s.particleCount);
   EXPECT_EQ(rig::HoldingsMismatch(rig.host, {}), "");
 }
 
