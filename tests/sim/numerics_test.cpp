@@ -47,10 +47,9 @@ TEST(RoundHalfAwayTest, EqualsStdRoundToTheBitAndPicksItsPixelAndByte) {
                0x1p31 - 1.5, std::nextafter(0x1p31 - 1.5, 0.0), 0x1p31 - 0.5});
   for (int k = -4000; k <= 4000; ++k) {
     const double half = k + 0.5;
-    for (double v : {half, std::nextafter(half, -INFINITY), std::nextafter(half, INFINITY),
-                     static_cast<double>(k), std::nextafter(static_cast<double>(k), 0.0)}) {
-      values.push_back(v);
-    }
+    values.insert(values.end(),
+                  {half, std::nextafter(half, -INFINITY), std::nextafter(half, INFINITY),
+                   static_cast<double>(k), std::nextafter(static_cast<double>(k), 0.0)});
   }
   std::mt19937_64 bits(7);
   for (int k = 0; k < 1000000; ++k) {
@@ -101,16 +100,14 @@ std::vector<double> Angles() {
   AddWithBothSigns(angles, {0.0, Limits::denorm_min(), Limits::min(), 1e22, 1e300, 1e308,
                             Limits::max(), Limits::infinity(), Limits::quiet_NaN()});
   for (int k = -100000; k <= 100000; ++k) {
-    angles.push_back(k);
-    angles.push_back(k * (std::numbers::pi / 2));
-    angles.push_back(std::nextafter(k * (std::numbers::pi / 2), 0.0));
+    const double quarterTurns = k * (std::numbers::pi / 2);
+    angles.insert(angles.end(),
+                  {static_cast<double>(k), quarterTurns, std::nextafter(quarterTurns, 0.0)});
   }
   double drifting = 17.0;
   for (int k = 0; k < 200000; ++k) {
     drifting += (k % 3 == 0) ? -0.7 : 1.3;
-    angles.push_back(drifting);
-    angles.push_back(drifting - 359.0);
-    angles.push_back(drifting + 45.0);
+    angles.insert(angles.end(), {drifting, drifting - 359.0, drifting + 45.0});
   }
   std::mt19937_64 bits(20240601);
   for (int k = 0; k < 400000; ++k) {
