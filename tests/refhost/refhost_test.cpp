@@ -65,7 +65,8 @@ A_u_char Channel(const PF_Pixel& p, int c) {
   return values[c];
 }
 
-// out = clamp(⌊(2·acc + D) / (2·D)⌋, 0, 255), acc summed tap by tap.
+// out = clamp(⌊(2·acc + D) / (2·D)⌋, 0, 255), acc summed tap by tap (truncation differs
+// from the floor only below 0, which clamps to 0 either way).
 Image ReferenceConvolve(const Image& src, int n, const std::vector<A_long> kernels[4]) {
   Image out(src.width, src.height);
   const int h = n / 2;
@@ -84,10 +85,8 @@ Image ReferenceConvolve(const Image& src, int n, const std::vector<A_long> kerne
                    Channel(src.At(sx, sy), c);
           }
         }
-        const std::int64_t num = 2 * acc + d;
-        std::int64_t q = num / (2 * d);
-        if (num % (2 * d) != 0 && num < 0) --q;
-        result[c] = static_cast<A_u_char>(std::clamp<std::int64_t>(q, 0, 255));
+        result[c] =
+            static_cast<A_u_char>(std::clamp<std::int64_t>((2 * acc + d) / (2 * d), 0, 255));
       }
       out.At(x, y) = PF_Pixel{result[0], result[1], result[2], result[3]};
     }
@@ -292,14 +291,13 @@ TEST_F(RefHostTest, NewWorldIsZeroedWithPaddedRowsAlsoWhenItsMemoryIsLentAgain) 
 
 TEST_F(RefHostTest, DisposingTwiceOrAForeignWorldIsRefusedAndRecorded) {
   PF_EffectWorld world = NewWorld(2, 2);
-  const PF_EffectWorld stale = world;
+  PF_EffectWorld stale = world;
   ASSERT_EQ(utils().dispose_world(ref(), &world), PF_Err_NONE);
   EXPECT_EQ(utils().dispose_world(ref(), &world), PF_Err_BAD_CALLBACK_PARAM);
   EXPECT_EQ(host.GetLedger().faults, 1);
   // A new world may take the old address; the stale record still names no live world.
   PF_EffectWorld fresh = NewWorld(2, 2);
-  PF_EffectWorld staleCopy = stale;
-  EXPECT_EQ(utils().dispose_world(ref(), &staleCopy), PF_Err_BAD_CALLBACK_PARAM);
+  EXPECT_EQ(utils().dispose_world(ref(), &stale), PF_Err_BAD_CALLBACK_PARAM);
   EXPECT_TRUE(host.IsLiveEffectWorld(fresh));
   EXPECT_EQ(utils().dispose_world(ref(), &fresh), PF_Err_NONE);
   // Nor may a world the host did not make.
