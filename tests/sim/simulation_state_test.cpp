@@ -1,7 +1,6 @@
-// The counts and seeds read from the controls, the diffusion's diagnostic, and the state a
-// test starts from. (The release of worlds, its retry, the record cleared only when the
-// host took the world and the first error kept, is held by the fault sweep, the corpus
-// and the double refusals.)
+// The counts and seeds read from the controls, and the diffusion's diagnostic. (The release
+// of worlds, its retry, the record cleared only when the host took the world and the first
+// error kept, is held by the fault sweep, the corpus and the double refusals.)
 #include "sim/simulation_state.h"
 
 #include <gtest/gtest.h>
@@ -14,7 +13,6 @@
 #include "refhost/host.h"
 #include "refhost/image.h"
 #include "sim/diffuse_and_decay.h"
-#include "sim/random.h"
 
 namespace velunary {
 namespace {
@@ -38,14 +36,6 @@ TEST(Settings, ParticleCountRoundsHalfAwayAndSaturatesAndSeedTruncates) {
   }
   EXPECT_EQ(RandomSeedFor(-0.7), 0);
   EXPECT_EQ(RandomSeedFor(-32767.9), -32767);
-}
-
-TEST(Settings, TestsStartFromTheStateAtLoad) {
-  sharedRandom.discard(3);
-  simulationState.nextFrame = 7;
-  ResetProcessStateForTesting();
-  EXPECT_EQ(sharedRandom, RandomEngine{});
-  EXPECT_EQ(simulationState.nextFrame, 0);
 }
 
 // The pass's one diagnostic: "err" on standard output when it ends with a positive code,
