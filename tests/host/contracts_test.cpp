@@ -54,9 +54,7 @@ std::string RowListing(const refhost::Host& host) {
   return out.str();
 }
 
-// name | type id flags ui_flags ui_width ui_height | record. Sliders: value, default,
-// valid and slider ranges, precision, curve tolerance, phase, display flags, slider flags,
-// exponent use and exponent.
+// name | type id flags ui_flags ui_width ui_height | record, in RowListing's order.
 constexpr const char* kRows = R"(1 Spawn Layer | 0 2 64 0 0 0 | zero
 2 Random Seed | 10 1 64 0 0 0 | 32767 32767 -32768 32767 -32768 32767 0 0.05000000074505806 0 0 0 0 0
 3 Sensor Angle | 10 3 64 0 0 0 | 45 45 0 360 0 360 1 0.05000000074505806 0 0 0 0 0

@@ -1,7 +1,6 @@
 // The entry point's own answers that no session check sees: a refused disposal at setdown,
-// the message when Param Utils cannot be had, and the guarded region.
-// (Dispatch, resets and every host failure are checked by the fuzz corpus and the fault
-// sweep.)
+// the message when Param Utils cannot be had, and the guarded region. (Dispatch, resets and
+// every host failure are checked by the fuzz corpus and the fault sweep.)
 #include "plugin/effect_main.h"
 
 #include <gtest/gtest.h>
@@ -20,16 +19,13 @@ namespace {
 
 using refhost::Op;
 
-constexpr int kWidth = 40;
-constexpr int kHeight = 30;
-
 class EffectMainTest : public ::testing::Test {
  protected:
   EffectMainTest() {
     for (long frame = 0; frame <= 2; ++frame) EXPECT_EQ(rig_.FramesFor(frame), 1);
   }
 
-  rig::SessionRig rig_{kWidth, kHeight, rig::kRate};
+  rig::SessionRig rig_{40, 30, rig::kRate};
   refhost::Host& host_ = rig_.host;
   refhost::Session& session_ = rig_.session;
 };
@@ -37,8 +33,7 @@ class EffectMainTest : public ::testing::Test {
 TEST_F(EffectMainTest, RefusedWorldDisposalIsNotTheResultAndTheRestIsReleased) {
   // Refused once, the world is tried again; refused twice, it is kept. Setdown answers
   // only 0 or a suite the host cannot supply.
-  host_.FailNthCall(Op::DisposeWorld, 1, PF_Err_BAD_CALLBACK_PARAM);
-  host_.FailNthCall(Op::DisposeWorld, 2, PF_Err_BAD_CALLBACK_PARAM);
+  for (long n : {1, 2}) host_.FailNthCall(Op::DisposeWorld, n, PF_Err_BAD_CALLBACK_PARAM);
   EXPECT_EQ(session_.GlobalSetdown(), PF_Err_NONE);
   EXPECT_EQ(rig::HoldingsMismatch(host_, {}), "");
   // The refused world is still held and recorded, so the next setdown returns it.
@@ -85,7 +80,7 @@ TEST_F(EffectMainTest, NoExceptionReachesTheHost) {
        PF_Err_INTERNAL_STRUCT_DAMAGED},
   };
   for (const auto& [addParam, expected] : cases) {
-    PF_InData in = host_.MakeInData(kWidth, kHeight);
+    PF_InData in = host_.MakeInData(40, 30);
     in.inter.add_param = addParam;
     PF_OutData out{};
     EXPECT_EQ(EffectMain(PF_Cmd_PARAMS_SETUP, &in, &out, nullptr, nullptr, nullptr), expected);

@@ -1,10 +1,9 @@
-// The effect against the host's layout, byte for byte. Every record and table the host
-// hands over is filled with a distinct byte pattern, except the members the effect is
-// meant to read, which carry the host's values. An effect that takes a member from the
-// wrong offset reads pattern bytes for a callback, a time or a size (and crashes, fails or
-// renders something else); one that writes to the wrong offset changes bytes the host
-// does not read back. The static assertions of sdk/ prove our declarations; this proves
-// the effect uses them as the host does.
+// The effect against the host's layout, byte for byte. Every record and table the host hands
+// over is filled with a distinct byte pattern but for the members the effect is meant to
+// read, which carry the host's values. An effect that takes a member from the wrong offset
+// reads pattern bytes for a callback, a time or a size (and crashes, fails or renders something
+// else); one that writes to the wrong offset changes bytes the host does not read back. sdk/'s
+// static assertions prove our declarations; this proves the effect uses them as the host does.
 #include <gtest/gtest.h>
 
 #include <cstddef>

@@ -140,9 +140,8 @@ class RefHostTest : public ::testing::Test {
 // end of the ratio copies one source; 1 × 1 and 3 × 3 uniform kernels map sums through
 // 16-bit arithmetic instead of tables; large worlds live in memory mapped for huge pages).
 // Each must give the formula's bytes for every input it accepts, and the formula's path
-// must still serve what it does not.
-// Every pair of bytes once: channel c of pixel (x, y) holds x in the first image and
-// 4y + c in the second.
+// must still serve what it does not. Here every pair of bytes once: channel c of pixel
+// (x, y) holds x in the first image and 4y + c in the second.
 TEST_F(RefHostTest, BlendNearTheEndsMatchesTheFormulaForEveryPairOfBytes) {
   Image first(256, 64);
   Image second(256, 64);
@@ -328,8 +327,6 @@ class RefHostParamsTest : public RefHostTest {
  protected:
   // Parameters 1, 2 and 3: a slider, a checkbox and a layer.
   RefHostParamsTest() {
-    in.time_step = 2;
-    in.time_scale = 24;
     for (PF_ParamType type : {PF_Param_FLOAT_SLIDER, PF_Param_CHECKBOX, PF_Param_LAYER}) {
       PF_ParamDef def{};
       def.param_type = type;
@@ -342,11 +339,10 @@ class RefHostParamsTest : public RefHostTest {
     }
   }
 
-  // Checks out, checks in, answers the record.
+  // Checks out at `whatTime` in frames of 2, checks in, answers the record.
   PF_ParamDef At(PF_ParamIndex index, A_long whatTime) {
     PF_ParamDef param{};
-    EXPECT_EQ(in.inter.checkout_param(ref(), index, whatTime, in.time_step, in.time_scale, &param),
-              PF_Err_NONE);
+    EXPECT_EQ(in.inter.checkout_param(ref(), index, whatTime, 2, 24, &param), PF_Err_NONE);
     EXPECT_EQ(in.inter.checkin_param(ref(), &param), PF_Err_NONE);
     return param;
   }

@@ -1,16 +1,12 @@
 // Frames recorded once and kept, and frames that must agree however playback reaches them.
-//
 // Recorded frames: every change made for speed must leave each output byte, particle and
-// InfectionMap pixel exactly as it was. A hash that moves means the arithmetic changed,
-// whichever pass changed it.
-//
-// The small scene passes through every path of a frame: the staging copy of an Infected
-// Layer of another size, infection caught and painted, the InfectionMap's diffusion,
-// sensors off the layer, particles stepping off it, keyframed controls and an odd particle
-// count split between the two sensing workers. The full-HD scene is the default workload.
-//
-// The values hold for glibc's sine and cosine on x86-64; another C library may round them
-// differently, which is not a fault of the effect.
+// InfectionMap pixel exactly as it was; a hash that moves means the arithmetic changed,
+// whichever pass changed it. The small scene passes through every path of a frame: the
+// staging copy of an Infected Layer of another size, infection caught and painted, the
+// InfectionMap's diffusion, sensors off the layer, particles stepping off it, keyframed
+// controls and an odd particle count split between the two sensing workers. The full-HD
+// scene is the default workload. The values hold for glibc's sine and cosine on x86-64;
+// another C library may round them differently, which is not a fault of the effect.
 #include <gtest/gtest.h>
 
 #include <array>
@@ -27,10 +23,10 @@ namespace {
 // Renders frames 0, 1, ... in order and holds each against its recorded hash.
 template <std::size_t N>
 void ExpectRecordedFrames(rig::SessionRig& rig, const std::array<std::uint64_t, N>& recorded,
-                          bool withParticles) {
+                          bool withInfectionMap) {
   for (long frame = 0; frame < static_cast<long>(N); ++frame) {
     ASSERT_EQ(rig.FramesFor(frame), 1);
-    EXPECT_EQ(rig::FrameHash(rig.session.Output(), withParticles),
+    EXPECT_EQ(rig::FrameHash(rig.session.Output(), withInfectionMap),
               recorded[static_cast<std::size_t>(frame)])
         << "frame " << frame;
   }

@@ -16,16 +16,14 @@ constexpr int kHeight = 3;
 // Two pixels of padding at the end of every row, which are not the image's.
 constexpr A_long kRowbytes = 4 * (kWidth + 2);
 
-struct Change {
-  const char* what;
-  int x;
-  int y;
-  int byte;  // 0 alpha, 1 red, 2 green, 3 blue; -1 none
-  bool gray;
-};
-
 TEST(GrayPlane, IsMadeExactlyWhenEveryPixelIsGray) {
-  const Change changes[] = {
+  const struct {
+    const char* what;
+    int x;
+    int y;
+    int byte;  // 0 alpha, 1 red, 2 green, 3 blue; -1 none
+    bool gray;
+  } changes[] = {
       {"nothing", 0, 0, -1, true},
       {"alpha of the first pixel", 0, 0, 0, true},
       {"red of the first pixel", 0, 0, 1, false},
@@ -46,7 +44,7 @@ TEST(GrayPlane, IsMadeExactlyWhenEveryPixelIsGray) {
       if (x < kWidth) values.push_back(argb[1]);
     }
   }
-  for (const Change& change : changes) {
+  for (const auto& change : changes) {
     std::vector<std::uint8_t> bytes = grays;
     if (change.byte >= 0) {
       bytes[static_cast<size_t>(change.y * kRowbytes + 4 * change.x + change.byte)] ^= 1;

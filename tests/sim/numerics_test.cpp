@@ -64,8 +64,7 @@ TEST(RoundHalfAwayTest, EqualsStdRoundToTheBitAndPicksItsPixelAndByte) {
       ADD_FAILURE() << std::hexfloat << v << " rounds to " << RoundHalfAway(v) << ", not "
                     << expected;
     }
-    // The pixel the passes take, on either axis, in both forms: the rounded value when it
-    // lies in [0, extent).
+    // The pixel the passes take on either axis, in both forms: the rounded value in [0, extent).
     for (const auto pixelOf : {&PixelOfPoint, &PixelOfPointScalar}) {
       for (const double extent : {1.0, 1920.0, 2147483647.0}) {
         std::int32_t column = -1;

@@ -82,9 +82,8 @@ class SeedingTest : public ::testing::Test {
 };
 
 // Three particles on a one-pixel Spawn Layer: a bright pixel takes each where it is drawn;
-// on a dark one the first particle spends the pass's whole budget and is placed uniformly,
-// and so is every later one, drawing its position after its unused first, never the index
-// of an earlier particle.
+// on a dark one the first spends the pass's budget, and each is placed uniformly, drawing
+// its position after its unused first one, never the index of an earlier particle.
 TEST_F(SeedingTest, SpawnThresholdIsALuminanceOfOne) {
   SetLayerSize(1, 1);
   struct Case {

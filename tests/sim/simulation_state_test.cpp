@@ -39,8 +39,7 @@ TEST(Settings, ParticleCountRoundsHalfAwayAndSaturatesAndSeedTruncates) {
 }
 
 // The pass's one diagnostic: "err" on standard output when it ends with a positive code,
-// also when it was entered with one, in which case it makes and changes nothing, and
-// nothing when it succeeds.
+// also one it was entered with (and then makes and changes nothing); nothing on success.
 TEST(DiffuseAndDecay, APendingCodeMakesNothingAndOnlyAPositiveOneIsReported) {
   ResetProcessStateForTesting();
   refhost::Host host;
