@@ -182,7 +182,6 @@ Transcript RunSession(PF_EffectMainFunc effectMain) {
 
 TEST(HostAbiTest, EffectReadsAndWritesOnlyItsOwnMembersOfTheHostsRecords) {
   const Transcript plain = RunSession(EffectMain);
-  poisoned.problems.clear();
   const Transcript throughPatterns = RunSession(PoisonedEffectMain);
   EXPECT_EQ(poisoned.problems, std::vector<std::string>{});
   EXPECT_EQ(throughPatterns.answers, plain.answers);

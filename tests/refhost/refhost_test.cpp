@@ -312,8 +312,7 @@ TEST_F(RefHostTest, FillSetsTheRectangleOrEveryPixelAndNoPadding) {
   const PF_Rect rect{1, 1, 3, 2};
   ASSERT_EQ(utils().fill(ref(), &c, &rect, &world.world), PF_Err_NONE);
   Image expected(4, 3);
-  expected.At(1, 1) = c;
-  expected.At(2, 1) = c;
+  expected.At(1, 1) = expected.At(2, 1) = c;
   EXPECT_EQ(Image::FromWorld(world.world), expected);
   const PF_Rect outside{2, 0, 5, 1};
   EXPECT_EQ(utils().fill(ref(), &c, &outside, &world.world), PF_Err_BAD_CALLBACK_PARAM);

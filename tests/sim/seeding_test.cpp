@@ -21,7 +21,6 @@ namespace {
 
 using refhost::Op;
 
-constexpr PF_Pixel kWhite{255, 255, 255, 255};
 constexpr PF_Pixel kBlack{255, 0, 0, 0};
 // Engine outputs of a particle placed without searching: x, y and heading, two each.
 constexpr unsigned long long kPlainDraws = 6;
@@ -108,7 +107,7 @@ TEST_F(SeedingTest, AfterTheBudgetParticlesCopyEarlierOnesOfTheSamePass) {
   SetLayerSize(64, 64);
   ASSERT_EQ(Populate(10), PF_Err_NONE);
   refhost::Image spot(64, 64, kBlack);
-  spot.At(40, 9) = spot.At(41, 9) = kWhite;
+  spot.At(40, 9) = spot.At(41, 9) = PF_Pixel{255, 255, 255, 255};
   UseSpawnLayer(spot);
   // A bright pixel costs about 2048 rejections, so the budget ends after ~50 particles;
   // copies of the ten uniform particles of the first pass would land off the spot.
