@@ -1,6 +1,5 @@
 // What saved projects and hosts hold the effect to, each pinned once: the parameter rows
-// as the host stores them, the property list's bytes, the description and version, the
-// about text and the library's exports.
+// as the host stores them, the property list's bytes, the version and the library's exports.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -55,9 +54,7 @@ std::string RowListing(const refhost::Host& host) {
   return out.str();
 }
 
-// name | type id flags ui_flags ui_width ui_height | record. Sliders: value, default,
-// valid and slider ranges, precision, curve tolerance, phase, display flags, slider flags,
-// exponent use and exponent.
+// name | type id flags ui_flags ui_width ui_height | record, in RowListing's order.
 constexpr const char* kRows = R"(1 Spawn Layer | 0 2 64 0 0 0 | zero
 2 Random Seed | 10 1 64 0 0 0 | 32767 32767 -32768 32767 -32768 32767 0 0.05000000074505806 0 0 0 0 0
 3 Sensor Angle | 10 3 64 0 0 0 | 45 45 0 360 0 360 1 0.05000000074505806 0 0 0 0 0
@@ -118,37 +115,17 @@ TEST(Contracts, PropertyListBytes) {
 #endif
 }
 
-// The description callback's arguments, as received, and how often it was called.
-std::string described;
-int descriptions = 0;
-
-PF_Err Describe(PF_PluginDataPtr ptr, const A_char* name, const A_char* matchName,
-                const A_char* category, const A_char* entryPoint, A_long kind, A_long version,
-                A_long subversion, A_long reserved) {
-  ++descriptions;
-  described = std::to_string(*static_cast<int*>(ptr)) + "|" + name + "|" + matchName + "|" +
-              category + "|" + entryPoint + "|" + std::to_string(kind) + "|" +
-              std::to_string(version) + "|" + std::to_string(subversion) + "|" +
-              std::to_string(reserved);
-  return 0x5151;
-}
-
-TEST(Contracts, DescriptionVersionAndAboutText) {
-  int hostData = 42;
-  EXPECT_EQ(PluginDataEntryFunction(&hostData, Describe, nullptr, "host", "1"), 0x5151);
-  EXPECT_EQ(descriptions, 1);
-  EXPECT_EQ(described, "42|Didezeri|DIVA Rezederu|Sample Plug-ins|EffectMain|" +
-                           std::to_string(0x65464B54) + "|13|17|8");
-  EXPECT_EQ(PluginDataEntryFunction(&hostData, nullptr, nullptr, "host", "1"),
+// The description the host asks for and the about text are pinned by the plug-in session
+// check every build runs (windows/plugin_session.cpp); here what that session does not
+// reach: a host without a description callback, and the about command where it writes no text.
+TEST(Contracts, VersionFlagsAndTheAnswersWithoutACallbackOrText) {
+  EXPECT_EQ(PluginDataEntryFunction(nullptr, nullptr, nullptr, "host", "1"),
             PF_Err_INVALID_CALLBACK);
 
   rig::SessionRig rig(8, 8, rig::kRate);
   ASSERT_EQ(rig.setupError, PF_Err_NONE);
   EXPECT_EQ(rig.session.OutData().my_version, kPackedVersion);
   EXPECT_EQ(rig.session.OutData().out_flags, PF_OutFlag_NON_PARAM_VARY);
-  std::string about;
-  ASSERT_EQ(rig.session.About(&about), PF_Err_NONE);
-  EXPECT_EQ(about, "VELUNARY v1.0\rThank you for using Velunary. Let networks grow!");
 
   // Premiere gets no text; without the ANSI suite nothing is written either.
   for (bool premiere : {true, false}) {

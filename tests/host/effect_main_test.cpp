@@ -1,7 +1,6 @@
 // The entry point's own answers that no session check sees: a refused disposal at setdown,
-// the message when Param Utils cannot be had, and the guarded region.
-// (Dispatch, resets and every host failure are checked by the fuzz corpus and the fault
-// sweep.)
+// the message when Param Utils cannot be had, and the guarded region. (Dispatch, resets and
+// every host failure are checked by the fuzz corpus and the fault sweep.)
 #include "plugin/effect_main.h"
 
 #include <gtest/gtest.h>
@@ -9,9 +8,7 @@
 #include <cstring>
 #include <new>
 #include <stdexcept>
-#include <string>
 #include <utility>
-#include <vector>
 
 #include "host/param_index.h"
 #include "rig/session_rig.h"
@@ -22,19 +19,13 @@ namespace {
 
 using refhost::Op;
 
-constexpr const char* kParamUtils = "PF Param Utils Suite";
-constexpr const char* kNoParamUtilsMessage = "Not able to acquire AEFX Suite.";
-
-constexpr int kWidth = 40;
-constexpr int kHeight = 30;
-
 class EffectMainTest : public ::testing::Test {
  protected:
   EffectMainTest() {
     for (long frame = 0; frame <= 2; ++frame) EXPECT_EQ(rig_.FramesFor(frame), 1);
   }
 
-  rig::SessionRig rig_{kWidth, kHeight, rig::kRate};
+  rig::SessionRig rig_{40, 30, rig::kRate};
   refhost::Host& host_ = rig_.host;
   refhost::Session& session_ = rig_.session;
 };
@@ -42,8 +33,7 @@ class EffectMainTest : public ::testing::Test {
 TEST_F(EffectMainTest, RefusedWorldDisposalIsNotTheResultAndTheRestIsReleased) {
   // Refused once, the world is tried again; refused twice, it is kept. Setdown answers
   // only 0 or a suite the host cannot supply.
-  host_.FailNthCall(Op::DisposeWorld, 1, PF_Err_BAD_CALLBACK_PARAM);
-  host_.FailNthCall(Op::DisposeWorld, 2, PF_Err_BAD_CALLBACK_PARAM);
+  for (long n : {1, 2}) host_.FailNthCall(Op::DisposeWorld, n, PF_Err_BAD_CALLBACK_PARAM);
   EXPECT_EQ(session_.GlobalSetdown(), PF_Err_NONE);
   EXPECT_EQ(rig::HoldingsMismatch(host_, {}), "");
   // The refused world is still held and recorded, so the next setdown returns it.
@@ -55,7 +45,7 @@ TEST_F(EffectMainTest, RefusedWorldDisposalIsNotTheResultAndTheRestIsReleased) {
 // The change and setdown stop at once, with the message where there is an output record.
 TEST_F(EffectMainTest, MissingParamUtilsStopsTheCommandWithMessage) {
   const SimulationState before = simulationState;
-  host_.SetSuiteMissing(kParamUtils, 3, true);
+  host_.SetSuiteMissing("PF Param Utils Suite", 3, true);
   PF_UserChangedParamExtra resetButton{ResetButton};
   for (PF_Cmd cmd : {PF_Cmd_USER_CHANGED_PARAM, PF_Cmd_GLOBAL_SETDOWN}) {
     session_.OutData().out_flags = PF_OutFlag_NON_PARAM_VARY;
@@ -63,7 +53,7 @@ TEST_F(EffectMainTest, MissingParamUtilsStopsTheCommandWithMessage) {
     EXPECT_EQ(session_.Send(cmd, &resetButton), 13) << "command " << cmd;
     EXPECT_EQ(session_.OutData().out_flags,
               PF_OutFlag_NON_PARAM_VARY | PF_OutFlag_DISPLAY_ERROR_MESSAGE);
-    EXPECT_STREQ(session_.OutData().return_msg, kNoParamUtilsMessage);
+    EXPECT_STREQ(session_.OutData().return_msg, "Not able to acquire AEFX Suite.");
     const long sprintfs = host_.CallCount(Op::Sprintf);
     EXPECT_EQ(EffectMain(cmd, &session_.InData(), nullptr, nullptr, nullptr, &resetButton), 13);
     EXPECT_EQ(host_.CallCount(Op::Sprintf), sprintfs);
@@ -90,7 +80,7 @@ TEST_F(EffectMainTest, NoExceptionReachesTheHost) {
        PF_Err_INTERNAL_STRUCT_DAMAGED},
   };
   for (const auto& [addParam, expected] : cases) {
-    PF_InData in = host_.MakeInData(kWidth, kHeight);
+    PF_InData in = host_.MakeInData(40, 30);
     in.inter.add_param = addParam;
     PF_OutData out{};
     EXPECT_EQ(EffectMain(PF_Cmd_PARAMS_SETUP, &in, &out, nullptr, nullptr, nullptr), expected);

@@ -1,10 +1,9 @@
-// The effect against the host's layout, byte for byte. Every record and table the host
-// hands over is filled with a distinct byte pattern, except the members the effect is
-// meant to read, which carry the host's values. An effect that takes a member from the
-// wrong offset reads pattern bytes for a callback, a time or a size (and crashes, fails or
-// renders something else); one that writes to the wrong offset changes bytes the host
-// does not read back. The static assertions of sdk/ prove our declarations; this proves
-// the effect uses them as the host does.
+// The effect against the host's layout, byte for byte. Every record and table the host hands
+// over is filled with a distinct byte pattern but for the members the effect is meant to
+// read, which carry the host's values. An effect that takes a member from the wrong offset
+// reads pattern bytes for a callback, a time or a size (and crashes, fails or renders something
+// else); one that writes to the wrong offset changes bytes the host does not read back. sdk/'s
+// static assertions prove our declarations; this proves the effect uses them as the host does.
 #include <gtest/gtest.h>
 
 #include <cstddef>
@@ -75,25 +74,26 @@ struct PoisonedHost {
 };
 PoisonedHost poisoned{};
 
+template <typename S, typename... M>
+void PoisonSuite(const void** suite, S* copy, unsigned salt, M S::*... keep) {
+  *copy = Poisoned(*static_cast<const S*>(*suite), salt, keep...);
+  *suite = copy;
+}
+
 // Hands out the suites with only the operations the effect calls left in place.
 SPErr AcquirePoisoned(const char* name, A_long version, const void** suite) {
   const SPErr err = poisoned.realBasic->AcquireSuite(name, version, suite);
   if (err != 0 || *suite == nullptr) return err;
   const std::string_view n(name);
+  using Handles = PF_HandleSuite1;
+  using Transform = PF_WorldTransformSuite1;
   if (n == kPFHandleSuite) {
-    using S = PF_HandleSuite1;
-    poisoned.handles =
-        Poisoned(*static_cast<const S*>(*suite), 5, &S::host_new_handle, &S::host_lock_handle,
-                 &S::host_dispose_handle, &S::host_get_handle_size);
-    *suite = &poisoned.handles;
+    PoisonSuite(suite, &poisoned.handles, 5, &Handles::host_new_handle, &Handles::host_lock_handle,
+                &Handles::host_dispose_handle, &Handles::host_get_handle_size);
   } else if (n == kPFWorldTransformSuite) {
-    using S = PF_WorldTransformSuite1;
-    poisoned.transform = Poisoned(*static_cast<const S*>(*suite), 6, &S::blend, &S::convolve);
-    *suite = &poisoned.transform;
+    PoisonSuite(suite, &poisoned.transform, 6, &Transform::blend, &Transform::convolve);
   } else if (n == kPFANSISuite) {
-    using S = PF_ANSICallbacksSuite1;
-    poisoned.ansi = Poisoned(*static_cast<const S*>(*suite), 7, &S::sprintf);
-    *suite = &poisoned.ansi;
+    PoisonSuite(suite, &poisoned.ansi, 7, &PF_ANSICallbacksSuite1::sprintf);
   }
   return 0;
 }
@@ -160,13 +160,11 @@ Transcript RunSession(PF_EffectMainFunc effectMain) {
   ResetProcessStateForTesting();
   refhost::Host host;
   refhost::Session session(host, effectMain, kWidth, kHeight, refhost::FrameRate{1001, 24000});
-  Transcript t;
   const PF_OutData& out = session.OutData();
-  t.answers.push_back(session.GlobalSetup());
-  t.answers.push_back(static_cast<A_long>(out.my_version));
-  t.answers.push_back(out.out_flags);
-  t.answers.push_back(session.ParamsSetup());
-  t.answers.push_back(out.num_params);
+  // A braced list is evaluated in order.
+  Transcript t;
+  t.answers = {session.GlobalSetup(), static_cast<A_long>(out.my_version), out.out_flags,
+               session.ParamsSetup(), out.num_params};
   Image layer(kWidth, kHeight, PF_Pixel{255, 60, 60, 60});
   for (int i = 0; i < kHeight; ++i) layer.At(i, i) = PF_Pixel{255, 240, 240, 240};
   host.SetLayer(Input, layer);
@@ -174,19 +172,16 @@ Transcript RunSession(PF_EffectMainFunc effectMain) {
     t.answers.push_back(session.RenderFrame(frame));
     t.frames.push_back(session.Output());
   }
-  t.answers.push_back(session.ChangeParam(ResetButton));
-  t.answers.push_back(out.out_flags);
-  t.answers.push_back(session.RenderFrame(0));
+  t.answers.insert(t.answers.end(),
+                   {session.ChangeParam(ResetButton), out.out_flags, session.RenderFrame(0)});
   t.frames.push_back(session.Output());
-  t.answers.push_back(session.About(&t.about));
-  t.answers.push_back(session.GlobalSetdown());
+  t.answers.insert(t.answers.end(), {session.About(&t.about), session.GlobalSetdown()});
   EXPECT_TRUE(host.GetLedger().Empty());
   return t;
 }
 
 TEST(HostAbiTest, EffectReadsAndWritesOnlyItsOwnMembersOfTheHostsRecords) {
   const Transcript plain = RunSession(EffectMain);
-  poisoned.problems.clear();
   const Transcript throughPatterns = RunSession(PoisonedEffectMain);
   EXPECT_EQ(poisoned.problems, std::vector<std::string>{});
   EXPECT_EQ(throughPatterns.answers, plain.answers);

@@ -18,14 +18,9 @@
 #include "refhost/host.h"
 #include "refhost/image.h"
 
-// Readable failure messages.
-void PrintTo(const PF_Pixel& p, std::ostream* os) {
-  *os << "{a " << int{p.alpha} << ", r " << int{p.red} << ", g " << int{p.green} << ", b "
-      << int{p.blue} << "}";
-}
-
 namespace refhost {
 
+// A readable failure message rather than the image's bytes.
 void PrintTo(const Image& image, std::ostream* os) {
   *os << image.width << "x" << image.height << " image";
 }
@@ -70,7 +65,8 @@ A_u_char Channel(const PF_Pixel& p, int c) {
   return values[c];
 }
 
-// out = clamp(⌊(2·acc + D) / (2·D)⌋, 0, 255), acc summed tap by tap.
+// out = clamp(⌊(2·acc + D) / (2·D)⌋, 0, 255), acc summed tap by tap (truncation differs
+// from the floor only below 0, which clamps to 0 either way).
 Image ReferenceConvolve(const Image& src, int n, const std::vector<A_long> kernels[4]) {
   Image out(src.width, src.height);
   const int h = n / 2;
@@ -89,10 +85,8 @@ Image ReferenceConvolve(const Image& src, int n, const std::vector<A_long> kerne
                    Channel(src.At(sx, sy), c);
           }
         }
-        const std::int64_t num = 2 * acc + d;
-        std::int64_t q = num / (2 * d);
-        if (num % (2 * d) != 0 && num < 0) --q;
-        result[c] = static_cast<A_u_char>(std::clamp<std::int64_t>(q, 0, 255));
+        result[c] =
+            static_cast<A_u_char>(std::clamp<std::int64_t>((2 * acc + d) / (2 * d), 0, 255));
       }
       out.At(x, y) = PF_Pixel{result[0], result[1], result[2], result[3]};
     }
@@ -114,13 +108,6 @@ class RefHostTest : public ::testing::Test {
   }
 
   PF_ProgPtr ref() const { return in.effect_ref; }
-  // The ledger is empty but for the suite the fixture holds.
-  bool HoldsNothingElse() const {
-    Ledger ledger = host.GetLedger();
-    const bool onlyOurs = ledger.acquiredSuites == 1;
-    ledger.acquiredSuites = 0;
-    return onlyOurs && ledger.Empty();
-  }
   PF_UtilCallbacks& utils() const { return *in.utils; }
   PF_EffectWorld NewWorld(A_long width, A_long height) {
     PF_EffectWorld world{};
@@ -153,9 +140,8 @@ class RefHostTest : public ::testing::Test {
 // end of the ratio copies one source; 1 × 1 and 3 × 3 uniform kernels map sums through
 // 16-bit arithmetic instead of tables; large worlds live in memory mapped for huge pages).
 // Each must give the formula's bytes for every input it accepts, and the formula's path
-// must still serve what it does not.
-// Every pair of bytes once: channel c of pixel (x, y) holds x in the first image and
-// 4y + c in the second.
+// must still serve what it does not. Here every pair of bytes once: channel c of pixel
+// (x, y) holds x in the first image and 4y + c in the second.
 TEST_F(RefHostTest, BlendNearTheEndsMatchesTheFormulaForEveryPairOfBytes) {
   Image first(256, 64);
   Image second(256, 64);
@@ -225,9 +211,7 @@ TEST_F(RefHostTest, UniformKernelsMatchTheFormula) {
       std::vector<A_long> kernels[4];
       for (int i = 0; i < 4; ++i) kernels[i].assign(static_cast<size_t>(c.n * c.n), c.taps[i]);
       ASSERT_EQ(Convolve(c.image, c.n, kernels), ReferenceConvolve(c.image, c.n, kernels))
-          << c.n << "x" << c.n << " taps " << c.taps[0] << ", " << c.taps[1] << ", " << c.taps[2]
-          << ", " << c.taps[3] << " on " << c.image.width << "x" << c.image.height
-          << (wide ? ", wide vectors" : ", 128-bit vectors");
+          << "case " << &c - cases.data() << (wide ? ", wide vectors" : ", 128-bit vectors");
     }
   }
 }
@@ -247,7 +231,7 @@ TEST_F(RefHostTest, ConvolveRefusesWhatItCannotServeAndLeavesTheDestination) {
   PF_EffectWorld top = rows(0);
   PF_EffectWorld middle = rows(1);
   PF_EffectWorld bottom = rows(2);
-  PF_EffectWorld narrower = rows(2);
+  PF_EffectWorld narrower = bottom;
   narrower.width = 5;
   std::vector<A_long> taps(9, 255);
   A_long* t = taps.data();
@@ -297,21 +281,22 @@ TEST_F(RefHostTest, NewWorldIsZeroedWithPaddedRowsAlsoWhenItsMemoryIsLentAgain) 
       EXPECT_EQ(host.GetLedger().liveWorlds, 1);
       previous = world.data;
       EXPECT_EQ(utils().dispose_world(ref(), &world), PF_Err_NONE);
-      EXPECT_TRUE(HoldsNothingElse());
+      Ledger ledger = host.GetLedger();
+      --ledger.acquiredSuites;  // the fixture's transform suite
+      EXPECT_TRUE(ledger.Empty());
     }
   }
 }
 
 TEST_F(RefHostTest, DisposingTwiceOrAForeignWorldIsRefusedAndRecorded) {
   PF_EffectWorld world = NewWorld(2, 2);
-  const PF_EffectWorld stale = world;
+  PF_EffectWorld stale = world;
   ASSERT_EQ(utils().dispose_world(ref(), &world), PF_Err_NONE);
   EXPECT_EQ(utils().dispose_world(ref(), &world), PF_Err_BAD_CALLBACK_PARAM);
   EXPECT_EQ(host.GetLedger().faults, 1);
   // A new world may take the old address; the stale record still names no live world.
   PF_EffectWorld fresh = NewWorld(2, 2);
-  PF_EffectWorld staleCopy = stale;
-  EXPECT_EQ(utils().dispose_world(ref(), &staleCopy), PF_Err_BAD_CALLBACK_PARAM);
+  EXPECT_EQ(utils().dispose_world(ref(), &stale), PF_Err_BAD_CALLBACK_PARAM);
   EXPECT_TRUE(host.IsLiveEffectWorld(fresh));
   EXPECT_EQ(utils().dispose_world(ref(), &fresh), PF_Err_NONE);
   // Nor may a world the host did not make.
@@ -327,8 +312,7 @@ TEST_F(RefHostTest, FillSetsTheRectangleOrEveryPixelAndNoPadding) {
   const PF_Rect rect{1, 1, 3, 2};
   ASSERT_EQ(utils().fill(ref(), &c, &rect, &world.world), PF_Err_NONE);
   Image expected(4, 3);
-  expected.At(1, 1) = c;
-  expected.At(2, 1) = c;
+  expected.At(1, 1) = expected.At(2, 1) = c;
   EXPECT_EQ(Image::FromWorld(world.world), expected);
   const PF_Rect outside{2, 0, 5, 1};
   EXPECT_EQ(utils().fill(ref(), &c, &outside, &world.world), PF_Err_BAD_CALLBACK_PARAM);
@@ -342,8 +326,6 @@ class RefHostParamsTest : public RefHostTest {
  protected:
   // Parameters 1, 2 and 3: a slider, a checkbox and a layer.
   RefHostParamsTest() {
-    in.time_step = 2;
-    in.time_scale = 24;
     for (PF_ParamType type : {PF_Param_FLOAT_SLIDER, PF_Param_CHECKBOX, PF_Param_LAYER}) {
       PF_ParamDef def{};
       def.param_type = type;
@@ -356,11 +338,10 @@ class RefHostParamsTest : public RefHostTest {
     }
   }
 
-  // Checks out, checks in, answers the record.
+  // Checks out at `whatTime` in frames of 2, checks in, answers the record.
   PF_ParamDef At(PF_ParamIndex index, A_long whatTime) {
     PF_ParamDef param{};
-    EXPECT_EQ(in.inter.checkout_param(ref(), index, whatTime, in.time_step, in.time_scale, &param),
-              PF_Err_NONE);
+    EXPECT_EQ(in.inter.checkout_param(ref(), index, whatTime, 2, 24, &param), PF_Err_NONE);
     EXPECT_EQ(in.inter.checkin_param(ref(), &param), PF_Err_NONE);
     return param;
   }

@@ -21,17 +21,15 @@ constexpr int kWidth = 48;
 constexpr int kHeight = 32;
 constexpr PF_Pixel kOpaqueBlack{255, 0, 0, 0};
 
-struct Step {
-  long frame;
-  long simulated;  // frames the render simulates
-  long next;       // the simulation's next frame after it
-};
-
 TEST(Timeline, EachRenderSimulatesWhatItsFrameNeeds) {
   rig::SessionRig rig(kWidth, kHeight, rig::kRate);
-  const Step steps[] = {{0, 1, 1},   {1, 1, 2},   {2, 1, 3},  {2, 3, 3}, {5, 6, 6},
-                        {-3, 0, -2}, {-2, 1, -1}, {-1, 1, 0}, {0, 1, 1}};
-  for (const Step& step : steps) {
+  const struct {
+    long frame;
+    long simulated;  // frames the render simulates
+    long next;       // the simulation's next frame after it
+  } steps[] = {{0, 1, 1},   {1, 1, 2},   {2, 1, 3},  {2, 3, 3}, {5, 6, 6},
+               {-3, 0, -2}, {-2, 1, -1}, {-1, 1, 0}, {0, 1, 1}};
+  for (const auto& step : steps) {
     SCOPED_TRACE(step.frame);
     // Seeding in every frame and the releases before a replay or a black frame share the
     // command's suites: one handle suite per render.

@@ -1,7 +1,6 @@
-// The counts and seeds read from the controls, the diffusion's diagnostic, and the state a
-// test starts from. (The release of worlds, its retry, the record cleared only when the
-// host took the world and the first error kept, is held by the fault sweep, the corpus
-// and the double refusals.)
+// The counts and seeds read from the controls, and the diffusion's diagnostic. (The release
+// of worlds, its retry, the record cleared only when the host took the world and the first
+// error kept, is held by the fault sweep, the corpus and the double refusals.)
 #include "sim/simulation_state.h"
 
 #include <gtest/gtest.h>
@@ -14,7 +13,6 @@
 #include "refhost/host.h"
 #include "refhost/image.h"
 #include "sim/diffuse_and_decay.h"
-#include "sim/random.h"
 
 namespace velunary {
 namespace {
@@ -40,17 +38,8 @@ TEST(Settings, ParticleCountRoundsHalfAwayAndSaturatesAndSeedTruncates) {
   EXPECT_EQ(RandomSeedFor(-32767.9), -32767);
 }
 
-TEST(Settings, TestsStartFromTheStateAtLoad) {
-  sharedRandom.discard(3);
-  simulationState.nextFrame = 7;
-  ResetProcessStateForTesting();
-  EXPECT_EQ(sharedRandom, RandomEngine{});
-  EXPECT_EQ(simulationState.nextFrame, 0);
-}
-
 // The pass's one diagnostic: "err" on standard output when it ends with a positive code,
-// also when it was entered with one, in which case it makes and changes nothing, and
-// nothing when it succeeds.
+// also one it was entered with (and then makes and changes nothing); nothing on success.
 TEST(DiffuseAndDecay, APendingCodeMakesNothingAndOnlyAPositiveOneIsReported) {
   ResetProcessStateForTesting();
   refhost::Host host;
@@ -62,21 +51,18 @@ TEST(DiffuseAndDecay, APendingCodeMakesNothingAndOnlyAPositiveOneIsReported) {
   ASSERT_EQ(err, PF_Err_NONE);
   dot.CopyInto(map);
   const long calls = host.CountFailableCalls();
-  for (PF_Err pending : {PF_Err{PF_Err_OUT_OF_MEMORY}, PF_Err{1}, PF_Err{-1}}) {
+  // The last pass, entered without a code, succeeds.
+  for (PF_Err pending : {PF_Err{PF_Err_OUT_OF_MEMORY}, PF_Err{1}, PF_Err{-1}, PF_Err{0}}) {
     err = pending;
     ::testing::internal::CaptureStdout();
     DiffuseAndDecay(&in, &err, map);
     EXPECT_EQ(::testing::internal::GetCapturedStdout(), pending > 0 ? "err" : "");
     EXPECT_EQ(err, pending);
+    if (pending != PF_Err_NONE) {
+      EXPECT_EQ(host.CountFailableCalls(), calls);
+      EXPECT_EQ(refhost::Image::FromWorld(map), dot);
+    }
   }
-  EXPECT_EQ(host.CountFailableCalls(), calls);
-  EXPECT_EQ(refhost::Image::FromWorld(map), dot);
-  // A pass that succeeds says nothing.
-  err = PF_Err_NONE;
-  ::testing::internal::CaptureStdout();
-  DiffuseAndDecay(&in, &err, map);
-  EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
-  EXPECT_EQ(err, PF_Err_NONE);
   EXPECT_EQ(HostDisposeWorld(&in, &map), PF_Err_NONE);
   EXPECT_TRUE(host.GetLedger().Empty());
 }
