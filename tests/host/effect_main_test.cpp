@@ -31,13 +31,16 @@ class EffectMainTest : public ::testing::Test {
 };
 
 TEST_F(EffectMainTest, RefusedWorldDisposalIsNotTheResultAndTheRestIsReleased) {
+  const refhost::Image first = rig_.Render(0);
   // Refused once, the world is tried again; refused twice, it is kept. Setdown answers
   // only 0 or a suite the host cannot supply.
   for (long n : {1, 2}) host_.FailNthCall(Op::DisposeWorld, n, PF_Err_BAD_CALLBACK_PARAM);
   EXPECT_EQ(session_.GlobalSetdown(), PF_Err_NONE);
   EXPECT_EQ(rig::HoldingsMismatch(host_, {}), "");
-  // The refused world is still held and recorded, so the next setdown returns it.
+  // The refused world is still held and recorded, so the next setdown returns it; a render
+  // before then starts on black maps, not on the pixels it holds.
   EXPECT_FALSE(IsAbsent(simulationState.trailMap));
+  EXPECT_EQ(rig_.Render(0), first);
   EXPECT_EQ(session_.GlobalSetdown(), PF_Err_NONE);
   EXPECT_TRUE(host_.GetLedger().Empty());
 }
