@@ -175,7 +175,8 @@ TEST_F(RefHostTest, BlendNearTheEndsMatchesTheFormulaForEveryPairOfBytes) {
 // outside 0 … 255 need the table), 3 × 3 for the diffusion's taps and others, on images
 // whose widths leave a partial group of pixels and whose bytes reach both ends of the range;
 // with the processor's wide vector loops and with the 128-bit ones the Windows build runs.
-TEST_F(RefHostTest, UniformKernelsMatchTheFormula) {
+// Last, a kernel whose taps differ within each channel, which only the formula serves.
+TEST_F(RefHostTest, KernelsMatchTheFormula) {
   Image values(67, 4);  // 268 pixels: every value per channel, and a partial last group
   for (int i = 0; i < 268; ++i) {
     const auto v = [&](int c) { return static_cast<A_u_char>((i + 61 * c) % 256); };
@@ -187,6 +188,7 @@ TEST_F(RefHostTest, UniformKernelsMatchTheFormula) {
     int n;
     Image image;
     std::array<A_long, 4> taps;
+    A_long step = 0;  // added to a channel's tap from one kernel entry to the next
   };
   std::vector<Case> cases;
   std::vector<A_long> taps{256, 300, 1000, -1, -255};
@@ -205,11 +207,14 @@ TEST_F(RefHostTest, UniformKernelsMatchTheFormula) {
       cases.push_back({3, image, set});
     }
   }
+  cases.push_back({3, Pattern(37, 11, 9), {2295, 255, -255, 9999}, -301});
   for (bool wide : {true, false}) {
     host.SetWideVectors(wide);
     for (const Case& c : cases) {
       std::vector<A_long> kernels[4];
-      for (int i = 0; i < 4; ++i) kernels[i].assign(static_cast<size_t>(c.n * c.n), c.taps[i]);
+      for (int i = 0; i < 4; ++i) {
+        for (int k = 0; k < c.n * c.n; ++k) kernels[i].push_back(c.taps[i] + k * c.step);
+      }
       ASSERT_EQ(Convolve(c.image, c.n, kernels), ReferenceConvolve(c.image, c.n, kernels))
           << "case " << &c - cases.data() << (wide ? ", wide vectors" : ", 128-bit vectors");
     }
