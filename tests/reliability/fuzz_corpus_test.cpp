@@ -4,7 +4,6 @@
 // each host call it makes failing and each suite it uses missing.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
