@@ -147,8 +147,7 @@ TEST(UniformUnit, IsTheNextTwoOutputsAsA64BitFractionLowWordFirst) {
   RandomEngine engine(7);
   RandomEngine raw(7);
   for (int i = 0; i < 10000; ++i) {
-    const std::uint64_t low = raw();
-    const std::uint64_t high = raw();
+    const std::uint64_t low = raw(), high = raw();
     // One rounding, of the 64-bit integer to a double; then an exact scaling.
     const double expected = std::ldexp(static_cast<double>(high << 32 | low), -64);
     ASSERT_EQ(UniformUnit(engine), expected < 1.0 ? expected : std::nextafter(1.0, 0.0)) << i;
