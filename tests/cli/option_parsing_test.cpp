@@ -4,6 +4,7 @@
 
 #include <optional>
 #include <tuple>
+#include <utility>
 
 #include "errors.h"
 
@@ -19,8 +20,7 @@ TEST(OptionParsing, FrameRatesBecomeExactTimeStepAndScale) {
                {"48/2", 1, 24}, {"12.5", 2, 25},      {".5", 2, 1}};
   for (const auto& r : rates) {
     const refhost::FrameRate rate = ParseFrameRate(r.text);
-    EXPECT_EQ(rate.timeStep, r.step) << r.text;
-    EXPECT_EQ(rate.timeScale, r.scale) << r.text;
+    EXPECT_EQ(std::pair(rate.timeStep, rate.timeScale), std::pair(r.step, r.scale)) << r.text;
   }
   for (const char* bad : {"", "0", "-24", "24.", "1/0", "abc", "24fps", "99999999999"}) {
     EXPECT_THROW(ParseFrameRate(bad), UsageError) << bad;

@@ -131,12 +131,11 @@ TEST(RenderProcess, WritesTheFramesOfTheSameSessionDrivenInProcess) {
     SCOPED_TRACE(out);
     std::vector<std::string> args = {"render", "--size", "64x48", "--out", out, "--quiet"};
     args.insert(args.end(), cases[i].args.begin(), cases[i].args.end());
-    const Outcome outcome = RunVelunary(args);
-    ASSERT_EQ(outcome.exitCode, 0) << outcome.errors;
+    ASSERT_THAT(RunVelunary(args), ExitsSaying(0, ""));
     const std::vector<long>& frames = cases[i].scene.frames;
     const std::vector<refhost::Image> expected = RenderInProcess(cases[i].scene);
     for (size_t k = 0; k < frames.size(); ++k) {
-      EXPECT_TRUE(ReadFrame(out, frames[k]) == expected[k]) << "frame " << frames[k];
+      EXPECT_TRUE(ReadPng(FramePath(out, frames[k])) == expected[k]) << "frame " << frames[k];
     }
     // Each frame read above exists, so as many files as frames are exactly those.
     EXPECT_EQ(ListFiles(out).size(), std::set<long>(frames.begin(), frames.end()).size());
@@ -158,13 +157,12 @@ TEST(RenderProcess, StopSignalsKeepOnlyCompleteFramesAndExit128PlusTheSignal) {
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     ASSERT_EQ(kill(velunary->Pid(), signal), 0);
-    const Outcome outcome = WaitFor(*velunary);
-    EXPECT_EQ(outcome.exitCode, 128 + signal) << outcome.errors;
+    EXPECT_THAT(WaitFor(*velunary), ExitsSaying(128 + signal, ""));
     const std::vector<std::string> files = ListFiles(out);
     ASSERT_GE(files.size(), 3u);
     for (size_t i = 0; i < files.size(); ++i) {
       ASSERT_EQ(files[i], FramePath("", static_cast<long>(i)).substr(1));
-      EXPECT_EQ(ReadFrame(out, static_cast<long>(i)).width, 256);
+      EXPECT_EQ(ReadPng(FramePath(out, static_cast<long>(i))).width, 256);
     }
   }
 }
@@ -225,9 +223,8 @@ TEST(RenderProcess, FootageThatCannotBeReadStopsTheRenderAtThatFrame) {
   std::string bytes = ReadFileBytes(dir / "clip.avi");
   std::vector<size_t> starts;
   for (size_t at = bytes.find("\xFF\xD8"); at != std::string::npos;
-       at = bytes.find("\xFF\xD8", at + 2)) {
+       at = bytes.find("\xFF\xD8", at + 2))
     starts.push_back(at);
-  }
   ASSERT_EQ(starts.size(), static_cast<size_t>(kClipFrames));
   bytes.replace(starts[2], starts[3] - starts[2], starts[3] - starts[2], '\0');
   std::ofstream(dir / "clip.avi", std::ios::binary) << bytes;

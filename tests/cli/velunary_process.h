@@ -74,11 +74,6 @@ class ScratchDir {
   std::string path_;
 };
 
-// The NNNNN.png frame of a render's output directory.
-inline refhost::Image ReadFrame(const std::string& dir, long frame) {
-  return ReadPng(FramePath(dir, frame));
-}
-
 inline std::string ReadFileBytes(const std::string& path) {
   std::ostringstream bytes;
   bytes << std::ifstream(path, std::ios::binary).rdbuf();

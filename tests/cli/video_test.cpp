@@ -25,7 +25,7 @@ TEST(Video, RenderedFramesReachFfmpegAsRawRgbaInOrderAndMakeAFastStartBt709Mp4) 
   ASSERT_EQ(run.exitCode, 0) << run.errors;
   std::string expected;
   for (long frame : {0, 1, 3, 1}) {
-    for (const PF_Pixel& p : ReadFrame(dir / "out", frame).pixels) {
+    for (const PF_Pixel& p : ReadPng(FramePath(dir / "out", frame)).pixels) {
       expected += {static_cast<char>(p.red), static_cast<char>(p.green), static_cast<char>(p.blue),
                    static_cast<char>(p.alpha)};
     }

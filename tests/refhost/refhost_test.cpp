@@ -10,6 +10,7 @@
 #include <cstring>
 #include <ostream>
 #include <stdexcept>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -78,8 +79,7 @@ Image ReferenceConvolve(const Image& src, int n, const std::vector<A_long> kerne
         std::int64_t acc = 0;
         for (int i = 0; i < n; ++i) {
           for (int j = 0; j < n; ++j) {
-            const int sx = x + j - h;
-            const int sy = y + i - h;
+            const int sx = x + j - h, sy = y + i - h;
             if (sx < 0 || sy < 0 || sx >= src.width || sy >= src.height) continue;
             acc += std::int64_t{kernels[c][static_cast<size_t>(i * n + j)]} *
                    Channel(src.At(sx, sy), c);
@@ -115,9 +115,7 @@ class RefHostTest : public ::testing::Test {
     return world;
   }
   Image Blend(const Image& a, const Image& b, PF_Fixed ratio) {
-    World wa = MakeWorld(a);
-    World wb = MakeWorld(b);
-    World out = MakeWorld(Image(a.width, a.height));
+    World wa = MakeWorld(a), wb = MakeWorld(b), out = MakeWorld(Image(a.width, a.height));
     EXPECT_EQ(transform->blend(ref(), &wa.world, &wb.world, ratio, &out.world), PF_Err_NONE);
     return Image::FromWorld(out.world);
   }
@@ -143,8 +141,7 @@ class RefHostTest : public ::testing::Test {
 // must still serve what it does not. Here every pair of bytes once: channel c of pixel
 // (x, y) holds x in the first image and 4y + c in the second.
 TEST_F(RefHostTest, BlendNearTheEndsMatchesTheFormulaForEveryPairOfBytes) {
-  Image first(256, 64);
-  Image second(256, 64);
+  Image first(256, 64), second(256, 64);
   for (int y = 0; y < 64; ++y) {
     for (int x = 0; x < 256; ++x) {
       const auto s1 = static_cast<A_u_char>(x);
@@ -170,12 +167,11 @@ TEST_F(RefHostTest, BlendNearTheEndsMatchesTheFormulaForEveryPairOfBytes) {
   }
 }
 
-// Kernels that are uniform per channel, as the effect passes them, and others that need
-// the formula's path: 1 × 1 for every decay tap and byte value in every channel (taps
-// outside 0 … 255 need the table), 3 × 3 for the diffusion's taps and others, on images
-// whose widths leave a partial group of pixels and whose bytes reach both ends of the range;
-// with the processor's wide vector loops and with the 128-bit ones the Windows build runs.
-// Last, a kernel whose taps differ within each channel, which only the formula serves.
+// Kernels uniform per channel, as the effect passes them, and others only the formula serves:
+// 1 × 1 for every decay tap and byte value in every channel (taps outside 0 … 255 need the
+// table), 3 × 3 for the diffusion's taps and others, and last one whose taps differ within
+// each channel; on images whose widths leave a partial group of pixels and whose bytes reach
+// both ends of the range, with wide vector loops and with the 128-bit ones Windows builds run.
 TEST_F(RefHostTest, KernelsMatchTheFormula) {
   Image values(67, 4);  // 268 pixels: every value per channel, and a partial last group
   for (int i = 0; i < 268; ++i) {
@@ -233,10 +229,7 @@ TEST_F(RefHostTest, ConvolveRefusesWhatItCannotServeAndLeavesTheDestination) {
     part.height = 2;
     return part;
   };
-  PF_EffectWorld top = rows(0);
-  PF_EffectWorld middle = rows(1);
-  PF_EffectWorld bottom = rows(2);
-  PF_EffectWorld narrower = bottom;
+  PF_EffectWorld top = rows(0), middle = rows(1), bottom = rows(2), narrower = rows(2);
   narrower.width = 5;
   std::vector<A_long> taps(9, 255);
   A_long* t = taps.data();
@@ -272,9 +265,8 @@ TEST_F(RefHostTest, NewWorldIsZeroedWithPaddedRowsAlsoWhenItsMemoryIsLentAgain) 
     void* previous = nullptr;
     for (int round = 0; round < 2; ++round) {
       PF_EffectWorld world = NewWorld(width, height);
-      EXPECT_EQ(world.width, width);
-      EXPECT_EQ(world.height, height);
-      EXPECT_EQ(world.rowbytes, PaddedRowbytes(width));
+      EXPECT_EQ(std::tuple(world.width, world.height, world.rowbytes),
+                std::tuple(width, height, PaddedRowbytes(width)));
       if (round == 1 && width == 5) {
         EXPECT_EQ(world.data, previous);
       }
@@ -382,8 +374,7 @@ TEST_F(RefHostParamsTest, ALayerIsAHostWorldWithPaddedRowsOrAllZero) {
 }
 
 TEST_F(RefHostParamsTest, OpenCheckoutsAreCountedAndFalseCheckinsAreFaults) {
-  PF_ParamDef a{};
-  PF_ParamDef b{};
+  PF_ParamDef a{}, b{};
   ASSERT_EQ(in.inter.checkout_param(ref(), 1, 0, 1, 24, &a), PF_Err_NONE);
   ASSERT_EQ(in.inter.checkout_param(ref(), 1, 0, 1, 24, &b), PF_Err_NONE);
   EXPECT_EQ(host.GetLedger().openCheckouts, 2);

@@ -12,6 +12,7 @@
 #include <array>
 #include <cstdint>
 #include <map>
+#include <tuple>
 
 #include "host/param_index.h"
 #include "rig/session_rig.h"
@@ -41,10 +42,9 @@ TEST(GoldenFrames, SmallSceneWithInfectionMatchesRecordedFrames) {
   rig.host.SetValue(Infection, 1);
   rig.host.SetValue(ParticleCount, 23);
   rig.host.SetValue(SensorDistance, 25);
-  rig.host.SetKeyframe(SensorAngle, 0, 30);
-  rig.host.SetKeyframe(SensorAngle, 15, 70);
-  rig.host.SetKeyframe(Decay, 0, 0.05);
-  rig.host.SetKeyframe(Decay, 20, 0.4);
+  const std::tuple<int, int, double> keyframes[] = {
+      {SensorAngle, 0, 30}, {SensorAngle, 15, 70}, {Decay, 0, 0.05}, {Decay, 20, 0.4}};
+  for (const auto& [param, frame, value] : keyframes) rig.host.SetKeyframe(param, frame, value);
   rig.host.SetValue(InfectedTrailColor, 120);
   rig.host.SetValue(RandomSeed, 4242);
 
@@ -103,16 +103,11 @@ TEST(RenderDeterminism, ScrubbedFramesMatchSequentialPlayback) {
   rig::SessionRig rig(kWidth, kHeight, rig::kRate);
   rig.host.SetLayer(SpawnLayer, scenes::SpawnDisc(kWidth, kHeight));
   rig.host.SetLayer(InfectedLayer, scenes::SpawnDisc(kWidth / 2, kHeight / 2));
-  rig.host.SetKeyframe(Infection, 0, 0);
-  rig.host.SetKeyframe(Infection, 3, 1);
-  rig.host.SetKeyframe(RandomSeed, 0, 11);
-  rig.host.SetKeyframe(RandomSeed, 6, -500);
-  rig.host.SetKeyframe(ParticleCount, 0, 5);
-  rig.host.SetKeyframe(ParticleCount, 9, 20);
-  rig.host.SetKeyframe(SensorAngle, 0, 0.4);
-  rig.host.SetKeyframe(SensorAngle, 10, 1.1);
-  rig.host.SetKeyframe(Decay, 4, 0.05);
-  rig.host.SetKeyframe(Decay, 8, 0.3);
+  const std::tuple<int, int, double> keyframes[] = {
+      {Infection, 0, 0},     {Infection, 3, 1},      {RandomSeed, 0, 11},   {RandomSeed, 6, -500},
+      {ParticleCount, 0, 5}, {ParticleCount, 9, 20}, {SensorAngle, 0, 0.4}, {SensorAngle, 10, 1.1},
+      {Decay, 4, 0.05},      {Decay, 8, 0.3}};
+  for (const auto& [param, frame, value] : keyframes) rig.host.SetKeyframe(param, frame, value);
 
   constexpr long kFrames = 12;
   std::map<long, std::uint64_t> sequential;

@@ -46,9 +46,7 @@ TEST(GrayPlane, IsMadeExactlyWhenEveryPixelIsGray) {
   }
   for (const auto& change : changes) {
     std::vector<std::uint8_t> bytes = grays;
-    if (change.byte >= 0) {
-      bytes[static_cast<size_t>(change.y * kRowbytes + 4 * change.x + change.byte)] ^= 1;
-    }
+    if (change.byte >= 0) bytes[change.y * kRowbytes + 4 * change.x + change.byte] ^= 1;
     PF_LayerDef world{};
     world.data = bytes.data();
     world.rowbytes = kRowbytes;

@@ -67,8 +67,7 @@ TEST(RoundHalfAwayTest, EqualsStdRoundToTheBitAndPicksItsPixelAndByte) {
     // The pixel the passes take on either axis, in both forms: the rounded value in [0, extent).
     for (const auto pixelOf : {&PixelOfPoint, &PixelOfPointScalar}) {
       for (const double extent : {1.0, 1920.0, 2147483647.0}) {
-        std::int32_t column = -1;
-        std::int32_t row = -1;
+        std::int32_t column = -1, row = -1;
         const bool inside = expected >= 0.0 && expected < extent;
         const bool across = pixelOf(v, 0.0, PixelGrid{extent, 1.0}, &column, &row);
         const bool wrong = across != inside || (inside && (column != expected || row != 0));
@@ -128,8 +127,7 @@ TEST(SinCosTest, SinCosAndTheMemoEqualSeparateSinAndCosToTheBit) {
   for (int round = 0; round < 2; ++round) {
     for (const double angle : angles) {
       // Separate volatile reads keep the compiler from fusing these two calls into sincos.
-      volatile double forSine = angle;
-      volatile double forCosine = angle;
+      volatile double forSine = angle, forCosine = angle;
       const double sine = std::sin(forSine);
       const double cosine = std::cos(forCosine);
       for (const SinCosPair got : {SinCos(angle), memo->Of(angle)}) {
@@ -149,8 +147,7 @@ TEST(UniformUnit, IsTheNextTwoOutputsAsA64BitFractionLowWordFirst) {
   RandomEngine engine(7);
   RandomEngine raw(7);
   for (int i = 0; i < 10000; ++i) {
-    const std::uint64_t low = raw();
-    const std::uint64_t high = raw();
+    const std::uint64_t low = raw(), high = raw();
     // One rounding, of the 64-bit integer to a double; then an exact scaling.
     const double expected = std::ldexp(static_cast<double>(high << 32 | low), -64);
     ASSERT_EQ(UniformUnit(engine), expected < 1.0 ? expected : std::nextafter(1.0, 0.0)) << i;

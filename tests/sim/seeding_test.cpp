@@ -21,7 +21,6 @@ namespace {
 
 using refhost::Op;
 
-constexpr PF_Pixel kBlack{255, 0, 0, 0};
 // Engine outputs of a particle placed without searching: x, y and heading, two each.
 constexpr unsigned long long kPlainDraws = 6;
 // The whole budget: 100001 rejected positions of two draws of two outputs.
@@ -32,7 +31,7 @@ class SeedingTest : public ::testing::Test {
   void SetUp() override {
     ResetProcessStateForTesting();
     simulationSettings.randomSeed = 12345;
-    SetLayerSize(7, 5);
+    in = host.MakeInData(7, 5);
   }
   void TearDown() override {
     PF_Err err = PF_Interrupt_CANCEL;  // releases particles and maps, creates nothing
@@ -40,10 +39,6 @@ class SeedingTest : public ::testing::Test {
     EXPECT_TRUE(host.GetLedger().Empty());
   }
 
-  void SetLayerSize(int width, int height) {
-    in = host.MakeInData(width, height);
-    in.time_step = 1;
-  }
   // The image becomes the Spawn Layer: a world over its pixels, which seeding only copies
   // into a host world of its own.
   void UseSpawnLayer(const refhost::Image& image) {
@@ -84,7 +79,7 @@ class SeedingTest : public ::testing::Test {
 // on a dark one the first spends the pass's budget, and each is placed uniformly, drawing
 // its position after its unused first one, never the index of an earlier particle.
 TEST_F(SeedingTest, SpawnThresholdIsALuminanceOfOne) {
-  SetLayerSize(1, 1);
+  in = host.MakeInData(1, 1);
   struct Case {
     PF_Pixel pixel;
     bool accepted;
@@ -104,9 +99,9 @@ TEST_F(SeedingTest, SpawnThresholdIsALuminanceOfOne) {
 }
 
 TEST_F(SeedingTest, AfterTheBudgetParticlesCopyEarlierOnesOfTheSamePass) {
-  SetLayerSize(64, 64);
+  in = host.MakeInData(64, 64);
   ASSERT_EQ(Populate(10), PF_Err_NONE);
-  refhost::Image spot(64, 64, kBlack);
+  refhost::Image spot(64, 64, PF_Pixel{255, 0, 0, 0});
   spot.At(40, 9) = spot.At(41, 9) = PF_Pixel{255, 255, 255, 255};
   UseSpawnLayer(spot);
   // A bright pixel costs about 2048 rejections, so the budget ends after ~50 particles;
@@ -124,7 +119,7 @@ TEST_F(SeedingTest, AfterTheBudgetParticlesCopyEarlierOnesOfTheSamePass) {
 }
 
 TEST_F(SeedingTest, ShrinkAndGrowKeepTheFirstParticlesWithoutReseeding) {
-  SetLayerSize(300, 200);
+  in = host.MakeInData(300, 200);
   ASSERT_EQ(Populate(100), PF_Err_NONE);
   const std::vector<Particle> first60 = Particles(60);
   ASSERT_EQ(Populate(60), PF_Err_NONE);
