@@ -223,8 +223,9 @@ TEST(RenderProcess, FootageThatCannotBeReadStopsTheRenderAtThatFrame) {
   std::string bytes = ReadFileBytes(dir / "clip.avi");
   std::vector<size_t> starts;
   for (size_t at = bytes.find("\xFF\xD8"); at != std::string::npos;
-       at = bytes.find("\xFF\xD8", at + 2))
+       at = bytes.find("\xFF\xD8", at + 2)) {
     starts.push_back(at);
+  }
   ASSERT_EQ(starts.size(), static_cast<size_t>(kClipFrames));
   bytes.replace(starts[2], starts[3] - starts[2], starts[3] - starts[2], '\0');
   std::ofstream(dir / "clip.avi", std::ios::binary) << bytes;
