@@ -38,7 +38,7 @@ def session(w, h, step, actions, scale=24, final=1):
     """A header and `actions`: comma-separated, each its name and arguments (numbers or
     names of choices); further arguments repeat the action ("render 0 1 2")."""
     data = bytes([w - 1, h - 1, STEPS.index(step), SCALES.index(scale), final])
-    for action in filter(str.strip, actions.split(",")):
+    for action in actions.split(","):
         name, *args = action.split()
         formats = ACTIONS[name]
         for i in range(0, max(len(args), 1), max(len(formats), 1)):
@@ -88,9 +88,9 @@ RICH = ("value infection 1, layer input 0 demo 12 8 0, layer spawn 0 disc 24 16 
         " layer infected 0 disc 12 8 0, ")
 SWEEPS = {name: session(24, 16, 1001, actions, scale=24000) for name, actions in {
     "render_first_frame": "render 0", "render_next_frame": "render 0 1",
-    "render_replay": "render 0 1 2 1", "render_next_frame_rich": RICH + "render 0 1",
-    "render_replay_rich": RICH + "render 0 1 1", "render_resized": "render 0 1,"
-    " layer_size 16 24, render 2", "params_setup": "params_setup", "about": "render 0, about",
+    "render_replay": "render 0 1 2 1", "render_resized": "render 0 1, layer_size 16 24, render 2",
+    "render_next_frame_rich": RICH + "render 0 1", "render_replay_rich": RICH + "render 0 1 1",
+    "params_setup": "params_setup", "about": "render 0, about",
     "reset": RICH + "render 0 1, change reset with_record", "setdown": RICH + "render 0 1, setdown",
 }.items()}
 

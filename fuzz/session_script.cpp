@@ -172,7 +172,7 @@ struct Plan {
 
 // A failure of the fault sweep, made during the command numbered `command` (from 1, the
 // first global setup included): its failable call `call` (from 1) fails with `code`, or the
-// lent suite `suite` is missing.
+// lent suite `suite` is missing. Command 0 notes what the last command did instead.
 struct SweptFailure {
   long command = 0;
   long call = 0;
@@ -180,7 +180,7 @@ struct SweptFailure {
   std::optional<std::size_t> suite;
 };
 
-// What the last command before the closing checks did, in a run without a swept failure.
+// What the last command before the closing checks did, in the sweep's healthy run.
 struct LastCommand {
   long number = 0;
   std::vector<Op> calls;  // its failable calls
@@ -385,13 +385,15 @@ class Script {
   // Sends one command and checks its code and what the effect holds when it returns.
   // Failures planned for it are forgotten afterwards, whether they fired or not.
   PF_Err Send(const std::string& what, Kind kind, const std::function<PF_Err()>& send) {
-    if (!finishing_) ++commands_;
-    const bool swept = !finishing_ && swept_ && swept_->command == commands_;
+    const bool sweeping = swept_ && !finishing_;
+    if (sweeping) ++commands_;
+    const bool swept = sweeping && swept_->command == commands_;
+    const bool noting = sweeping && swept_->command == 0;
     if (swept) Sweep(true);
     const long firstCall = Calls(plan_.op) + 1;
     const long firstFailable = host_.CountFailableCalls() + 1;
     std::array<long, kSuites.size()> acquired{};
-    for (std::size_t i = 0; i < kSuites.size(); ++i) {
+    for (std::size_t i = 0; noting && i < kSuites.size(); ++i) {
       acquired[i] = host_.Acquisitions(kSuites[i].name, kSuites[i].version);
     }
     long watchdog = std::numeric_limits<long>::max();
@@ -403,7 +405,7 @@ class Script {
     }
     const PF_Err err = send();
     const std::optional<Op> failed = FiredPlan();
-    if (!finishing_ && !swept_) {
+    if (noting) {
       last_ = {commands_, {}, {}};
       for (long n = firstFailable; n <= host_.CountFailableCalls(); ++n) {
         last_.calls.push_back(host_.FailableCallOp(n));
@@ -576,7 +578,7 @@ class Script {
   const std::uint8_t* data_;
   std::size_t size_;
   std::optional<SweptFailure> swept_;
-  long commands_ = 0;  // sent before the closing checks
+  long commands_ = 0;  // sent before the closing checks, when sweeping
   bool finishing_ = false;
   LastCommand last_;
   // The header, read in declaration order.
@@ -607,7 +609,7 @@ std::string SweepSessionScript(const std::uint8_t* data, std::size_t size) {
   std::ostringstream failure;
   LastCommand last;
   {  // one host at a time
-    Script healthy(data, size);
+    Script healthy(data, size, SweptFailure{});
     failure << healthy.Run();
     last = healthy.Last();
   }
