@@ -21,8 +21,9 @@ namespace velunary::cli {
 namespace {
 
 refhost::PluginLibrary Load(const std::string& pluginPath) {
+  const std::string path = ResolvePluginPath(pluginPath);
   try {
-    return refhost::PluginLibrary(ResolvePluginPath(pluginPath));
+    return refhost::PluginLibrary(path);
   } catch (const std::runtime_error& e) {
     throw UsageError(std::string("cannot load the effect (give its library with --plugin): ") +
                      e.what());

@@ -20,8 +20,8 @@ using velunary::cli::RenderOptions;
 void AddRenderOptions(CLI::App& render, RenderOptions& o) {
   render
       .add_option("--plugin", o.plugin,
-                  "The effect library (default: the one built next to "
-                  "this program)")
+                  "The effect library (default: $VELUNARY_PLUGIN, else the one beside this "
+                  "program or in its prefix's library folder)")
       ->type_name("FILE");
   render
       .add_option("--input", o.input,

@@ -3,16 +3,23 @@
 #define VELUNARY_CLI_PLUGIN_PATH_H
 
 #include <string>
+#include <vector>
 
 namespace velunary::cli {
 
-// The effect library in the directory of the running executable (the build puts a copy
-// there), found through /proc/self/exe so the working directory does not matter.
-std::string DefaultPluginPath();
+// The environment variable that names the effect library for every run.
+inline constexpr const char* kPluginEnvironmentVariable = "VELUNARY_PLUGIN";
 
-// The library to load for a --plugin value: the default when it is empty, otherwise the
-// path made absolute, since the system's loader would search its library directories for
-// a bare file name instead of the working directory.
+// The places the library is looked for, in order, for an executable in `exeDir`: beside
+// the executable (the build tree keeps a copy there), then the private library folder of
+// an installed prefix, found relative to the executable so that a moved prefix still
+// finds its own library.
+std::vector<std::string> PluginCandidates(const std::string& exeDir);
+
+// The library to load: the --plugin value when given, else the environment variable's,
+// each made absolute (the system's loader would search its own folders for a bare file
+// name), else the first candidate that exists. Throws UsageError naming every place
+// looked at when none holds the library.
 std::string ResolvePluginPath(const std::string& given);
 
 }  // namespace velunary::cli
