@@ -12,3 +12,8 @@ target_link_libraries(aex_driver PRIVATE velunary_plugin_session)
 target_link_options(aex_driver PRIVATE ${static_runtime})
 add_dependencies(aex_driver ${plugin_target})
 velunary_warnings(aex_driver)
+
+# The download: the .aex exactly as the checks above verify it, and how to install it.
+install(TARGETS ${plugin_target} LIBRARY DESTINATION . RUNTIME DESTINATION .)
+configure_file(INSTALL.txt ${CMAKE_CURRENT_BINARY_DIR}/INSTALL.txt @ONLY NEWLINE_STYLE CRLF)
+install(FILES ${CMAKE_CURRENT_BINARY_DIR}/INSTALL.txt DESTINATION .)
