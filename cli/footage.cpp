@@ -160,12 +160,19 @@ std::shared_ptr<Footage> Footage::Open(const std::string& option, const std::str
     footage->width_ = first.width;
     footage->height_ = first.height;
     footage->length_ = static_cast<long>(footage->files_.size());
-    if (footage->length_ == 1) return Still(first);
+    footage->sources_ = footage->files_;
+    if (footage->length_ == 1) {
+      std::shared_ptr<Footage> still = Still(first);
+      still->sources_ = footage->files_;
+      return still;
+    }
     return footage;
   }
   if (!fs::exists(spec, error) || LooksLikePng(spec) ||
       Lower(fs::path(spec).extension().string()) == ".png") {
-    return Still(read(spec));
+    std::shared_ptr<Footage> still = Still(read(spec));
+    still->sources_ = {spec};
+    return still;
   }
   const std::string ffprobe = FindProgram("ffprobe");
   const std::string ffmpeg = FindProgram("ffmpeg");
@@ -195,6 +202,7 @@ std::shared_ptr<Footage> Footage::Open(const std::string& option, const std::str
   footage->option_ = option;
   footage->spec_ = spec;
   footage->ffmpeg_ = ffmpeg;
+  footage->sources_ = {spec};
   const auto number = [&](const std::string& key) {
     return ParseWholeNumber(fields[key], 0, 1L << 40, option + " " + spec + " " + key);
   };

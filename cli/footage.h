@@ -33,6 +33,9 @@ class Footage {
   int Width() const { return width_; }
   int Height() const { return height_; }
   long Length() const { return length_; }
+  // The files it reads (a sequence's frames, a clip, a still's file); none for a built-in
+  // image.
+  const std::vector<std::string>& Sources() const { return sources_; }
   // A video's frame rate; none for images.
   std::optional<refhost::FrameRate> Rate() const { return rate_; }
 
@@ -49,6 +52,7 @@ class Footage {
   std::string option_;
   std::string spec_;
   refhost::Image still_;
+  std::vector<std::string> sources_;
   std::vector<std::string> files_;  // an image sequence
   std::string ffmpeg_;              // a video
   int width_ = 0;

@@ -7,10 +7,14 @@
 
 namespace velunary::cli {
 
-std::string FramePath(const std::string& dir, long frame) {
+std::string FrameName(long frame) {
   char name[32];
   std::snprintf(name, sizeof name, "%05ld.png", frame);
-  return dir + "/" + name;
+  return name;
+}
+
+std::string FramePath(const std::string& dir, long frame) {
+  return dir + "/" + FrameName(frame);
 }
 
 FrameWriter::FrameWriter(std::string outDir, VideoEncoder* video, ContactSheet* sheet)

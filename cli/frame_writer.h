@@ -18,7 +18,9 @@
 
 namespace velunary::cli {
 
-// "DIR/NNNNN.png": the frame index in at least five digits.
+// "NNNNN.png": the frame index in at least five digits.
+std::string FrameName(long frame);
+// "DIR/NNNNN.png".
 std::string FramePath(const std::string& dir, long frame);
 
 class FrameWriter {

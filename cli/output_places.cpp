@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <system_error>
 #include <vector>
 
@@ -46,18 +47,9 @@ bool IsFrameName(const std::string& name) {
   return name.size() >= 9 && name.ends_with(".png") && AllDigits(name.substr(0, name.size() - 4));
 }
 
-std::vector<fs::path> NumberedFrames(const fs::path& dir) {
-  std::vector<fs::path> frames;
-  std::error_code error;
-  for (const auto& entry : fs::directory_iterator(dir, error)) {
-    if (IsFrameName(entry.path().filename().string())) frames.push_back(entry.path());
-  }
-  return frames;
-}
-
 }  // namespace
 
-std::string CheckOutputFile(const std::string& option, const std::string& path) {
+std::string CheckOutputFile(const std::string& option, const std::string& path, bool replace) {
   fs::path target(path);
   std::error_code error;
   for (int depth = 0; depth < 16 && fs::is_symlink(target, error); ++depth) {
@@ -70,6 +62,10 @@ std::string CheckOutputFile(const std::string& option, const std::string& path) 
     throw UsageError(option + " " + path +
                      ": it exists and is not a regular file (a folder, device or fifo); velunary "
                      "writes only regular files");
+  }
+  if (fs::exists(status) && !replace) {
+    throw UsageError(option + " " + path +
+                     " exists; give --overwrite to replace it, or choose another name");
   }
   const fs::path parent = target.parent_path().empty() ? fs::path(".") : target.parent_path();
   CheckWritableDirectory(option, parent, true);
@@ -100,7 +96,22 @@ void RemoveStaleParts(const std::string& dir) {
   }
 }
 
-FramesFolder::FramesFolder(const std::string& dir, bool overwrite) : dir_(dir) {
+std::set<std::string> EarlierRenderFiles(const std::string& dir) {
+  std::set<std::string> names;
+  std::ifstream manifest(fs::path(dir) / kManifestName);
+  std::error_code error;
+  for (std::string name; std::getline(manifest, name);) {
+    // Only plain names: a manifest cannot send a removal out of its folder.
+    if (name.empty() || name[0] == '#' || name.find('/') != std::string::npos || name[0] == '.') {
+      continue;
+    }
+    if (fs::exists(fs::symlink_status(fs::path(dir) / name, error))) names.insert(name);
+  }
+  return names;
+}
+
+FramesFolder::FramesFolder(const std::string& dir, bool overwrite, std::vector<std::string> names)
+    : dir_(dir), names_(std::move(names)) {
   CheckWritableDirectory("--out", dir, true);
   // The lock is on the folder itself, so it leaves no file behind.
   lock_ = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -117,16 +128,24 @@ FramesFolder::FramesFolder(const std::string& dir, bool overwrite) : dir_(dir) {
                           : ": cannot lock it: " + std::string(std::strerror(reason))));
   }
   RemoveStaleParts(dir);
-  const std::vector<fs::path> frames = NumberedFrames(dir);
-  if (!frames.empty() && !overwrite) {
-    throw UsageError("--out " + dir + " already holds " + std::to_string(frames.size()) +
-                     " numbered frames of an earlier render; choose another folder or give "
-                     "--overwrite to remove them first");
+  earlier_ = EarlierRenderFiles(dir);
+  if (!earlier_.empty() && !overwrite) {
+    throw UsageError("--out " + dir + " already holds " + std::to_string(earlier_.size()) +
+                     " files of an earlier render; choose another folder or give --overwrite "
+                     "to replace them");
   }
-  for (const fs::path& frame : frames) {
-    std::error_code error;
-    if (!fs::is_regular_file(fs::symlink_status(frame, error)) && !fs::is_symlink(frame, error)) {
-      throw UsageError("--out " + dir + ": " + frame.filename().string() +
+  std::error_code error;
+  for (const std::string& name : names_) {
+    const fs::path file = fs::path(dir) / name;
+    const fs::file_status status = fs::symlink_status(file, error);
+    if (!fs::exists(status)) continue;
+    if (earlier_.count(name) == 0) {
+      throw UsageError("--out " + dir + ": " + name +
+                       " is there and was not written by an earlier render; velunary replaces "
+                       "only its own files, so choose another folder or move it away");
+    }
+    if (!fs::is_regular_file(status) && !fs::is_symlink(status)) {
+      throw UsageError("--out " + dir + ": " + name +
                        " is not a regular file; velunary writes only regular files");
     }
   }
@@ -137,12 +156,35 @@ FramesFolder::~FramesFolder() {
 }
 
 void FramesFolder::Clear() {
-  for (const fs::path& frame : NumberedFrames(dir_)) {
-    std::error_code error;
-    fs::remove(frame, error);
-    if (error) {
-      throw UsageError("--overwrite: cannot remove " + frame.string() + ": " + error.message());
+  std::set<std::string> record(names_.begin(), names_.end());
+  for (const std::string& name : earlier_) {
+    // A contact sheet or video stays until its replacement is whole.
+    if (!IsFrameName(name)) {
+      record.insert(name);
+      continue;
     }
+    std::error_code error;
+    fs::remove(fs::path(dir_) / name, error);
+    if (error) {
+      throw UsageError("--overwrite: cannot remove " + (fs::path(dir_) / name).string() + ": " +
+                       error.message());
+    }
+  }
+  // Written before the first frame, so a render killed outright is recognised too.
+  const std::string manifest = (fs::path(dir_) / kManifestName).string();
+  const std::string part = PartPath(manifest);
+  {
+    std::ofstream out(part, std::ios::trunc);
+    out << "# The files a velunary render wrote here; --overwrite removes only these.\n";
+    for (const std::string& name : record) out << name << "\n";
+    if (!out.flush()) {
+      throw UsageError("--out " + dir_ + ": cannot write " + manifest);
+    }
+  }
+  if (std::rename(part.c_str(), manifest.c_str()) != 0) {
+    const std::string reason = std::strerror(errno);
+    std::remove(part.c_str());
+    throw UsageError("--out " + dir_ + ": cannot write " + manifest + ": " + reason);
   }
 }
 

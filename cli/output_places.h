@@ -5,30 +5,43 @@
 #ifndef VELUNARY_CLI_OUTPUT_PLACES_H
 #define VELUNARY_CLI_OUTPUT_PLACES_H
 
+#include <set>
 #include <string>
+#include <vector>
 
 namespace velunary::cli {
 
 // A file the render will write (contact sheet, video): refused with UsageError naming
-// `option` when it exists and is not a regular file, or its folder cannot take files.
-// Returns the path to write: `path`, or a symlink's target.
-std::string CheckOutputFile(const std::string& option, const std::string& path);
+// `option` when it exists and is not a regular file, when it exists and `replace` is
+// false, or when its folder cannot take files. Returns the path to write: `path`, or a
+// symlink's target.
+std::string CheckOutputFile(const std::string& option, const std::string& path, bool replace);
+
+// The hidden file in a frames folder that names what a render wrote there, so that a later
+// --overwrite removes exactly that and never the user's own images.
+inline constexpr const char* kManifestName = ".velunary-render";
+
+// The names `dir`'s manifest records that are there now (none without a manifest).
+std::set<std::string> EarlierRenderFiles(const std::string& dir);
 
 // The frames folder, held for the render: created if needed, locked against a second
 // render (an advisory lock, released when the process ends however it ends), cleared of
-// the hidden partial files of dead renders, and refused when it holds numbered frames of
-// an earlier render unless `overwrite`, which removes them. Call Clear only after every
-// other check has passed.
+// the hidden partial files of dead renders. Refused when it holds files of an earlier
+// render unless `overwrite`, and whenever a file this render writes there (`names`) is
+// there but not from an earlier render. Call Clear only after every other check has passed.
 class FramesFolder {
  public:
-  FramesFolder(const std::string& dir, bool overwrite);
+  FramesFolder(const std::string& dir, bool overwrite, std::vector<std::string> names);
   ~FramesFolder();
   FramesFolder(const FramesFolder&) = delete;
   FramesFolder& operator=(const FramesFolder&) = delete;
+  // Removes the earlier render's frames and records `names` as this render's.
   void Clear();
 
  private:
   std::string dir_;
+  std::vector<std::string> names_;
+  std::set<std::string> earlier_;
   int lock_ = -1;
 };
 

@@ -63,7 +63,11 @@ struct RenderPlan {
   std::string outDir;        // empty: frames are not written
   std::string video;         // empty: no video
   std::string contactSheet;  // empty: no contact sheet
-  bool overwrite = false;    // remove an earlier render's numbered frames from outDir
+  // Replace an earlier render's frames in outDir, and an existing contact sheet or video.
+  bool overwrite = false;
+  // The contact sheet and video are in outDir and, like the frames, replace only files an
+  // earlier render wrote there (the demo's folder).
+  bool ownFolder = false;
   bool quiet = false;
 };
 

@@ -10,6 +10,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <stdexcept>
 #include <system_error>
 #include <thread>
@@ -19,6 +20,7 @@
 #include "controls.h"
 #include "error_names.h"
 #include "errors.h"
+#include "file_identity.h"
 #include "frame_writer.h"
 #include "interrupt.h"
 #include "output_places.h"
@@ -48,9 +50,9 @@ class SetdownGuard {
 
 // The file to write for an output option (a symlink's target), checked, with the hidden
 // parts a killed render left beside it removed; "" when the option is not given.
-std::string OutputFile(const char* option, const std::string& path) {
+std::string OutputFile(const char* option, const std::string& path, bool replace) {
   if (path.empty()) return "";
-  const std::string file = CheckOutputFile(option, path);
+  const std::string file = CheckOutputFile(option, path, replace);
   const fs::path folder = fs::path(file).parent_path();
   RemoveStaleParts(folder.empty() ? std::string(".") : folder.string());
   return file;
@@ -182,10 +184,39 @@ std::string Summary(const RenderPlan& plan, long rendered, double seconds) {
   return line;
 }
 
+std::vector<std::string> FrameNames(const RenderPlan& plan) {
+  std::vector<std::string> names;
+  if (plan.outDir.empty()) return names;
+  for (long frame : std::set<long>(plan.frames.begin(), plan.frames.end())) {
+    names.push_back(FrameName(frame));
+  }
+  return names;
+}
+
+// No output may be an input or another output; checked before anything is touched.
+void CheckApart(const RenderPlan& plan, const std::vector<std::string>& frameNames) {
+  std::vector<NamedFile> inputs = {{"--plugin " + plan.pluginPath, plan.pluginPath}};
+  for (const auto& [option, footage] :
+       {std::pair{"--input", plan.layer}, {"--spawn", plan.spawn}, {"--infected", plan.infected}}) {
+    if (footage == nullptr) continue;
+    for (const std::string& file : footage->Sources()) {
+      inputs.push_back({std::string(option) + " " + file, file});
+    }
+  }
+  std::vector<NamedFile> outputs;
+  if (!plan.contactSheet.empty()) {
+    outputs.push_back({"--contact-sheet " + plan.contactSheet, plan.contactSheet});
+  }
+  if (!plan.video.empty()) outputs.push_back({"--video " + plan.video, plan.video});
+  CheckOutputsApart(inputs, outputs, plan.outDir, frameNames);
+}
+
 }  // namespace
 
 int RunRender(const RenderPlan& plan) {
   CheckPlan(plan);
+  std::vector<std::string> folderNames = FrameNames(plan);
+  CheckApart(plan, folderNames);
   std::string ffmpeg;
   std::string ffprobe;
   if (!plan.video.empty()) {
@@ -220,12 +251,22 @@ int RunRender(const RenderPlan& plan) {
     WarnIfInfectionOff(host, plan);
   }
   // Output places are made and checked last, so input refused above leaves nothing behind.
-  const std::string contactSheet = OutputFile("--contact-sheet", plan.contactSheet);
-  const std::string videoFile = OutputFile("--video", plan.video);
+  // The demo's sheet and video are checked with its frames: replaced only when its own.
+  const bool replace = plan.overwrite || plan.ownFolder;
+  const std::string contactSheet = OutputFile("--contact-sheet", plan.contactSheet, replace);
+  const std::string videoFile = OutputFile("--video", plan.video, replace);
+  // An interrupted render leaves an existing video as it was.
+  std::error_code ignored;
+  const bool videoExisted = !videoFile.empty() && fs::exists(videoFile, ignored);
   if (!videoFile.empty()) CheckVideoTarget(ffmpeg, videoFile);
+  if (plan.ownFolder) {
+    for (const std::string& file : {plan.contactSheet, plan.video}) {
+      if (!file.empty()) folderNames.push_back(fs::path(file).filename().string());
+    }
+  }
   std::optional<FramesFolder> folder;
   if (!plan.outDir.empty()) {
-    folder.emplace(plan.outDir, plan.overwrite);
+    folder.emplace(plan.outDir, plan.overwrite, folderNames);
     folder->Clear();
   }
   refhost::Image previous(plan.width, plan.height, PF_Pixel{255, 0, 0, 0});
@@ -290,7 +331,8 @@ int RunRender(const RenderPlan& plan) {
   const std::string writeFailure = writer.Finish();
   progress.Finish();
   if (failure.empty()) failure = writeFailure;
-  if (video) {
+  const bool keepVideo = videoExisted && InterruptGuard::Interrupted();
+  if (video && !keepVideo) {
     try {
       video->Finish(ffprobe);
     } catch (const std::runtime_error& e) {
@@ -299,9 +341,13 @@ int RunRender(const RenderPlan& plan) {
   }
   if (!failure.empty()) throw RenderFailure(failure);
   if (InterruptGuard::Interrupted()) {
-    progress.Print("interrupted: " + std::to_string(rendered) + " frame" +
-                   (rendered == 1 ? "" : "s") + " rendered" +
-                   (plan.outDir.empty() ? "" : ", written to " + plan.outDir + "/"));
+    std::string said = "interrupted before the first frame; nothing written";
+    if (rendered > 0) {
+      said = "interrupted: " + std::to_string(rendered) + " frame" + (rendered == 1 ? "" : "s") +
+             " rendered" + (plan.outDir.empty() ? "" : ", written to " + plan.outDir + "/");
+    }
+    if (keepVideo) said += "; " + plan.video + " left as it was";
+    progress.Print(said);
     return 128 + InterruptGuard::Signal();
   }
   if (sheet) {

@@ -18,6 +18,7 @@
 
 #include "child_process.h"
 #include "frame_writer.h"
+#include "output_places.h"
 #include "png_io.h"
 #include "refhost/image.h"
 
@@ -80,11 +81,11 @@ inline std::string ReadFileBytes(const std::string& path) {
   return bytes.str();
 }
 
-// The names of the files in `dir`, sorted.
+// The names of the files in `dir` but a render's manifest, sorted.
 inline std::vector<std::string> ListFiles(const std::string& dir) {
   std::vector<std::string> names;
   for (const auto& entry : std::filesystem::directory_iterator(dir)) {
-    names.push_back(entry.path().filename().string());
+    if (entry.path().filename() != kManifestName) names.push_back(entry.path().filename());
   }
   std::sort(names.begin(), names.end());
   return names;
