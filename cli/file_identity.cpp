@@ -61,8 +61,7 @@ void CheckOutputsApart(const std::vector<NamedFile>& inputs, const std::vector<N
     }
   }
   std::map<std::tuple<dev_t, ino_t, std::string>, NamedFile> written;
-  const auto check = [&](const NamedFile& output) {
-    const FileIdentity id = IdentityOf(output.path);
+  const auto check = [&](const NamedFile& output, const FileIdentity& id) {
     for (const auto& [input, named] : read) {
       if (input == id) {
         throw UsageError(output.what + " is " + named->what +
@@ -75,11 +74,20 @@ void CheckOutputsApart(const std::vector<NamedFile>& inputs, const std::vector<N
                        "; give each output its own name");
     }
   };
+  // Frames are many: one stat each, their folder's identity found once.
+  const FileIdentity folder = frameNames.empty() ? FileIdentity{} : IdentityOf(outDir);
   for (const std::string& name : frameNames) {
     const std::string path = (fs::path(outDir) / name).string();
-    check({"frame " + path, path});
+    struct stat st {};
+    FileIdentity id = folder;
+    if (::stat(path.c_str(), &st) == 0) {
+      id = {st.st_dev, st.st_ino, ""};
+    } else {
+      id.below += (id.below.empty() ? "" : "/") + name;
+    }
+    check({"frame " + path, path}, id);
   }
-  for (const NamedFile& output : outputs) check(output);
+  for (const NamedFile& output : outputs) check(output, IdentityOf(output.path));
 }
 
 }  // namespace velunary::cli

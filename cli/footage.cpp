@@ -4,7 +4,9 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <new>
@@ -128,6 +130,24 @@ bool LooksLikePng(const std::string& path) {
   return png;
 }
 
+// A clip's frame rate: its stated rate, exactly (30000/1001 stays so), or for a variable
+// rate clip, whose stated rate is only a common multiple of its timestamps, the average.
+std::optional<refhost::FrameRate> ClipRate(const std::string& stated, const std::string& average) {
+  const auto parse = [](const std::string& text) -> std::optional<refhost::FrameRate> {
+    try {
+      return ParseFrameRate(text);
+    } catch (const UsageError&) {
+      return std::nullopt;
+    }
+  };
+  const auto r = parse(stated);
+  const auto avg = parse(average);
+  if (!r || !avg) return r ? r : avg;
+  const double rFps = static_cast<double>(r->timeScale) / r->timeStep;
+  const double avgFps = static_cast<double>(avg->timeScale) / avg->timeStep;
+  return std::abs(rFps - avgFps) > 0.01 * avgFps ? avg : r;
+}
+
 }  // namespace
 
 Footage::~Footage() = default;
@@ -181,55 +201,146 @@ std::shared_ptr<Footage> Footage::Open(const std::string& option, const std::str
                      " is not a PNG image; reading video needs the ffmpeg and ffprobe programs "
                      "(on Debian: apt-get install ffmpeg)");
   }
-  const ProgramResult probe =
-      RunProgram({ffprobe, "-v", "error", "-select_streams", "v:0", "-count_packets",
-                  "-show_entries", "stream=width,height,r_frame_rate,nb_read_packets", "-of",
-                  "default=noprint_wrappers=1", spec});
-  std::map<std::string, std::string> fields;
+  // Every picture the decoder shows, with its time: pictures, not packets, so an edit list
+  // (a clip trimmed by stream copy) or a dropped picture counts as the player shows it.
+  const ProgramResult probe = RunProgram(
+      {ffprobe, "-v", "error", "-select_streams", "v:0", "-show_entries",
+       "stream=r_frame_rate,avg_frame_rate,time_base:frame=best_effort_timestamp,pkt_duration",
+       "-of", "default=noprint_wrappers=1", "file:" + spec});
+  std::map<std::string, std::string> stream;
+  std::vector<std::pair<std::string, std::string>> pictures;  // timestamp, duration
   size_t start = 0;
   while (start < probe.output.size()) {
     const size_t end = std::min(probe.output.find('\n', start), probe.output.size());
     const std::string line = probe.output.substr(start, end - start);
-    const size_t equals = line.find('=');
-    if (equals != std::string::npos) fields[line.substr(0, equals)] = line.substr(equals + 1);
     start = end + 1;
+    const size_t equals = line.find('=');
+    if (equals == std::string::npos) continue;
+    const std::string key = line.substr(0, equals);
+    const std::string value = line.substr(equals + 1);
+    if (key == "best_effort_timestamp") {
+      pictures.emplace_back(value, "");
+    } else if (key == "pkt_duration" && !pictures.empty()) {
+      pictures.back().second = value;
+    } else {
+      stream[key] = value;
+    }
   }
-  if (!probe.ok || fields.count("width") == 0) {
+  if (!probe.ok || stream.count("time_base") == 0) {
     throw UsageError(option + " " + spec + " is neither a PNG image nor a video ffmpeg can read" +
                      (probe.ok ? std::string(" (no video stream)") : " (" + probe.reason + ")"));
   }
+  if (pictures.empty()) throw UsageError(option + " " + spec + ": the video holds no pictures");
   std::shared_ptr<Footage> footage(new Footage());
   footage->option_ = option;
   footage->spec_ = spec;
   footage->ffmpeg_ = ffmpeg;
   footage->sources_ = {spec};
-  const auto number = [&](const std::string& key) {
-    return ParseWholeNumber(fields[key], 0, 1L << 40, option + " " + spec + " " + key);
-  };
-  const long width = number("width");
-  const long height = number("height");
-  CheckSize(option, spec, width, height);
-  footage->width_ = static_cast<int>(width);
-  footage->height_ = static_cast<int>(height);
-  footage->length_ = number("nb_read_packets");
-  if (footage->length_ < 1 || width < 1 || height < 1) {
-    throw UsageError(option + " " + spec + ": the video holds no frames");
-  }
-  try {
-    footage->rate_ = ParseFrameRate(fields["r_frame_rate"]);
-  } catch (const UsageError&) {
-    // A clip without a constant rate renders at --fps's default.
-  }
+  footage->rate_ = ClipRate(stream["r_frame_rate"], stream["avg_frame_rate"]);
+  footage->SetTimes(stream["time_base"], pictures);
+  // The size is what the decoder delivers (a phone clip's rotation applied), not the
+  // stored one, so the first picture is decoded now; it also proves the clip decodes.
+  footage->Decode(0);
+  CheckSize(option, spec, footage->width_, footage->height_);
   return footage;
+}
+
+void Footage::SetTimes(const std::string& timeBase,
+                       const std::vector<std::pair<std::string, std::string>>& pictures) {
+  length_ = static_cast<long>(pictures.size());
+  // A picture without a time (some raw streams) or out of order: the clip is taken as
+  // constant-rate, picture i at i frame durations.
+  const auto fallback = [this] {
+    const refhost::FrameRate clip = rate_.value_or(refhost::FrameRate{1, 24});
+    tickNum_ = clip.timeStep;
+    tickDen_ = clip.timeScale;
+    starts_.resize(static_cast<size_t>(length_));
+    for (long i = 0; i < length_; ++i) starts_[static_cast<size_t>(i)] = i;
+    end_ = length_;
+  };
+  // The time base "1/30000" read as a rate gives scale 1 and step 30000.
+  std::optional<refhost::FrameRate> base;
+  try {
+    base = ParseFrameRate(timeBase);
+  } catch (const UsageError&) {
+    return fallback();
+  }
+  tickNum_ = base->timeScale;
+  tickDen_ = base->timeStep;
+  std::int64_t previous = 0;
+  for (size_t i = 0; i < pictures.size(); ++i) {
+    errno = 0;
+    char* stop = nullptr;
+    const long long t = std::strtoll(pictures[i].first.c_str(), &stop, 10);
+    if (*stop != '\0' || pictures[i].first.empty() || errno != 0 || (i > 0 && t <= previous)) {
+      return fallback();
+    }
+    previous = t;
+    starts_.push_back(t);
+  }
+  const std::int64_t first = starts_.front();
+  for (std::int64_t& t : starts_) t -= first;
+  // The last picture lasts its own duration, or the one before it, or one frame.
+  long long last = std::strtoll(pictures.back().second.c_str(), nullptr, 10);
+  if (last <= 0) {
+    // One frame at the clip's rate, in ticks.
+    const refhost::FrameRate clip = rate_.value_or(refhost::FrameRate{1, 24});
+    last = starts_.size() > 1
+               ? starts_.back() - starts_[starts_.size() - 2]
+               : clip.timeStep * tickDen_ /
+                     (static_cast<long long>(clip.timeScale) * std::max<long long>(tickNum_, 1));
+  }
+  end_ = starts_.back() + std::max(last, 1LL);
+}
+
+// Times compared exactly, in units of 1 / (4 × tick denominator × render scale) s. A clip's
+// times may be rounded to its container's units (milliseconds in Matroska, so 29.97 fps
+// pictures start up to half a millisecond early or late): a picture counts as started
+// within half a tick, but never more than a quarter of a render frame early.
+// Products of a tick, a rate and a frame index need more than 64 bits.
+__extension__ typedef __int128 Wide;
+
+struct Footage::Clock {
+  Wide tick;   // one clip tick
+  Wide frame;  // one render frame
+  Wide slack;
+};
+
+Footage::Clock Footage::ClockAt(refhost::FrameRate rate) const {
+  Clock clock;
+  clock.tick = static_cast<Wide>(4) * tickNum_ * rate.timeScale;
+  clock.frame = static_cast<Wide>(4) * rate.timeStep * tickDen_;
+  clock.slack = std::min(clock.tick / 2, clock.frame / 4);
+  return clock;
+}
+
+long Footage::LengthAt(refhost::FrameRate rate) const {
+  if (IsStill()) return 1;
+  if (starts_.empty()) return length_;
+  // The render frames that start before the clip ends.
+  const Clock clock = ClockAt(rate);
+  const Wide end = end_ * clock.tick - clock.slack;
+  return std::max<long>(1, static_cast<long>((end + clock.frame - 1) / clock.frame));
+}
+
+long Footage::PictureAt(int frame) const {
+  if (starts_.empty()) return std::clamp<long>(frame, 0, length_ - 1);
+  // The picture showing at frame × step / scale s: the last one started by then.
+  const Clock clock = ClockAt(renderRate_);
+  const Wide now = std::max(frame, 0) * clock.frame + clock.slack;
+  const auto after =
+      std::upper_bound(starts_.begin(), starts_.end(), now,
+                       [&clock](Wide t, std::int64_t start) { return t < start * clock.tick; });
+  return std::max<long>(0, static_cast<long>(after - starts_.begin()) - 1);
 }
 
 refhost::Image Footage::FrameAt(int frame) noexcept {
   if (IsStill()) return still_;
   if (!failure_.empty()) return refhost::Image();
-  const long k = std::clamp<long>(frame, 0, length_ - 1);
+  const long k = std::clamp<long>(frame, 0, files_.empty() ? frame : length_ - 1);
   try {
     if (!files_.empty()) return ReadPng(files_[static_cast<size_t>(k)]);
-    return Decode(k);
+    return Decode(PictureAt(frame));
   } catch (const std::bad_alloc&) {
     failure_ = option_ + " " + spec_ + ": out of memory reading frame " + std::to_string(k);
   } catch (const std::exception& e) {
@@ -239,51 +350,98 @@ refhost::Image Footage::FrameAt(int frame) noexcept {
   return refhost::Image();
 }
 
-refhost::Image Footage::Decode(long frame) {
-  if (frame == currentFrame_) return current_;
-  // A replay starts at frame 0: kept, it spares one restart of the decoder per replay.
-  if (frame == 0 && !first_.Empty()) return first_;
-  if (decoder_ == nullptr || frame < next_) {
+namespace {
+
+// Reads exactly `size` bytes; false at the end of the stream.
+bool ReadFully(int fd, unsigned char* data, size_t size) {
+  size_t done = 0;
+  while (done < size) {
+    const ssize_t n = ::read(fd, data + done, size - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    done += static_cast<size_t>(n);
+  }
+  return true;
+}
+
+// A PAM header ("P7", WIDTH, HEIGHT, DEPTH 4, MAXVAL 255, ENDHDR): each picture carries
+// its own size, so the size is the one the decoder delivers. False at the end of the
+// stream; std::runtime_error for anything but 8-bit RGBA.
+bool ReadPamHeader(int fd, long* width, long* height) {
+  std::string header;
+  unsigned char c = 0;
+  while (!header.ends_with("ENDHDR\n")) {
+    if (header.size() > 512) throw std::runtime_error("ffmpeg delivered no PAM picture");
+    if (!ReadFully(fd, &c, 1)) {
+      if (header.empty()) return false;
+      throw std::runtime_error("ffmpeg's picture ends in its header");
+    }
+    header += static_cast<char>(c);
+  }
+  const auto field = [&header](const std::string& name) {
+    const size_t at = header.find("\n" + name + " ");
+    return at == std::string::npos ? -1L : std::atol(header.c_str() + at + name.size() + 2);
+  };
+  *width = field("WIDTH");
+  *height = field("HEIGHT");
+  if (!header.starts_with("P7\n") || field("DEPTH") != 4 || field("MAXVAL") != 255 || *width < 1 ||
+      *height < 1 || *width > kMaxImageSide || *height > kMaxImageSide) {
+    throw std::runtime_error("ffmpeg delivered a picture that is not 8-bit RGBA of a usable size");
+  }
+  return true;
+}
+
+}  // namespace
+
+refhost::Image Footage::Decode(long picture) {
+  if (picture == currentFrame_) return current_;
+  // A replay starts at picture 0: kept, it spares one restart of the decoder per replay.
+  if (picture == 0 && !first_.Empty()) return first_;
+  if (decoder_ == nullptr || picture < next_) {
     decoder_.reset();
-    // -xerror: a damaged frame stops the decoder (ffmpeg may not pass on the last frame or
-    // two before it). Without it ffmpeg drops the frame and every later picture would
-    // arrive a frame early.
+    // -xerror: a damaged picture stops the decoder (ffmpeg may not pass on the last one or
+    // two before it). Without it ffmpeg drops the picture and every later one would arrive
+    // early. "file:" keeps a name with a colon from being read as a protocol.
     decoder_ = std::make_unique<ChildProcess>(
         std::vector<std::string>{ffmpeg_, "-hide_banner", "-loglevel", "error", "-nostdin",
-                                 "-xerror", "-i", spec_, "-map", "0:v:0", "-fps_mode",
-                                 "passthrough", "-f", "rawvideo", "-pix_fmt", "rgba", "pipe:1"},
+                                 "-xerror", "-i", "file:" + spec_, "-map", "0:v:0", "-fps_mode",
+                                 "passthrough", "-f", "image2pipe", "-c:v", "pam", "-pix_fmt",
+                                 "rgba", "pipe:1"},
         ChildProcess::Pipe::kFromChild);
     next_ = 0;
     currentFrame_ = -1;
   }
-  const size_t frameBytes = static_cast<size_t>(width_) * static_cast<size_t>(height_) * 4;
-  std::vector<unsigned char> bytes(frameBytes);
-  while (next_ <= frame) {
-    size_t done = 0;
-    while (done < frameBytes) {
-      const ssize_t n = ::read(decoder_->Fd(), bytes.data() + done, frameBytes - done);
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) break;
-      done += static_cast<size_t>(n);
+  std::vector<unsigned char> bytes;
+  long width = 0;
+  long height = 0;
+  while (next_ <= picture) {
+    const bool header = ReadPamHeader(decoder_->Fd(), &width, &height);
+    if (header && ((width_ != 0 && width != width_) || (height_ != 0 && height != height_))) {
+      throw std::runtime_error("the clip changes its picture size from " + std::to_string(width_) +
+                               "x" + std::to_string(height_) + " to " + std::to_string(width) +
+                               "x" + std::to_string(height));
     }
-    if (done < frameBytes) {
+    bytes.resize(static_cast<size_t>(width) * static_cast<size_t>(height) * 4);
+    if (!header || !ReadFully(decoder_->Fd(), bytes.data(), bytes.size())) {
       const bool ended = decoder_->Wait();
-      // ffprobe counted more frames than ffmpeg now gives: the file changed or its end is
-      // damaged; ffmpeg's words, if any, tell which.
+      // The probe counted more pictures than ffmpeg now gives: the file changed or its end
+      // is damaged; ffmpeg's words, if any, tell which.
       const std::string said = decoder_->Errors().empty() ? "" : " (" + decoder_->Reason() + ")";
       throw std::runtime_error(ended ? "the clip ends before this frame" + said
                                      : "ffmpeg could not decode it: " + decoder_->Reason());
     }
     ++next_;
   }
+  width_ = static_cast<int>(width);
+  height_ = static_cast<int>(height);
   refhost::Image image(width_, height_);
   for (size_t i = 0; i < image.pixels.size(); ++i) {
     const unsigned char* p = bytes.data() + 4 * i;
     image.pixels[i] = PF_Pixel{p[3], p[0], p[1], p[2]};
   }
   current_ = image;
-  currentFrame_ = frame;
-  if (frame == 0) first_ = image;
+  currentFrame_ = picture;
+  if (picture == 0) first_ = image;
   return image;
 }
 

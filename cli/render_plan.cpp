@@ -48,6 +48,14 @@ RenderPlan PlanRender(const RenderOptions& options) {
   if (!options.spawn.empty()) plan.spawn = Footage::Open("--spawn", options.spawn);
   if (!options.infected.empty()) plan.infected = Footage::Open("--infected", options.infected);
 
+  // The rate given, or a clip's own, exactly; the clip is then resampled to it.
+  const bool clip = plan.layer != nullptr && plan.layer->Rate().has_value();
+  plan.rate = !options.fps.empty() ? ParseFrameRate(options.fps)
+              : clip               ? *plan.layer->Rate()
+                                   : ParseFrameRate("24");
+  for (const auto& footage : {plan.layer, plan.spawn, plan.infected}) {
+    if (footage != nullptr) footage->SetRenderRate(plan.rate);
+  }
   if (options.frameListGiven) {
     plan.frames = ParseFrameList(options.frameList);
   } else {
@@ -55,13 +63,10 @@ RenderPlan PlanRender(const RenderOptions& options) {
     const bool footage = plan.layer != nullptr && !plan.layer->IsStill();
     const long count = !options.frames.empty()
                            ? ParseWholeNumber(options.frames, 1, kMaxFrames, "--frames")
-                       : footage ? std::min(plan.layer->Length(), kMaxFrames)
+                       : footage ? std::min(plan.layer->LengthAt(plan.rate), kMaxFrames)
                                  : kDefaultFrames;
     for (long frame = 0; frame < count; ++frame) plan.frames.push_back(frame);
   }
-  plan.rate = options.fps.empty() || plan.layer == nullptr || !plan.layer->Rate()
-                  ? ParseFrameRate(options.fps.empty() ? "24" : options.fps)
-                  : *plan.layer->Rate();
   for (const std::string& set : options.sets) plan.controls.push_back(ParseSet(set));
   for (const std::string& key : options.keys) plan.controls.push_back(ParseKey(key));
   // A second value for the same control (or the same keyframe) is almost always a typo in
