@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <regex>
 #include <stdexcept>
 
 extern char** environ;
@@ -122,15 +123,34 @@ std::string ChildProcess::Errors() const {
   return text;
 }
 
+std::string CleanToolWords(const std::string& text) {
+  // "[mp4 @ 0x55d0c8a5e140] " names an internal object at an address; "file:" is our own
+  // prefix; ".part-PID-" and ".velunary-probe-PID" are the hidden names the renderer writes
+  // under until a file is whole.
+  static const std::regex internals(
+      R"(\[[^\]\n]* @ 0x[0-9a-fA-F]+\] ?|(^|[ '"])file:|\.part-[0-9]+-|\.velunary-probe-[0-9]+)");
+  std::string cleaned;
+  std::string said;
+  size_t start = 0;
+  while (start < text.size()) {
+    const size_t end = std::min(text.find('\n', start), text.size());
+    std::string line = std::regex_replace(text.substr(start, end - start), internals, "$1");
+    start = end + 1;
+    while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) line.pop_back();
+    // Repeats tell nothing more.
+    if (line.empty() || line.find("Last message repeated") != std::string::npos ||
+        said.find("\n" + line + "\n") != std::string::npos) {
+      continue;
+    }
+    said += "\n" + line + "\n";
+    cleaned += (cleaned.empty() ? "" : "; ") + line;
+  }
+  return cleaned;
+}
+
 std::string ChildProcess::Reason() const {
-  std::string text = Errors();
-  while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) {
-    text.pop_back();
-  }
   // Its lines in one, the first ones (the cause) kept when there are many.
-  for (char& c : text) {
-    if (c == '\n') c = ';';
-  }
+  std::string text = CleanToolWords(Errors());
   if (text.size() > 400) text = text.substr(0, 400) + "...";
   if (!text.empty()) return text;
   if (status_ >= 0 && WIFEXITED(status_)) {

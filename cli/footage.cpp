@@ -88,8 +88,11 @@ std::map<long, std::string> MatchPattern(const std::string& option, const std::s
   return numbered;
 }
 
+// The numbered PNGs of a folder that form one sequence: one name before the number
+// ("shot_0001.png", "shot_0002.png"). A folder holding numbered images of two names, or a
+// single one (logo_v2.png), is not a sequence: UsageError naming them.
 std::map<long, std::string> NumberedPngs(const std::string& option, const std::string& dir) {
-  std::map<long, std::string> files;
+  std::map<std::string, std::map<long, std::string>> byName;  // the name before the number
   std::error_code error;
   for (const auto& entry : fs::directory_iterator(dir, error)) {
     const std::string file = entry.path().filename().string();
@@ -102,6 +105,7 @@ std::map<long, std::string> NumberedPngs(const std::string& option, const std::s
     const std::string digits = stem.substr(first);
     if (digits.empty() || digits.size() > 9) continue;
     const long number = std::stol(digits);
+    std::map<long, std::string>& files = byName[stem.substr(0, first)];
     if (files.count(number) != 0) {
       throw UsageError(option + " " + dir + ": two files are numbered " + std::to_string(number) +
                        " (" + fs::path(files[number]).filename().string() + " and " + file + ")");
@@ -109,7 +113,21 @@ std::map<long, std::string> NumberedPngs(const std::string& option, const std::s
     files[number] = (fs::path(dir) / file).string();
   }
   if (error) throw UsageError(option + " " + dir + ": " + error.message());
-  return files;
+  const auto example = [](const std::map<long, std::string>& files) {
+    return fs::path(files.begin()->second).filename().string();
+  };
+  if (byName.size() > 1) {
+    throw UsageError(option + " " + dir + " holds numbered images of more than one name (" +
+                     example(byName.begin()->second) + ", " +
+                     example(std::next(byName.begin())->second) +
+                     "); give the sequence as a pattern such as " + dir + "/shot_%04d.png");
+  }
+  if (byName.size() == 1 && byName.begin()->second.size() == 1) {
+    throw UsageError(option + " " + dir + " holds one numbered image, " +
+                     example(byName.begin()->second) +
+                     ", not a sequence; give the file itself for a still");
+  }
+  return byName.empty() ? std::map<long, std::string>{} : byName.begin()->second;
 }
 
 void CheckSize(const std::string& option, const std::string& spec, long width, long height) {
@@ -187,6 +205,13 @@ std::shared_ptr<Footage> Footage::Open(const std::string& option, const std::str
       return still;
     }
     return footage;
+  }
+  // Opening a fifo or a device to look at it would wait for a writer, or read forever.
+  if (const fs::file_status status = fs::status(spec, error);
+      fs::exists(status) && !fs::is_regular_file(status)) {
+    throw UsageError(option + " " + spec +
+                     " is not a regular file (a fifo, device or socket); give an image, an "
+                     "image sequence or a video file");
   }
   if (!fs::exists(spec, error) || LooksLikePng(spec) ||
       Lower(fs::path(spec).extension().string()) == ".png") {

@@ -43,7 +43,8 @@ std::vector<std::string> EncoderArgs(const std::string& ffmpeg, const std::strin
     // The index at the front, so the file plays while it downloads.
     args.insert(args.end(), {"-movflags", "+faststart"});
   }
-  args.push_back(path);
+  // "file:" keeps a name with a colon from being read as a protocol.
+  args.push_back("file:" + path);
   return args;
 }
 
@@ -55,25 +56,38 @@ std::string FindFfmpeg() {
 
 void CheckVideoTarget(const std::string& ffmpeg, const std::string& path) {
   const std::filesystem::path target(path);
-  const std::filesystem::path probe =
-      target.parent_path() /
-      (".velunary-probe-" + std::to_string(::getpid()) + target.filename().string());
+  const std::filesystem::path folder =
+      target.parent_path().empty() ? std::filesystem::path(".") : target.parent_path();
+  const std::string hidden = ".velunary-probe-" + std::to_string(::getpid());
+  const std::filesystem::path probe = folder / (hidden + target.filename().string());
+  // Two frames: an image name (render.png) takes one and fails on the second, as the
+  // render would after its last frame.
   std::vector<std::string> args = EncoderArgs(ffmpeg, probe.string(), "2x2", "24", "pipe:0");
-  args.insert(args.end() - 1, {"-frames:v", "1"});
+  args.insert(args.end() - 1, {"-frames:v", "2"});
   bool ok = false;
   std::string reason;
   {
     ChildProcess child(args, ChildProcess::Pipe::kToChild);
-    const unsigned char pixels[16] = {};
+    const unsigned char pixels[32] = {};
     ok = ::write(child.Fd(), pixels, sizeof pixels) == static_cast<ssize_t>(sizeof pixels);
     ok = child.Wait() && ok;
     reason = child.Reason();
   }
   std::error_code ignored;
-  std::filesystem::remove(probe, ignored);
+  // A pattern (render%03d.png) writes numbered files, not the one named.
+  if (ok && !std::filesystem::is_regular_file(probe, ignored)) {
+    ok = false;
+    reason = "the name is a pattern of numbered images, not one video file";
+  }
+  // Whatever the proof left, numbered files of a pattern included.
+  for (const auto& entry : std::filesystem::directory_iterator(folder, ignored)) {
+    if (entry.path().filename().string().starts_with(hidden)) {
+      std::filesystem::remove(entry.path(), ignored);
+    }
+  }
   if (!ok) {
-    throw UsageError("--video " + path + ": ffmpeg cannot write this file (" + reason +
-                     "); name it with a video extension such as .mp4, .mov, .mkv or .gif");
+    throw UsageError("--video " + path + ": ffmpeg cannot write a video under this name (" +
+                     reason + "); name it with a video extension such as .mp4, .mov, .mkv or .gif");
   }
 }
 
@@ -117,7 +131,7 @@ void VideoEncoder::Finish(const std::string& ffprobe) {
   }
   const ProgramResult probe =
       RunProgram({ffprobe, "-v", "error", "-select_streams", "v:0", "-count_packets",
-                  "-show_entries", "stream=nb_read_packets", "-of", "csv=p=0", part_});
+                  "-show_entries", "stream=nb_read_packets", "-of", "csv=p=0", "file:" + part_});
   std::string count = probe.output;
   while (!count.empty() && (count.back() == '\n' || count.back() == '\r')) count.pop_back();
   if (!probe.ok || count != std::to_string(written_)) {

@@ -31,6 +31,12 @@ TEST(Refusal, EveryOutcomeIsToldInWordsWithItsExitCode) {
   WritePng(dir / "wide.png", refhost::Image(kMaxImageSide + 1, 1));
   WritePng(dir / "widest.png", refhost::Image(kMaxImageSide, 1));
   std::ofstream(dir / "sheet.png") << "old";
+  std::filesystem::create_directories(dir / "logo");
+  WritePng(dir / "logo/logo_v2.png", scenes::SpawnDisc(16, 12));
+  std::filesystem::create_directories(dir / "two");
+  for (const char* name : {"two/a_1.png", "two/a_2.png", "two/b_1.png"}) {
+    WritePng(dir / name, scenes::SpawnDisc(16, 12));
+  }
   std::filesystem::create_symlink(dir / "sheet.png", dir / "link.png");
 
   struct Case {
@@ -69,6 +75,13 @@ TEST(Refusal, EveryOutcomeIsToldInWordsWithItsExitCode) {
       {{"--video", dir / "folder"}, "not a regular file"},
       {{"--video", dir / "w3.xyz"}, "ffmpeg cannot write"},
       {{"--video", dir / "noext"}, "ffmpeg cannot write"},
+      {{"--video", dir / "v.png"}, "ffmpeg cannot write"},
+      {{"--video", dir / "v%03d.png"}, "a pattern of numbered images"},
+      {{"--input", dir / "fifo"}, "not a regular file"},
+      {{"--input", dir / "logo"}, "one numbered image, logo_v2.png, not a sequence"},
+      {{"--spawn", dir / "two"}, "more than one name (a_1.png, b_1.png)"},
+      {{"-o", "--quiet"}, "--out: the value is missing (--quiet is an option"},
+      {{"-r", "24", "--fps", "25"}, "--fps: given more than once"},
       {{"--video", dir / "v.mp4"}, "apt-get install ffmpeg", 2, {"env", "PATH=" + dir / ""}},
       {{"--plugin", VELUNARY_FAILING_PLUGIN}, "frame 0: PF_Err_OUT_OF_MEMORY (4)", 1},
       {{"--size", "16384x16384", "--frames", "1"},
@@ -80,6 +93,7 @@ TEST(Refusal, EveryOutcomeIsToldInWordsWithItsExitCode) {
       {{"--frames", "1", "--set", "Decay=0", "--key", "Turn Angle@0=360"}, "rendered 1 frame", 0},
       {{"--frames", "1", "--input", dir / "widest.png"}, "rendered 1 frame", 0},
       {{"--frames", "2", "--contact-sheet", dir / "link.png", "-y"}, "contact sheet", 0},
+      {{"--frames", "2", "--video", dir / "a:b.mkv"}, "video", 0},
   };
   int run = 0;
   for (const Case& c : cases) {
@@ -93,11 +107,16 @@ TEST(Refusal, EveryOutcomeIsToldInWordsWithItsExitCode) {
     const Outcome outcome = RunVelunary(args, c.wrapper);
     SCOPED_TRACE(c.args.front() + " " + c.args.back());
     EXPECT_THAT(outcome, ExitsSaying(c.exitCode, c.said));
+    // ffmpeg's internals and our hidden names stay out of the message.
+    EXPECT_EQ(outcome.errors.find(" @ 0x"), std::string::npos);
+    EXPECT_EQ(outcome.errors.find(".velunary-probe"), std::string::npos);
     // Refused input leaves nothing behind, a failed render no frame.
     const bool left = std::filesystem::exists(out) && (c.exitCode == 2 || !ListFiles(out).empty());
     EXPECT_EQ(left, c.exitCode == 0);
   }
   EXPECT_TRUE(std::filesystem::exists(dir / "fifo"));
+  // A refused video name leaves nothing of its proof.
+  for (const std::string& name : ListFiles(dir / "")) EXPECT_FALSE(name.starts_with(".")) << name;
   // A contact sheet's symlink is written through, not replaced.
   EXPECT_TRUE(std::filesystem::is_symlink(dir / "link.png"));
   EXPECT_GT(ReadPng(dir / "sheet.png").width, 16);

@@ -13,7 +13,7 @@ TEST(Video, RenderedFramesReachFfmpegAsRawRgbaInOrderAndMakeAFastStartBt709Mp4) 
   const ScratchDir dir;
   const std::vector<std::string> path = {"env", "PATH=" + dir / "" + ":/usr/bin:/bin"};
   const auto script = [&](const std::string& name, const std::string& body) {
-    std::ofstream(dir / name) << "#!/bin/sh\nfor a; do last=$a; done\n" << body;
+    std::ofstream(dir / name) << "#!/bin/sh\nfor a; do last=${a#file:}; done\n" << body;
     ASSERT_EQ(chmod((dir / name).c_str(), 0755), 0);
   };
   script("ffmpeg", "exec cat > \"$last\"\n");
