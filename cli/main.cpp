@@ -90,6 +90,17 @@ void AddRenderOptions(CLI::App& render, RenderOptions& o) {
   render.add_option("--video", o.video, "Also encode the frames into this video (needs ffmpeg)")
       ->type_name("FILE");
   render
+      .add_option("--codec", o.codec,
+                  "The video's codec: h264, prores-hq (ProRes 422 HQ, .mov), prores-4444 "
+                  "(with alpha, .mov), ffv1 (lossless, .mkv) or png (lossless, .mov); default: "
+                  "ffmpeg's for the container")
+      ->type_name("CODEC");
+  render
+      .add_option("--quality", o.quality,
+                  "H.264's constant rate factor, 0 (lossless) to 51; 18 looks lossless, 23 is "
+                  "the default")
+      ->type_name("CRF");
+  render
       .add_option("--contact-sheet", o.contactSheet,
                   "Write a labelled grid of evenly spaced frames to this PNG")
       ->type_name("FILE");

@@ -87,6 +87,24 @@ RenderPlan PlanRender(const RenderOptions& options) {
   }
   plan.outDir = options.out;
   plan.video = options.video;
+  if ((!options.codec.empty() || !options.quality.empty()) && plan.video.empty()) {
+    throw UsageError(std::string(options.codec.empty() ? "--quality" : "--codec") +
+                     " sets how --video is encoded; give --video too");
+  }
+  if (!options.codec.empty()) plan.videoFormat.codec = ParseVideoCodec(options.codec);
+  if (!options.quality.empty()) {
+    if (plan.videoFormat.codec != VideoCodec::kH264 &&
+        plan.videoFormat.codec != VideoCodec::kDefault) {
+      throw UsageError(
+          "--quality applies to --codec h264 (ProRes has its fixed quality, ffv1 "
+          "and png are lossless)");
+    }
+    plan.videoFormat.codec = VideoCodec::kH264;
+    plan.videoFormat.quality =
+        static_cast<int>(ParseWholeNumber(options.quality, 0, 51,
+                                          "--quality (H.264's constant rate factor: 0 lossless, 18 "
+                                          "visually lossless, 23 ffmpeg's default)"));
+  }
   plan.contactSheet = options.contactSheet;
   plan.quiet = options.quiet;
   plan.overwrite = options.overwrite;

@@ -13,6 +13,7 @@
 #include "option_parsing.h"
 #include "refhost/image.h"
 #include "refhost/session.h"
+#include "video_encoder.h"
 
 namespace velunary::cli {
 
@@ -43,6 +44,8 @@ struct RenderOptions {
   std::string out;
   std::string video;
   std::string contactSheet;
+  std::string codec;    // empty: ffmpeg's for the container
+  std::string quality;  // empty: the codec's default
   bool quiet = false;
 };
 
@@ -60,8 +63,9 @@ struct RenderPlan {
   std::vector<long> frames;           // render requests, in order
   std::vector<ControlAssignment> controls;
   std::set<long> resetBefore;
-  std::string outDir;        // empty: frames are not written
-  std::string video;         // empty: no video
+  std::string outDir;  // empty: frames are not written
+  std::string video;   // empty: no video
+  VideoFormat videoFormat;
   std::string contactSheet;  // empty: no contact sheet
   // Replace an earlier render's frames in outDir, and an existing contact sheet or video.
   bool overwrite = false;

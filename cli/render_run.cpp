@@ -258,7 +258,7 @@ int RunRender(const RenderPlan& plan) {
   // An interrupted render leaves an existing video as it was.
   std::error_code ignored;
   const bool videoExisted = !videoFile.empty() && fs::exists(videoFile, ignored);
-  if (!videoFile.empty()) CheckVideoTarget(ffmpeg, videoFile);
+  if (!videoFile.empty()) CheckVideoTarget(ffmpeg, videoFile, plan.videoFormat);
   if (plan.ownFolder) {
     for (const std::string& file : {plan.contactSheet, plan.video}) {
       if (!file.empty()) folderNames.push_back(fs::path(file).filename().string());
@@ -279,7 +279,8 @@ int RunRender(const RenderPlan& plan) {
   std::unique_ptr<VideoEncoder> video;
   if (!plan.video.empty()) {
     try {
-      video = std::make_unique<VideoEncoder>(ffmpeg, videoFile, plan.width, plan.height, plan.rate);
+      video = std::make_unique<VideoEncoder>(ffmpeg, videoFile, plan.width, plan.height, plan.rate,
+                                             plan.videoFormat);
     } catch (const std::runtime_error& e) {
       throw RenderFailure(e.what());
     }

@@ -22,22 +22,51 @@ std::string Lower(std::string text) {
   return text;
 }
 
+// The options that encode BT.709 video from RGBA: 4:2:0 or 4:2:2 need even sides, so odd
+// ones are padded by a pixel; the colours are converted with BT.709's matrix and tagged so,
+// as HD players assume.
+void AddBt709(std::vector<std::string>& args, const char* pixelFormat) {
+  args.insert(args.end(),
+              {"-vf", "scale=out_color_matrix=bt709:out_range=tv,pad=ceil(iw/2)*2:ceil(ih/2)*2",
+               "-pix_fmt", pixelFormat, "-colorspace", "bt709", "-color_primaries", "bt709",
+               "-color_trc", "bt709", "-color_range", "tv"});
+}
+
 std::vector<std::string> EncoderArgs(const std::string& ffmpeg, const std::string& path,
                                      const std::string& size, const std::string& rate,
-                                     const std::string& input) {
+                                     const std::string& input, const VideoFormat& format) {
   // Warnings too: ffmpeg reports a failed trailer (a full disk) as one and exits 0.
   std::vector<std::string> args = {ffmpeg,    "-hide_banner", "-loglevel",
                                    "warning", "-nostdin",     "-y"};
   args.insert(args.end(), {"-f", "rawvideo", "-pixel_format", "rgba", "-video_size", size,
                            "-framerate", rate, "-i", input});
   const std::string extension = Lower(std::filesystem::path(path).extension().string());
-  if (extension != ".gif" && extension != ".apng" && extension != ".png") {
-    // Players expect 4:2:0 video, which needs even sides: pad odd ones by a pixel. The
-    // colours are converted with BT.709's matrix and tagged so, as HD players assume.
-    args.insert(args.end(),
-                {"-vf", "scale=out_color_matrix=bt709:out_range=tv,pad=ceil(iw/2)*2:ceil(ih/2)*2",
-                 "-pix_fmt", "yuv420p", "-colorspace", "bt709", "-color_primaries", "bt709",
-                 "-color_trc", "bt709", "-color_range", "tv"});
+  switch (format.codec) {
+    case VideoCodec::kDefault:
+      if (extension != ".gif" && extension != ".apng" && extension != ".png") {
+        AddBt709(args, "yuv420p");
+      }
+      break;
+    case VideoCodec::kH264:
+      args.insert(args.end(), {"-c:v", "libx264"});
+      if (format.quality >= 0) args.insert(args.end(), {"-crf", std::to_string(format.quality)});
+      AddBt709(args, "yuv420p");
+      break;
+    case VideoCodec::kProResHq:
+      args.insert(args.end(), {"-c:v", "prores_ks", "-profile:v", "3", "-vendor", "apl0"});
+      AddBt709(args, "yuv422p10le");
+      break;
+    case VideoCodec::kProRes4444:
+      args.insert(args.end(), {"-c:v", "prores_ks", "-profile:v", "4", "-vendor", "apl0"});
+      AddBt709(args, "yuva444p10le");
+      break;
+    case VideoCodec::kFfv1:
+      // The pixels as rendered, every bit.
+      args.insert(args.end(), {"-c:v", "ffv1", "-pix_fmt", "bgra"});
+      break;
+    case VideoCodec::kPng:
+      args.insert(args.end(), {"-c:v", "png", "-pix_fmt", "rgba"});
+      break;
   }
   if (extension == ".mp4" || extension == ".mov" || extension == ".m4v") {
     // The index at the front, so the file plays while it downloads.
@@ -54,7 +83,20 @@ std::string FindFfmpeg() {
   return FindProgram("ffmpeg");
 }
 
-void CheckVideoTarget(const std::string& ffmpeg, const std::string& path) {
+VideoCodec ParseVideoCodec(const std::string& name) {
+  const std::pair<const char*, VideoCodec> codecs[] = {{"h264", VideoCodec::kH264},
+                                                       {"prores-hq", VideoCodec::kProResHq},
+                                                       {"prores-4444", VideoCodec::kProRes4444},
+                                                       {"ffv1", VideoCodec::kFfv1},
+                                                       {"png", VideoCodec::kPng}};
+  for (const auto& [known, codec] : codecs) {
+    if (Lower(name) == known) return codec;
+  }
+  throw UsageError("--codec " + name + ": expected h264, prores-hq, prores-4444, ffv1 or png");
+}
+
+void CheckVideoTarget(const std::string& ffmpeg, const std::string& path,
+                      const VideoFormat& format) {
   const std::filesystem::path target(path);
   const std::filesystem::path folder =
       target.parent_path().empty() ? std::filesystem::path(".") : target.parent_path();
@@ -62,7 +104,8 @@ void CheckVideoTarget(const std::string& ffmpeg, const std::string& path) {
   const std::filesystem::path probe = folder / (hidden + target.filename().string());
   // Two frames: an image name (render.png) takes one and fails on the second, as the
   // render would after its last frame.
-  std::vector<std::string> args = EncoderArgs(ffmpeg, probe.string(), "2x2", "24", "pipe:0");
+  std::vector<std::string> args =
+      EncoderArgs(ffmpeg, probe.string(), "2x2", "24", "pipe:0", format);
   args.insert(args.end() - 1, {"-frames:v", "2"});
   bool ok = false;
   std::string reason;
@@ -87,16 +130,18 @@ void CheckVideoTarget(const std::string& ffmpeg, const std::string& path) {
   }
   if (!ok) {
     throw UsageError("--video " + path + ": ffmpeg cannot write a video under this name (" +
-                     reason + "); name it with a video extension such as .mp4, .mov, .mkv or .gif");
+                     reason + "); name it with a video extension such as .mp4, .mov, .mkv or .gif" +
+                     (format.codec == VideoCodec::kDefault ? "" : ", one that takes --codec's"));
   }
 }
 
 VideoEncoder::VideoEncoder(const std::string& ffmpeg, const std::string& path, int width,
-                           int height, refhost::FrameRate rate)
+                           int height, refhost::FrameRate rate, const VideoFormat& format)
     : path_(path), part_(PartPath(path)) {
   ffmpeg_ = std::make_unique<ChildProcess>(
       EncoderArgs(ffmpeg, part_, std::to_string(width) + "x" + std::to_string(height),
-                  std::to_string(rate.timeScale) + "/" + std::to_string(rate.timeStep), "pipe:0"),
+                  std::to_string(rate.timeScale) + "/" + std::to_string(rate.timeStep), "pipe:0",
+                  format),
       ChildProcess::Pipe::kToChild);
 }
 

@@ -205,6 +205,24 @@ TEST(RenderProcess, StopSignalsKeepOnlyCompleteFramesAndExit128PlusTheSignal) {
   }
 }
 
+// Interrupted while catching up to its first frame, a render claims nothing written and
+// leaves an existing video as it was.
+TEST(RenderProcess, AnInterruptBeforeTheFirstFrameKeepsAnExistingVideo) {
+  const ScratchDir dir;
+  std::ofstream(dir / "v.mp4") << "the user's";
+  const auto velunary = StartVelunary(
+      {"render", "--size", "256x192", "--frame-list", "9999999", "--video", dir / "v.mp4", "-y"});
+  for (int wait = 0; wait < 6000 && velunary->Errors().find("catching up") == std::string::npos;
+       ++wait) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  ASSERT_EQ(kill(velunary->Pid(), SIGINT), 0);
+  const Outcome outcome = WaitFor(*velunary);
+  EXPECT_THAT(outcome, ExitsSaying(130, "interrupted before the first frame; nothing written"));
+  EXPECT_THAT(outcome, ExitsSaying(130, "v.mp4 left as it was"));
+  EXPECT_EQ(ReadFileBytes(dir / "v.mp4"), "the user's");
+}
+
 // Every output fails in the system's words and harms nothing: on a full disk, a 16 KiB
 // tmpfs mounted in a mount namespace of the child's own where the machine lets us make one
 // (root, as in CI), and beyond a file size limit of 512 bytes, with SIGXFSZ ignored so
