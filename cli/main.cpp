@@ -87,6 +87,15 @@ void AddRenderOptions(CLI::App& render, RenderOptions& o) {
       ->expected(1);
   render.add_option("-o,--out", o.out, "Write DIR/NNNNN.png for every rendered frame")
       ->type_name("DIR");
+  render
+      .add_option("--frame-name", o.frameName,
+                  "The frames' file names in --out: a run of # is the frame number padded to "
+                  "that many digits, the extension the format: .png, .jpg or .tif (default "
+                  "#####.png)")
+      ->type_name("NAME");
+  render
+      .add_option("--depth", o.depth, "Bits a sample of PNG and TIFF frames: 8 or 16 (default 8)")
+      ->type_name("BITS");
   render.add_option("--video", o.video, "Also encode the frames into this video (needs ffmpeg)")
       ->type_name("FILE");
   render

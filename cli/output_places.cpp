@@ -4,6 +4,7 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -40,11 +41,6 @@ void CheckWritableDirectory(const std::string& option, const fs::path& dir, bool
 
 bool AllDigits(const std::string& text) {
   return !text.empty() && text.find_first_not_of("0123456789") == std::string::npos;
-}
-
-// "00012.png": the name the renderer gives a frame.
-bool IsFrameName(const std::string& name) {
-  return name.size() >= 9 && name.ends_with(".png") && AllDigits(name.substr(0, name.size() - 4));
 }
 
 }  // namespace
@@ -110,8 +106,9 @@ std::set<std::string> EarlierRenderFiles(const std::string& dir) {
   return names;
 }
 
-FramesFolder::FramesFolder(const std::string& dir, bool overwrite, std::vector<std::string> names)
-    : dir_(dir), names_(std::move(names)) {
+FramesFolder::FramesFolder(const std::string& dir, bool overwrite, std::vector<std::string> frames,
+                           std::vector<std::string> files)
+    : dir_(dir), frames_(std::move(frames)), files_(std::move(files)) {
   CheckWritableDirectory("--out", dir, true);
   // The lock is on the folder itself, so it leaves no file behind.
   lock_ = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -135,7 +132,9 @@ FramesFolder::FramesFolder(const std::string& dir, bool overwrite, std::vector<s
                      "to replace them");
   }
   std::error_code error;
-  for (const std::string& name : names_) {
+  std::vector<std::string> names = frames_;
+  names.insert(names.end(), files_.begin(), files_.end());
+  for (const std::string& name : names) {
     const fs::path file = fs::path(dir) / name;
     const fs::file_status status = fs::symlink_status(file, error);
     if (!fs::exists(status)) continue;
@@ -156,13 +155,11 @@ FramesFolder::~FramesFolder() {
 }
 
 void FramesFolder::Clear() {
-  std::set<std::string> record(names_.begin(), names_.end());
+  std::set<std::string> record(frames_.begin(), frames_.end());
+  record.insert(files_.begin(), files_.end());
   for (const std::string& name : earlier_) {
     // A contact sheet or video stays until its replacement is whole.
-    if (!IsFrameName(name)) {
-      record.insert(name);
-      continue;
-    }
+    if (std::find(files_.begin(), files_.end(), name) != files_.end()) continue;
     std::error_code error;
     fs::remove(fs::path(dir_) / name, error);
     if (error) {

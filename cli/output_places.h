@@ -27,20 +27,24 @@ std::set<std::string> EarlierRenderFiles(const std::string& dir);
 // The frames folder, held for the render: created if needed, locked against a second
 // render (an advisory lock, released when the process ends however it ends), cleared of
 // the hidden partial files of dead renders. Refused when it holds files of an earlier
-// render unless `overwrite`, and whenever a file this render writes there (`names`) is
-// there but not from an earlier render. Call Clear only after every other check has passed.
+// render unless `overwrite`, and whenever a file this render writes there (its `frames`,
+// and `files` such as the demo's contact sheet) is there but not from an earlier render.
+// Call Clear only after every other check has passed.
 class FramesFolder {
  public:
-  FramesFolder(const std::string& dir, bool overwrite, std::vector<std::string> names);
+  FramesFolder(const std::string& dir, bool overwrite, std::vector<std::string> frames,
+               std::vector<std::string> files);
   ~FramesFolder();
   FramesFolder(const FramesFolder&) = delete;
   FramesFolder& operator=(const FramesFolder&) = delete;
-  // Removes the earlier render's frames and records `names` as this render's.
+  // Removes the earlier render's files but `files`, which are replaced only once whole, and
+  // records this render's.
   void Clear();
 
  private:
   std::string dir_;
-  std::vector<std::string> names_;
+  std::vector<std::string> frames_;
+  std::vector<std::string> files_;
   std::set<std::string> earlier_;
   int lock_ = -1;
 };

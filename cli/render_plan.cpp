@@ -86,6 +86,11 @@ RenderPlan PlanRender(const RenderOptions& options) {
         ParseWholeNumber(reset, 0, std::numeric_limits<A_long>::max(), "--reset-before"));
   }
   plan.outDir = options.out;
+  if ((!options.frameName.empty() || !options.depth.empty()) && plan.outDir.empty()) {
+    throw UsageError(std::string(options.frameName.empty() ? "--depth" : "--frame-name") +
+                     " sets how the frames are written; give --out too");
+  }
+  plan.frameFiles = ParseFrameFiles(options.frameName, options.depth);
   plan.video = options.video;
   if ((!options.codec.empty() || !options.quality.empty()) && plan.video.empty()) {
     throw UsageError(std::string(options.codec.empty() ? "--quality" : "--codec") +

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "footage.h"
+#include "frame_files.h"
 #include "option_parsing.h"
 #include "refhost/image.h"
 #include "refhost/session.h"
@@ -44,8 +45,10 @@ struct RenderOptions {
   std::string out;
   std::string video;
   std::string contactSheet;
-  std::string codec;    // empty: ffmpeg's for the container
-  std::string quality;  // empty: the codec's default
+  std::string frameName;  // empty: #####.png
+  std::string depth;      // empty: 8
+  std::string codec;      // empty: ffmpeg's for the container
+  std::string quality;    // empty: the codec's default
   bool quiet = false;
 };
 
@@ -64,7 +67,8 @@ struct RenderPlan {
   std::vector<ControlAssignment> controls;
   std::set<long> resetBefore;
   std::string outDir;  // empty: frames are not written
-  std::string video;   // empty: no video
+  FrameFiles frameFiles;
+  std::string video;  // empty: no video
   VideoFormat videoFormat;
   std::string contactSheet;  // empty: no contact sheet
   // Replace an earlier render's frames in outDir, and an existing contact sheet or video.

@@ -188,7 +188,7 @@ std::vector<std::string> FrameNames(const RenderPlan& plan) {
   std::vector<std::string> names;
   if (plan.outDir.empty()) return names;
   for (long frame : std::set<long>(plan.frames.begin(), plan.frames.end())) {
-    names.push_back(FrameName(frame));
+    names.push_back(FrameFileName(plan.frameFiles, frame));
   }
   return names;
 }
@@ -215,16 +215,18 @@ void CheckApart(const RenderPlan& plan, const std::vector<std::string>& frameNam
 
 int RunRender(const RenderPlan& plan) {
   CheckPlan(plan);
-  std::vector<std::string> folderNames = FrameNames(plan);
-  CheckApart(plan, folderNames);
+  const std::vector<std::string> frameNames = FrameNames(plan);
+  CheckApart(plan, frameNames);
   std::string ffmpeg;
   std::string ffprobe;
-  if (!plan.video.empty()) {
+  const bool ffmpegFrames = !plan.outDir.empty() && plan.frameFiles.NeedsFfmpeg();
+  if (!plan.video.empty() || ffmpegFrames) {
     ffmpeg = FindFfmpeg();
     ffprobe = FindProgram("ffprobe");
     if (ffmpeg.empty() || ffprobe.empty()) {
       throw UsageError(
-          "--video needs the ffmpeg and ffprobe programs, which are not installed (on Debian: "
+          std::string(plan.video.empty() ? "JPEG and TIFF frames need" : "--video needs") +
+          " the ffmpeg and ffprobe programs, which are not installed (on Debian: "
           "apt-get install ffmpeg)");
     }
   }
@@ -259,14 +261,15 @@ int RunRender(const RenderPlan& plan) {
   std::error_code ignored;
   const bool videoExisted = !videoFile.empty() && fs::exists(videoFile, ignored);
   if (!videoFile.empty()) CheckVideoTarget(ffmpeg, videoFile, plan.videoFormat);
+  std::vector<std::string> ownFiles;
   if (plan.ownFolder) {
     for (const std::string& file : {plan.contactSheet, plan.video}) {
-      if (!file.empty()) folderNames.push_back(fs::path(file).filename().string());
+      if (!file.empty()) ownFiles.push_back(fs::path(file).filename().string());
     }
   }
   std::optional<FramesFolder> folder;
   if (!plan.outDir.empty()) {
-    folder.emplace(plan.outDir, plan.overwrite, folderNames);
+    folder.emplace(plan.outDir, plan.overwrite, frameNames, ownFiles);
     folder->Clear();
   }
   refhost::Image previous(plan.width, plan.height, PF_Pixel{255, 0, 0, 0});
@@ -291,7 +294,7 @@ int RunRender(const RenderPlan& plan) {
   InterruptGuard interrupt(host);
   Progress progress(plan.quiet, static_cast<long>(plan.frames.size()));
   CatchUpReport catchUp(host, progress, plan.rate);
-  FrameWriter writer(plan.outDir, video.get(), sheet ? &*sheet : nullptr);
+  FrameWriter writer(plan.outDir, plan.frameFiles, ffmpeg, video.get(), sheet ? &*sheet : nullptr);
   std::string failure;
   long rendered = 0;
   long previousFrame = -1;

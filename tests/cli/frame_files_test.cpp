@@ -1,0 +1,73 @@
+// The frames as compositing applications read image sequences: each format and depth, named
+// with # padding, holds the rendered pixels (exactly, but for JPEG's rounding).
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "velunary_process.h"
+
+namespace velunary::cli::testing {
+namespace {
+
+// The samples of `image` as RGBA, or at 16 bits as RGBA64 little-endian (each v as v × 257).
+std::string Rgba(const refhost::Image& image, bool sixteen) {
+  std::string bytes;
+  for (const PF_Pixel& p : image.pixels) {
+    for (const A_u_char v : {p.red, p.green, p.blue, p.alpha}) {
+      bytes += static_cast<char>(v);
+      if (sixteen) bytes += static_cast<char>(v);
+    }
+  }
+  return bytes;
+}
+
+TEST(FrameFiles, EachFormatAndDepthHoldsTheRenderedPixelsUnderItsPaddedName) {
+  const ScratchDir dir;
+  const std::vector<std::string> render = {"render", "--size",  "24x16", "--frames",
+                                           "2",      "--quiet", "--set", "Trail Color=255"};
+  std::vector<std::string> args = render;
+  args.insert(args.end(), {"-o", dir / "png"});
+  ASSERT_THAT(RunVelunary(args), ExitsSaying(0, ""));
+  const struct {
+    std::string name;
+    std::string depth;
+    std::string first;   // the name of frame 0
+    std::string probed;  // codec_name,pix_fmt
+    int tolerance;       // per 8-bit sample
+  } cases[] = {
+      {"f_###.png", "16", "f_000.png", "png,gray16be", 0},
+      {"#.tif", "", "0.tif", "tiff,rgba", 0},
+      {"shot.####.tiff", "16", "shot.0000.tiff", "tiff,rgba64le", 0},
+      {"####.jpg", "", "0000.jpg", "mjpeg,yuvj444p", 10},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string out = dir / c.name.substr(c.name.find('.'));
+    args = render;
+    args.insert(args.end(), {"-o", out, "--frame-name", c.name});
+    if (!c.depth.empty()) args.insert(args.end(), {"--depth", c.depth});
+    ASSERT_THAT(RunVelunary(args), ExitsSaying(0, ""));
+    ASSERT_EQ(ListFiles(out).size(), 2u);
+    const std::string first = out + "/" + c.first;
+    EXPECT_EQ(RunProgram({FindProgram("ffprobe"), "-v", "error", "-show_entries",
+                          "stream=codec_name,pix_fmt", "-of", "csv=p=0", first})
+                  .output,
+              c.probed + "\n");
+    const bool sixteen = c.depth == "16";
+    const std::string decoded =
+        RunProgram({FindProgram("ffmpeg"), "-v", "error", "-i", first, "-f", "rawvideo", "-pix_fmt",
+                    sixteen ? "rgba64le" : "rgba", "pipe:1"})
+            .output;
+    const std::string expected = Rgba(ReadPng(FramePath(dir / "png", 0)), sixteen);
+    ASSERT_EQ(decoded.size(), expected.size());
+    int worst = 0;
+    for (size_t i = 0; i < expected.size(); ++i) {
+      worst = std::max(worst, std::abs(static_cast<unsigned char>(decoded[i]) -
+                                       static_cast<unsigned char>(expected[i])));
+    }
+    EXPECT_LE(worst, c.tolerance);
+  }
+}
+
+}  // namespace
+}  // namespace velunary::cli::testing
