@@ -47,6 +47,12 @@ void AddRenderOptions(CLI::App& render, RenderOptions& o) {
   render.add_option("-s,--size", o.size, "Layer size WxH (default: the input's size, or 1280x720)")
       ->type_name("WxH");
   render
+      .add_option("--fit", o.fit,
+                  "Footage of another shape than the layer: stretch (over the whole layer, the "
+                  "default), fit (whole, aspect kept, transparent bars) or fill (covering the "
+                  "layer, aspect kept, the overflow cut)")
+      ->type_name("stretch|fit|fill");
+  render
       .add_option("--spawn", o.spawn,
                   "PNG, image sequence or video for the \"Spawn Layer\": particles start on its "
                   "non-black pixels (any pixel brighter than black, so ordinary footage seeds "

@@ -45,6 +45,7 @@ RenderPlan PlanRender(const RenderOptions& options) {
   if (options.input.empty()) {
     plan.layer = Footage::Still(scenes::DemoLayer(plan.width, plan.height));
   }
+  if (!options.fit.empty()) plan.fit = ParseFit(options.fit);
   if (!options.spawn.empty()) plan.spawn = Footage::Open("--spawn", options.spawn);
   if (!options.infected.empty()) plan.infected = Footage::Open("--infected", options.infected);
 

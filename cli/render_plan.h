@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "fit.h"
 #include "footage.h"
 #include "frame_files.h"
 #include "option_parsing.h"
@@ -45,6 +46,7 @@ struct RenderOptions {
   std::string out;
   std::string video;
   std::string contactSheet;
+  std::string fit;        // empty: stretch
   std::string frameName;  // empty: #####.png
   std::string depth;      // empty: 8
   std::string codec;      // empty: ffmpeg's for the container
@@ -60,6 +62,7 @@ struct RenderPlan {
   // The layer is the effect's previous output (opaque black before frame 0) instead of
   // `layer`; the frames are then 0, 1, 2... in order.
   bool feedback = false;
+  Fit fit = Fit::kStretch;  // footage of another shape than the layer
   std::shared_ptr<Footage> layer;
   std::shared_ptr<Footage> spawn;     // null: no Spawn Layer
   std::shared_ptr<Footage> infected;  // null: no Infected Layer

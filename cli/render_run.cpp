@@ -66,13 +66,17 @@ int LayerIndex(const refhost::Host& host, const char* name) {
   return index;
 }
 
-// Hands the host a layer: a still as one image, footage frame by frame on demand.
-Footage* Present(refhost::Host& host, int index, const std::shared_ptr<Footage>& footage) {
+// Hands the host a layer, fitted as the plan asks: a still as one image, footage frame by
+// frame on demand.
+Footage* Present(refhost::Host& host, int index, const std::shared_ptr<Footage>& footage,
+                 const RenderPlan& plan) {
   if (footage->IsStill()) {
-    host.SetLayer(index, footage->StillImage());
+    host.SetLayer(index, Fitted(footage->StillImage(), plan.width, plan.height, plan.fit));
   } else {
     Footage* source = footage.get();
-    host.SetLayerProvider(index, [source](int frame) { return source->FrameAt(frame); });
+    host.SetLayerProvider(index, [source, &plan](int frame) {
+      return Fitted(source->FrameAt(frame), plan.width, plan.height, plan.fit);
+    });
   }
   return footage.get();
 }
@@ -247,9 +251,10 @@ int RunRender(const RenderPlan& plan) {
   ApplyControls(host, plan.controls);
   const int resetButton = plan.resetBefore.empty() ? -1 : FindResetButton(host);
   std::vector<Footage*> footage;
-  if (plan.spawn) footage.push_back(Present(host, LayerIndex(host, "Spawn Layer"), plan.spawn));
+  if (plan.spawn)
+    footage.push_back(Present(host, LayerIndex(host, "Spawn Layer"), plan.spawn, plan));
   if (plan.infected) {
-    footage.push_back(Present(host, LayerIndex(host, "Infected Layer"), plan.infected));
+    footage.push_back(Present(host, LayerIndex(host, "Infected Layer"), plan.infected, plan));
     WarnIfInfectionOff(host, plan);
   }
   // Output places are made and checked last, so input refused above leaves nothing behind.
@@ -276,7 +281,7 @@ int RunRender(const RenderPlan& plan) {
   if (plan.feedback) {
     host.SetLayer(0, previous);
   } else {
-    footage.push_back(Present(host, 0, plan.layer));
+    footage.push_back(Present(host, 0, plan.layer, plan));
   }
 
   std::unique_ptr<VideoEncoder> video;

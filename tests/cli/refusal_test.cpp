@@ -80,6 +80,7 @@ TEST(Refusal, EveryOutcomeIsToldInWordsWithItsExitCode) {
       {{"--input", dir / "fifo"}, "not a regular file"},
       {{"--video", dir / "p.mp4", "--codec", "prores-hq"}, "ffmpeg cannot write"},
       {{"--codec", "ffv1"}, "give --video too"},
+      {{"--fit", "crop"}, "expected stretch, fit or fill"},
       {{"--frame-name", "f.png"}, "one run of # for the frame number"},
       {{"--frame-name", "f#_#.png"}, "one run of # for the frame number"},
       {{"--frame-name", "f##.bmp"}, ".png, .jpg or .tif"},
