@@ -30,7 +30,7 @@ std::string Lower(std::string text) {
 // The files of a sequence in frame order; UsageError for a gap or a repeated number.
 std::vector<std::string> InOrder(const std::string& option, const std::string& spec,
                                  const std::map<long, std::string>& numbered) {
-  if (numbered.empty()) throw UsageError(option + " " + spec + ": no numbered PNG files found");
+  if (numbered.empty()) throw UsageError(option + " " + spec + ": no numbered images found");
   std::vector<std::string> files;
   long expected = numbered.begin()->first;
   for (const auto& [number, file] : numbered) {
@@ -88,24 +88,29 @@ std::map<long, std::string> MatchPattern(const std::string& option, const std::s
   return numbered;
 }
 
-// The numbered PNGs of a folder that form one sequence: one name before the number
-// ("shot_0001.png", "shot_0002.png"). A folder holding numbered images of two names, or a
-// single one (logo_v2.png), is not a sequence: UsageError naming them.
-std::map<long, std::string> NumberedPngs(const std::string& option, const std::string& dir) {
+// The image files a folder sequence may hold.
+const std::string kSequenceExtensions = ".png .exr .jpg .jpeg .tif .tiff .dpx ";
+
+// The numbered images of a folder that form one sequence: one name before the number and
+// one extension ("shot_0001.png", "shot_0002.png"). A folder holding numbered images of two names,
+// or a single one (logo_v2.png), is not a sequence: UsageError naming them.
+std::map<long, std::string> NumberedImages(const std::string& option, const std::string& dir) {
   std::map<std::string, std::map<long, std::string>> byName;  // the name before the number
   std::error_code error;
   for (const auto& entry : fs::directory_iterator(dir, error)) {
     const std::string file = entry.path().filename().string();
-    if (file.empty() || file[0] == '.' || Lower(fs::path(file).extension().string()) != ".png") {
+    const std::string extension = Lower(fs::path(file).extension().string());
+    if (file.empty() || file[0] == '.' ||
+        kSequenceExtensions.find(extension + " ") == std::string::npos) {
       continue;
     }
-    // The number the name ends in, before ".png".
+    // The number the name ends in, before the extension.
     const std::string stem = fs::path(file).stem().string();
     const size_t first = stem.find_last_not_of("0123456789") + 1;
     const std::string digits = stem.substr(first);
     if (digits.empty() || digits.size() > 9) continue;
     const long number = std::stol(digits);
-    std::map<long, std::string>& files = byName[stem.substr(0, first)];
+    std::map<long, std::string>& files = byName[stem.substr(0, first) + "#" + extension];
     if (files.count(number) != 0) {
       throw UsageError(option + " " + dir + ": two files are numbered " + std::to_string(number) +
                        " (" + fs::path(files[number]).filename().string() + " and " + file + ")");
@@ -166,6 +171,85 @@ std::optional<refhost::FrameRate> ClipRate(const std::string& stated, const std:
   return std::abs(rFps - avgFps) > 0.01 * avgFps ? avg : r;
 }
 
+// Reads exactly `size` bytes; false at the end of the stream.
+bool ReadFully(int fd, unsigned char* data, size_t size) {
+  size_t done = 0;
+  while (done < size) {
+    const ssize_t n = ::read(fd, data + done, size - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    done += static_cast<size_t>(n);
+  }
+  return true;
+}
+
+// A PAM header ("P7", WIDTH, HEIGHT, DEPTH 4, MAXVAL 255, ENDHDR): each picture carries
+// its own size, so the size is the one the decoder delivers. False at the end of the
+// stream; std::runtime_error for anything but 8-bit RGBA.
+bool ReadPamHeader(int fd, long* width, long* height) {
+  std::string header;
+  unsigned char c = 0;
+  while (!header.ends_with("ENDHDR\n")) {
+    if (header.size() > 512) throw std::runtime_error("ffmpeg delivered no PAM picture");
+    if (!ReadFully(fd, &c, 1)) {
+      if (header.empty()) return false;
+      throw std::runtime_error("ffmpeg's picture ends in its header");
+    }
+    header += static_cast<char>(c);
+  }
+  const auto field = [&header](const std::string& name) {
+    const size_t at = header.find("\n" + name + " ");
+    return at == std::string::npos ? -1L : std::atol(header.c_str() + at + name.size() + 2);
+  };
+  *width = field("WIDTH");
+  *height = field("HEIGHT");
+  if (!header.starts_with("P7\n") || field("DEPTH") != 4 || field("MAXVAL") != 255 || *width < 1 ||
+      *height < 1 || *width > kMaxImageSide || *height > kMaxImageSide) {
+    throw std::runtime_error("ffmpeg delivered a picture that is not 8-bit RGBA of a usable size");
+  }
+  return true;
+}
+
+// ARGB pixels from RGBA bytes.
+refhost::Image RgbaImage(const std::vector<unsigned char>& bytes, int width, int height) {
+  refhost::Image image(width, height);
+  for (size_t i = 0; i < image.pixels.size(); ++i) {
+    const unsigned char* p = bytes.data() + 4 * i;
+    image.pixels[i] = PF_Pixel{p[3], p[0], p[1], p[2]};
+  }
+  return image;
+}
+
+// One image of a sequence: a PNG read here, any other format (EXR, JPEG, TIFF) decoded by
+// ffmpeg into 8-bit RGBA. Throws std::runtime_error with the path and the reason.
+refhost::Image ReadSequenceImage(const std::string& path) {
+  if (LooksLikePng(path) || Lower(fs::path(path).extension().string()) == ".png") {
+    return ReadPng(path);
+  }
+  const std::string ffmpeg = FindProgram("ffmpeg");
+  if (ffmpeg.empty()) {
+    throw std::runtime_error(path +
+                             " is not a PNG image; reading other images needs ffmpeg "
+                             "(on Debian: apt-get install ffmpeg)");
+  }
+  ChildProcess decoder(
+      {ffmpeg, "-hide_banner", "-loglevel", "error", "-nostdin", "-i", "file:" + path, "-frames:v",
+       "1", "-f", "image2pipe", "-c:v", "pam", "-pix_fmt", "rgba", "pipe:1"},
+      ChildProcess::Pipe::kFromChild);
+  long width = 0;
+  long height = 0;
+  std::vector<unsigned char> bytes;
+  bool ok = ReadPamHeader(decoder.Fd(), &width, &height);
+  if (ok) {
+    bytes.resize(static_cast<size_t>(width) * static_cast<size_t>(height) * 4);
+    ok = ReadFully(decoder.Fd(), bytes.data(), bytes.size());
+  }
+  if (!decoder.Wait() || !ok) {
+    throw std::runtime_error(path + " is not an image ffmpeg can read (" + decoder.Reason() + ")");
+  }
+  return RgbaImage(bytes, static_cast<int>(width), static_cast<int>(height));
+}
+
 }  // namespace
 
 Footage::~Footage() = default;
@@ -181,7 +265,7 @@ std::shared_ptr<Footage> Footage::Still(refhost::Image image) {
 std::shared_ptr<Footage> Footage::Open(const std::string& option, const std::string& spec) {
   const auto read = [&option](const std::string& path) {
     try {
-      return ReadPng(path);
+      return ReadSequenceImage(path);
     } catch (const std::runtime_error& e) {
       throw UsageError(option + ": " + e.what());
     }
@@ -193,7 +277,7 @@ std::shared_ptr<Footage> Footage::Open(const std::string& option, const std::str
     footage->option_ = option;
     footage->spec_ = spec;
     footage->files_ =
-        InOrder(option, spec, isDir ? NumberedPngs(option, spec) : MatchPattern(option, spec));
+        InOrder(option, spec, isDir ? NumberedImages(option, spec) : MatchPattern(option, spec));
     const refhost::Image first = read(footage->files_.front());
     footage->width_ = first.width;
     footage->height_ = first.height;
@@ -364,7 +448,7 @@ refhost::Image Footage::FrameAt(int frame) noexcept {
   if (!failure_.empty()) return refhost::Image();
   const long k = std::clamp<long>(frame, 0, files_.empty() ? frame : length_ - 1);
   try {
-    if (!files_.empty()) return ReadPng(files_[static_cast<size_t>(k)]);
+    if (!files_.empty()) return ReadSequenceImage(files_[static_cast<size_t>(k)]);
     return Decode(PictureAt(frame));
   } catch (const std::bad_alloc&) {
     failure_ = option_ + " " + spec_ + ": out of memory reading frame " + std::to_string(k);
@@ -374,49 +458,6 @@ refhost::Image Footage::FrameAt(int frame) noexcept {
   decoder_.reset();
   return refhost::Image();
 }
-
-namespace {
-
-// Reads exactly `size` bytes; false at the end of the stream.
-bool ReadFully(int fd, unsigned char* data, size_t size) {
-  size_t done = 0;
-  while (done < size) {
-    const ssize_t n = ::read(fd, data + done, size - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    done += static_cast<size_t>(n);
-  }
-  return true;
-}
-
-// A PAM header ("P7", WIDTH, HEIGHT, DEPTH 4, MAXVAL 255, ENDHDR): each picture carries
-// its own size, so the size is the one the decoder delivers. False at the end of the
-// stream; std::runtime_error for anything but 8-bit RGBA.
-bool ReadPamHeader(int fd, long* width, long* height) {
-  std::string header;
-  unsigned char c = 0;
-  while (!header.ends_with("ENDHDR\n")) {
-    if (header.size() > 512) throw std::runtime_error("ffmpeg delivered no PAM picture");
-    if (!ReadFully(fd, &c, 1)) {
-      if (header.empty()) return false;
-      throw std::runtime_error("ffmpeg's picture ends in its header");
-    }
-    header += static_cast<char>(c);
-  }
-  const auto field = [&header](const std::string& name) {
-    const size_t at = header.find("\n" + name + " ");
-    return at == std::string::npos ? -1L : std::atol(header.c_str() + at + name.size() + 2);
-  };
-  *width = field("WIDTH");
-  *height = field("HEIGHT");
-  if (!header.starts_with("P7\n") || field("DEPTH") != 4 || field("MAXVAL") != 255 || *width < 1 ||
-      *height < 1 || *width > kMaxImageSide || *height > kMaxImageSide) {
-    throw std::runtime_error("ffmpeg delivered a picture that is not 8-bit RGBA of a usable size");
-  }
-  return true;
-}
-
-}  // namespace
 
 refhost::Image Footage::Decode(long picture) {
   if (picture == currentFrame_) return current_;
@@ -459,11 +500,7 @@ refhost::Image Footage::Decode(long picture) {
   }
   width_ = static_cast<int>(width);
   height_ = static_cast<int>(height);
-  refhost::Image image(width_, height_);
-  for (size_t i = 0; i < image.pixels.size(); ++i) {
-    const unsigned char* p = bytes.data() + 4 * i;
-    image.pixels[i] = PF_Pixel{p[3], p[0], p[1], p[2]};
-  }
+  refhost::Image image = RgbaImage(bytes, width_, height_);
   current_ = image;
   currentFrame_ = picture;
   if (picture == 0) first_ = image;

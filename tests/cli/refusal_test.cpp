@@ -70,7 +70,7 @@ TEST(Refusal, EveryOutcomeIsToldInWordsWithItsExitCode) {
       {{"--set", "Decay=0.5", "--set", "decay=0.2"}, "second value"},
       {{"--key", "Decay@3=0.5", "--key", "Decay@3=0.2"}, "second value"},
       {{"--input", dir / "wide.png"}, "up to 16384 pixels a side"},
-      {{"--input", dir / "shot_%04d.png"}, "no numbered PNG"},
+      {{"--input", dir / "shot_%04d.png"}, "no numbered images"},
       {{"--contact-sheet", dir / "fifo"}, "not a regular file"},
       {{"--video", dir / "folder"}, "not a regular file"},
       {{"--video", dir / "w3.xyz"}, "ffmpeg cannot write"},

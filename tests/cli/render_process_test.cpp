@@ -122,6 +122,10 @@ TEST(RenderProcess, WritesTheFramesOfTheSameSessionDrivenInProcess) {
         "-ss 0.05 -i '" + dir / "h264.mp4" + "' -c copy -t 0.1 '" + dir / "trimmed.mp4" + "' && " +
         ffmpeg + "-i '" + dir / "trimmed.mp4" + "' -pix_fmt rgba '" + dir / "side/t_%03d.png" +
         "'");
+  // OpenEXR frames (32-bit float), read as 8 bits.
+  fs::create_directories(dir / "exr");
+  Shell(ffmpeg + "-i '" + dir / "frames/f_%03d.png" + "' -pix_fmt gbrpf32le '" +
+        dir / "exr/e_%03d.exr" + "'");
   std::vector<refhost::Image> trimmed;
   for (int k = 1; fs::exists(dir / ("side/t_00" + std::to_string(k) + ".png")); ++k) {
     trimmed.push_back(ReadPng(dir / ("side/t_00" + std::to_string(k) + ".png")));
@@ -157,6 +161,8 @@ TEST(RenderProcess, WritesTheFramesOfTheSameSessionDrivenInProcess) {
        {.layers = {{"", {footage[0], footage[2], footage[4]}}}, .frames = {0, 1, 2}}},
       {{"-i", dir / "sideways.mov", "--frames", "5"},
        {.layers = {{"", footage}}, .frames = {0, 1, 2, 3, 4}}},
+      {{"-i", dir / "exr/e_%03d.exr", "--spawn", dir / "exr", "--frames", "5"},
+       {.layers = {{"", footage}, {"Spawn Layer", footage}}, .frames = {0, 1, 2, 3, 4}}},
       // Every picture shown, then the last one held.
       {{"-i", dir / "trimmed.mp4", "--frames", "5"},
        {.layers = {{"", trimmed}}, .frames = {0, 1, 2, 3, 4}}},
