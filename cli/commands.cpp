@@ -32,7 +32,7 @@ refhost::PluginLibrary Load(const std::string& pluginPath) {
 
 RenderPlan DemoPlan(const std::string& pluginPath, const std::string& outDir) {
   RenderPlan plan;
-  plan.pluginPath = ResolvePluginPath(pluginPath);
+  plan.pluginPath = pluginPath;
   plan.width = scenes::kDemoWidth;
   plan.height = scenes::kDemoHeight;
   plan.feedback = true;

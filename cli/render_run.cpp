@@ -22,8 +22,10 @@
 #include "errors.h"
 #include "file_identity.h"
 #include "frame_writer.h"
+#include "hidden_parts.h"
 #include "interrupt.h"
 #include "output_places.h"
+#include "plugin_path.h"
 #include "png_io.h"
 #include "progress.h"
 #include "refhost/host.h"
@@ -198,8 +200,9 @@ std::vector<std::string> FrameNames(const RenderPlan& plan) {
 }
 
 // No output may be an input or another output; checked before anything is touched.
-void CheckApart(const RenderPlan& plan, const std::vector<std::string>& frameNames) {
-  std::vector<NamedFile> inputs = {{"--plugin " + plan.pluginPath, plan.pluginPath}};
+void CheckApart(const RenderPlan& plan, const std::string& pluginPath,
+                const std::vector<std::string>& frameNames) {
+  std::vector<NamedFile> inputs = {{"--plugin " + pluginPath, pluginPath}};
   for (const auto& [option, footage] :
        {std::pair{"--input", plan.layer}, {"--spawn", plan.spawn}, {"--infected", plan.infected}}) {
     if (footage == nullptr) continue;
@@ -219,8 +222,9 @@ void CheckApart(const RenderPlan& plan, const std::vector<std::string>& frameNam
 
 int RunRender(const RenderPlan& plan) {
   CheckPlan(plan);
+  const std::string pluginPath = ResolvePluginPath(plan.pluginPath);
   const std::vector<std::string> frameNames = FrameNames(plan);
-  CheckApart(plan, frameNames);
+  CheckApart(plan, pluginPath, frameNames);
   std::string ffmpeg;
   std::string ffprobe;
   const bool ffmpegFrames = !plan.outDir.empty() && plan.frameFiles.NeedsFfmpeg();
@@ -237,7 +241,7 @@ int RunRender(const RenderPlan& plan) {
 
   std::optional<refhost::PluginLibrary> library;
   try {
-    library.emplace(plan.pluginPath);
+    library.emplace(pluginPath);
   } catch (const std::runtime_error& e) {
     throw UsageError(std::string("cannot load the effect (give its library with --plugin): ") +
                      e.what());

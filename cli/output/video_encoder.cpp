@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "errors.h"
-#include "output_places.h"
+#include "hidden_parts.h"
 
 namespace velunary::cli {
 namespace {

@@ -6,7 +6,6 @@
 #include <stdexcept>
 
 #include "errors.h"
-#include "plugin_path.h"
 #include "png_io.h"
 #include "scenes/demo_layer.h"
 
@@ -24,7 +23,7 @@ std::string Folded(const std::string& text) {
 
 RenderPlan PlanRender(const RenderOptions& options) {
   RenderPlan plan;
-  plan.pluginPath = ResolvePluginPath(options.plugin);
+  plan.pluginPath = options.plugin;
   plan.feedback = options.input == kFeedbackInput;
   if (plan.feedback && options.frameListGiven) {
     throw UsageError(

@@ -55,7 +55,7 @@ struct RenderOptions {
 };
 
 struct RenderPlan {
-  std::string pluginPath;
+  std::string pluginPath;  // as given: empty for the library beside the renderer
   int width = kDefaultWidth;
   int height = kDefaultHeight;
   refhost::FrameRate rate;

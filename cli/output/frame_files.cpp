@@ -11,8 +11,8 @@
 
 #include "child_process.h"
 #include "errors.h"
+#include "hidden_parts.h"
 #include "option_parsing.h"
-#include "output_places.h"
 #include "png_io.h"
 
 namespace velunary::cli {

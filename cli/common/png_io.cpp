@@ -14,7 +14,7 @@
 #include <stdexcept>
 #include <vector>
 
-#include "output_places.h"
+#include "hidden_parts.h"
 
 namespace velunary::cli {
 namespace {

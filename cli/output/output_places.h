@@ -49,14 +49,6 @@ class FramesFolder {
   int lock_ = -1;
 };
 
-// The hidden name beside `target` that this process writes it under until it is whole,
-// ".part-PID-NAME": a render killed outright leaves at most this, never a truncated file
-// under the output's own name.
-std::string PartPath(const std::string& target);
-
-// Removes the hidden ".part-PID-…" files in `dir` whose process no longer runs.
-void RemoveStaleParts(const std::string& dir);
-
 }  // namespace velunary::cli
 
 #endif
