@@ -19,6 +19,14 @@ TEST(Refusal, EveryOutcomeIsToldInWordsWithItsExitCode) {
     EXPECT_EQ(RunVelunary({command}).exitCode, 0) << command;
   }
   const ScratchDir dir;
+  // The version is the one the library beside the renderer tells the host.
+  std::filesystem::copy_file(VELUNARY_EXE, dir / "velunary");
+  std::filesystem::copy_file(VELUNARY_FAILING_PLUGIN,
+                             dir / std::filesystem::path(VELUNARY_PLUGIN).filename().string());
+  const auto version = RunProgram({dir / "velunary", "--version"});
+  EXPECT_NE(version.output.find("version 2.3.1"), std::string::npos) << version.output;
+  const auto help = RunProgram({VELUNARY_EXE, "help", "render"});
+  EXPECT_NE(help.output.find("-y,--overwrite"), std::string::npos) << help.output;
   const std::string good = dir / "good.png";
   WritePng(good, scenes::SpawnDisc(16, 12));
   // A PNG cut short after its header: libpng fails half-way through decoding.
