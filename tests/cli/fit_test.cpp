@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include "errors.h"
 
 namespace velunary::cli {
@@ -20,15 +22,13 @@ refhost::Image Numbered(int w, int h) {
 
 // Each row of the result as "rg" digit pairs, "--" for a transparent pixel.
 std::vector<std::string> Rows(const refhost::Image& image) {
-  std::vector<std::string> rows;
-  for (int y = 0; y < image.height; ++y) {
-    std::string row;
-    for (int x = 0; x < image.width; ++x) {
-      const PF_Pixel& p = image.At(x, y);
-      row += p.alpha == 0 ? std::string("--") : std::to_string(p.red) + std::to_string(p.green);
-      row += x + 1 < image.width ? " " : "";
-    }
-    rows.push_back(row);
+  std::vector<std::string> rows(image.height);
+  for (int i = 0; i < image.width * image.height; ++i) {
+    const PF_Pixel& p = image.pixels[i];
+    char cell[16] = "--";
+    if (p.alpha != 0) std::snprintf(cell, sizeof cell, "%d%d", p.red, p.green);
+    std::string& row = rows[i / image.width];
+    row.append(row.empty() ? "" : " ").append(cell);
   }
   return rows;
 }

@@ -9,18 +9,6 @@
 namespace velunary::cli::testing {
 namespace {
 
-// The samples of `image` as RGBA, or at 16 bits as RGBA64 little-endian (each v as v × 257).
-std::string Rgba(const refhost::Image& image, bool sixteen) {
-  std::string bytes;
-  for (const PF_Pixel& p : image.pixels) {
-    for (const A_u_char v : {p.red, p.green, p.blue, p.alpha}) {
-      bytes += static_cast<char>(v);
-      if (sixteen) bytes += static_cast<char>(v);
-    }
-  }
-  return bytes;
-}
-
 TEST(FrameFiles, EachFormatAndDepthHoldsTheRenderedPixelsUnderItsPaddedName) {
   const ScratchDir dir;
   const std::vector<std::string> render = {"render", "--size",  "24x16", "--frames",
@@ -58,7 +46,7 @@ TEST(FrameFiles, EachFormatAndDepthHoldsTheRenderedPixelsUnderItsPaddedName) {
         RunProgram({FindProgram("ffmpeg"), "-v", "error", "-i", first, "-f", "rawvideo", "-pix_fmt",
                     sixteen ? "rgba64le" : "rgba", "pipe:1"})
             .output;
-    const std::string expected = Rgba(ReadPng(FramePath(dir / "png", 0)), sixteen);
+    const std::string expected = RawFrames(dir / "png", {0}, sixteen);
     ASSERT_EQ(decoded.size(), expected.size());
     int worst = 0;
     for (size_t i = 0; i < expected.size(); ++i) {

@@ -81,6 +81,21 @@ inline std::string ReadFileBytes(const std::string& path) {
   return bytes.str();
 }
 
+// The frames `frames` of the render in `dir` as raw RGBA, or at 16 bits as RGBA64
+// little-endian (each v as v × 257), as ffmpeg's rawvideo gives them.
+inline std::string RawFrames(const std::string& dir, const std::vector<long>& frames,
+                             bool sixteen) {
+  std::string bytes;
+  for (long frame : frames) {
+    for (const PF_Pixel& p : ReadPng(FramePath(dir, frame)).pixels) {
+      for (const A_u_char v : {p.red, p.green, p.blue, p.alpha}) {
+        bytes.append(sixteen ? 2 : 1, static_cast<char>(v));
+      }
+    }
+  }
+  return bytes;
+}
+
 // The names of the files in `dir` but a render's manifest, sorted.
 inline std::vector<std::string> ListFiles(const std::string& dir) {
   std::vector<std::string> names;
