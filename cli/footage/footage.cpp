@@ -314,7 +314,8 @@ std::shared_ptr<Footage> Footage::Open(const std::string& option, const std::str
   // (a clip trimmed by stream copy) or a dropped picture counts as the player shows it.
   const ProgramResult probe = RunProgram(
       {ffprobe, "-v", "error", "-select_streams", "v:0", "-show_entries",
-       "stream=r_frame_rate,avg_frame_rate,time_base:frame=best_effort_timestamp,pkt_duration",
+       "stream=r_frame_rate,avg_frame_rate,time_base:frame=best_effort_timestamp,pkt_duration:"
+       "format=format_name",
        "-of", "default=noprint_wrappers=1", "file:" + spec});
   std::map<std::string, std::string> stream;
   std::vector<std::pair<std::string, std::string>> pictures;  // timestamp, duration
@@ -351,6 +352,14 @@ std::shared_ptr<Footage> Footage::Open(const std::string& option, const std::str
   // stored one, so the first picture is decoded now; it also proves the clip decodes.
   footage->Decode(0);
   CheckSize(option, spec, footage->width_, footage->height_);
+  // A single image ffmpeg reads (EXR, JPEG, TIFF: an image "pipe" format) is a still, as
+  // a PNG is, with no frame rate or length of its own.
+  const std::string& format = stream["format_name"];
+  if (pictures.size() == 1 && (format == "image2" || format.ends_with("_pipe"))) {
+    std::shared_ptr<Footage> still = Still(footage->first_);
+    still->sources_ = {spec};
+    return still;
+  }
   return footage;
 }
 

@@ -188,6 +188,9 @@ TEST(RenderProcess, WritesTheFramesOfTheSameSessionDrivenInProcess) {
   EXPECT_THAT(RunVelunary({"render", "-i", dir / "sideways.mov"}),
               ExitsSaying(0, "5 frames of 64x48"));
   EXPECT_THAT(RunVelunary({"render", "-i", dir / "trimmed.mp4"}), ExitsSaying(0, "3 frames of"));
+  // A single image ffmpeg reads is a still, as a PNG is: the default length.
+  EXPECT_THAT(RunVelunary({"render", "-i", dir / "exr/e_001.exr", "-s", "8x8"}),
+              ExitsSaying(0, "120 frames of 8x8"));
 }
 
 TEST(RenderProcess, StopSignalsKeepOnlyCompleteFramesAndExit128PlusTheSignal) {
