@@ -13,6 +13,7 @@
 #include <tuple>
 #include <utility>
 
+#include "fit.h"
 #include "refhost/host.h"
 #include "refhost/plugin_library.h"
 #include "refhost/session.h"
@@ -100,6 +101,8 @@ TEST(RenderProcess, WritesTheFramesOfTheSameSessionDrivenInProcess) {
   const std::vector<refhost::Image> footage = MakeFootage(dir);
   const refhost::Image disc = scenes::SpawnDisc(kWidth, kHeight);
   WritePng(dir / "disc.png", disc);
+  const refhost::Image tall = scenes::SpawnDisc(kWidth / 2, kHeight);
+  WritePng(dir / "tall.png", tall);
   const std::string clip = dir / "clip.mkv";
   // The footage stored sideways (turned a quarter clockwise) with the rotation a player
   // undoes: a phone's clip.
@@ -155,6 +158,9 @@ TEST(RenderProcess, WritesTheFramesOfTheSameSessionDrivenInProcess) {
        {.values = {{"Infection", 1}},
         .layers = {{"", footage}, {"Spawn Layer", footage}, {"Infected Layer", footage}},
         .frames = {0, 1, 2, 4, 1, 7, 6}}},
+      // A layer of another shape, fitted with its aspect kept.
+      {{"--spawn", dir / "tall.png", "--fit", "fit", "--frames", "2"},
+       {.layers = {{"Spawn Layer", {Fitted(tall, kWidth, kHeight, Fit::kFit)}}}, .frames = {0, 1}}},
       // Frame k shows the picture at k / fps s: every other one at 12 fps from a 24 fps
       // clip, which then lasts three frames.
       {{"-i", clip, "-r", "12"},
