@@ -11,10 +11,8 @@ namespace {
 
 TEST(FrameFiles, EachFormatAndDepthHoldsTheRenderedPixelsUnderItsPaddedName) {
   const ScratchDir dir;
-  const std::vector<std::string> render = {"render", "--size",  "24x16", "--frames",
-                                           "2",      "--quiet", "--set", "Trail Color=255"};
-  std::vector<std::string> args = render;
-  args.insert(args.end(), {"-o", dir / "png"});
+  std::vector<std::string> args = {"render",  "--size", "24x16",           "--frames", "2",
+                                   "--quiet", "--set",  "Trail Color=255", "-o",       dir / "png"};
   ASSERT_THAT(RunVelunary(args), ExitsSaying(0, ""));
   const struct {
     std::string name;
@@ -24,17 +22,17 @@ TEST(FrameFiles, EachFormatAndDepthHoldsTheRenderedPixelsUnderItsPaddedName) {
     int tolerance;       // per 8-bit sample
   } cases[] = {
       {"f_###.png", "16", "f_000.png", "png,gray16be", 0},
-      {"#.tif", "", "0.tif", "tiff,rgba", 0},
+      {"#.tif", "8", "0.tif", "tiff,rgba", 0},
       {"shot.####.tiff", "16", "shot.0000.tiff", "tiff,rgba64le", 0},
-      {"####.jpg", "", "0000.jpg", "mjpeg,yuvj444p", 10},
+      {"####.jpg", "8", "0000.jpg", "mjpeg,yuvj444p", 10},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     const std::string out = dir / c.name.substr(c.name.find('.'));
-    args = render;
-    args.insert(args.end(), {"-o", out, "--frame-name", c.name});
-    if (!c.depth.empty()) args.insert(args.end(), {"--depth", c.depth});
-    ASSERT_THAT(RunVelunary(args), ExitsSaying(0, ""));
+    std::vector<std::string> format = args;
+    format.back() = out;
+    format.insert(format.end(), {"--frame-name", c.name, "--depth", c.depth});
+    ASSERT_THAT(RunVelunary(format), ExitsSaying(0, ""));
     ASSERT_EQ(ListFiles(out).size(), 2u);
     const std::string first = out + "/" + c.first;
     EXPECT_EQ(RunProgram({FindProgram("ffprobe"), "-v", "error", "-show_entries",

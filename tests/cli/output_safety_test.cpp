@@ -70,11 +70,11 @@ TEST(OutputSafety, OnlyFilesAnEarlierRenderWroteAreReplaced) {
   const ScratchDir dir;
   const std::string mine = dir / "mine";
   fs::create_directories(mine);
-  WritePng(mine + "/00001.png", scenes::SpawnDisc(8, 8));
-  WritePng(mine + "/shot_0001.png", scenes::SpawnDisc(8, 8));
-  std::ofstream(mine + "/contact-sheet.png") << "the user's";
   fs::create_directories(dir / "sheet");
-  std::ofstream(dir / "sheet/contact-sheet.png") << "the user's";
+  for (const std::string name : {"mine/00001.png", "mine/shot_0001.png", "mine/contact-sheet.png",
+                                 "sheet/contact-sheet.png"}) {
+    std::ofstream(dir / name) << "the user's";
+  }
   const auto before = Snapshot(dir / "");
   const auto render = [&mine](std::vector<std::string> args) {
     args.insert(args.begin(), {"render", "--size", "16x12", "--quiet", "-o", mine});

@@ -101,6 +101,7 @@ TEST(RenderProcess, WritesTheFramesOfTheSameSessionDrivenInProcess) {
   const std::vector<refhost::Image> footage = MakeFootage(dir);
   const refhost::Image disc = scenes::SpawnDisc(kWidth, kHeight);
   WritePng(dir / "disc.png", disc);
+  WritePng(dir / "frames/notes.png", disc);  // not numbered: no frame of the folder's sequence
   const refhost::Image tall = scenes::SpawnDisc(kWidth / 2, kHeight);
   WritePng(dir / "tall.png", tall);
   const std::string clip = dir / "clip.mkv";
