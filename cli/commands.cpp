@@ -8,7 +8,6 @@
 #include "controls.h"
 #include "error_names.h"
 #include "errors.h"
-#include "plugin/effect_version.h"
 #include "plugin_path.h"
 #include "refhost/host.h"
 #include "refhost/plugin_library.h"
@@ -34,7 +33,7 @@ refhost::PluginLibrary Load(const std::string& pluginPath) {
 
 RenderPlan DemoPlan(const std::string& pluginPath, const std::string& outDir) {
   RenderPlan plan;
-  plan.pluginPath = ResolvePluginPath(pluginPath);
+  plan.pluginPath = pluginPath;
   plan.width = scenes::kDemoWidth;
   plan.height = scenes::kDemoHeight;
   plan.feedback = true;
@@ -49,15 +48,27 @@ RenderPlan DemoPlan(const std::string& pluginPath, const std::string& outDir) {
     plan.controls.push_back(a);
   }
   plan.outDir = outDir;
-  // The demo's folder is its own: a second demo replaces the first.
+  // A second demo replaces the first, and nothing else: what it did not write stays.
   plan.overwrite = true;
+  plan.ownFolder = true;
   plan.contactSheet = outDir + "/contact-sheet.png";
   if (!FindFfmpeg().empty()) plan.video = outDir + "/velunary-demo.mp4";
   return plan;
 }
 
-std::string VersionText() {
-  return std::to_string(kMajorVersion) + "." + std::to_string(kMinorVersion);
+std::string VersionText(const std::string& pluginPath) {
+  const refhost::PluginLibrary library = Load(pluginPath);
+  refhost::Host host;
+  refhost::Session session(host, library.EffectMain(), 1, 1, refhost::FrameRate{});
+  CheckEffect(session.GlobalSetup(), "global setup");
+  // The host's packed word: major from bit 19, minor from bit 15, bug fix from bit 11.
+  const A_u_long packed = session.OutData().my_version;
+  session.GlobalSetdown();
+  char version[48];
+  const unsigned fix = (packed >> 11) & 0xF;
+  std::snprintf(version, sizeof version, fix != 0 ? "%u.%u.%u" : "%u.%u", (packed >> 19) & 0x7F,
+                (packed >> 15) & 0xF, fix);
+  return "velunary: effect library " + ResolvePluginPath(pluginPath) + ", version " + version;
 }
 
 int PrintParams(const std::string& pluginPath) {

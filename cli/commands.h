@@ -16,8 +16,9 @@ RenderPlan DemoPlan(const std::string& pluginPath, const std::string& outDir);
 int PrintParams(const std::string& pluginPath);
 int PrintAbout(const std::string& pluginPath);
 
-// "1.0": the effect's version, which the renderer shares.
-std::string VersionText();
+// "velunary: effect library PATH, version 1.0": the version the loaded library tells the
+// host at global setup, so an installed renderer never reports another library's number.
+std::string VersionText(const std::string& pluginPath);
 
 }  // namespace velunary::cli
 

@@ -2,6 +2,7 @@
 // application, by loading the effect library and driving it through the reference host.
 #include <CLI/CLI.hpp>
 
+#include <cctype>
 #include <csignal>
 #include <cstdio>
 #include <exception>
@@ -17,6 +18,20 @@ namespace {
 
 using velunary::cli::RenderOptions;
 
+// A value that is an option itself ("--out --quiet") means the value was forgotten; taking
+// the next option as a folder or file name would hide the mistake.
+const CLI::Validator kNotAnOption(
+    [](std::string& value) -> std::string {
+      if (value.size() >= 2 && value[0] == '-' &&
+          std::isalpha(static_cast<unsigned char>(
+              value[value.size() > 2 && value[1] == '-' ? 2 : 1])) != 0) {
+        return "the value is missing (" + value +
+               " is an option; a file whose name starts with - is written ./" + value + ")";
+      }
+      return "";
+    },
+    "", "not an option");
+
 void AddRenderOptions(CLI::App& render, RenderOptions& o) {
   render
       .add_option("--plugin", o.plugin,
@@ -24,14 +39,24 @@ void AddRenderOptions(CLI::App& render, RenderOptions& o) {
                   "program or in its prefix's library folder)")
       ->type_name("FILE");
   render
-      .add_option("--input", o.input,
+      .add_option("-i,--input", o.input,
                   "The layer the effect is applied to: a PNG, an image sequence (a_%05d.png or "
                   "a folder of numbered PNGs), a video, or \"feedback\" for the effect's own "
                   "previous frame (default: a built-in demo layer)")
       ->type_name("FOOTAGE|feedback");
-  render.add_option("--size", o.size, "Layer size WxH (default: the input's size, or 1280x720)")
+  render.add_option("-s,--size", o.size, "Layer size WxH (default: the input's size, or 1280x720)")
       ->type_name("WxH");
-  render.add_option("--spawn", o.spawn, "PNG, image sequence or video for the \"Spawn Layer\"")
+  render
+      .add_option("--fit", o.fit,
+                  "Footage of another shape than the layer: stretch (over the whole layer, the "
+                  "default), fit (whole, aspect kept, transparent bars) or fill (covering the "
+                  "layer, aspect kept, the overflow cut)")
+      ->type_name("stretch|fit|fill");
+  render
+      .add_option("--spawn", o.spawn,
+                  "PNG, image sequence or video for the \"Spawn Layer\": particles start on its "
+                  "non-black pixels (any pixel brighter than black, so ordinary footage seeds "
+                  "almost everywhere; use a black image with white shapes)")
       ->type_name("FOOTAGE");
   render
       .add_option("--infected", o.infected,
@@ -49,7 +74,7 @@ void AddRenderOptions(CLI::App& render, RenderOptions& o) {
   frames->excludes(list);
   render.callback([&o, list] { o.frameListGiven = list->count() > 0; });
   render
-      .add_option("--fps", o.fps,
+      .add_option("-r,--fps", o.fps,
                   "Frame rate: 24, 29.97 or 30000/1001 (default: the input clip's, or 24)")
       ->type_name("RATE");
   render.add_option("--set", o.sets, "\"NAME=VALUE\": a control's constant value")
@@ -66,25 +91,56 @@ void AddRenderOptions(CLI::App& render, RenderOptions& o) {
       ->type_name("FRAME")
       ->take_all()
       ->expected(1);
-  render.add_option("--out", o.out, "Write DIR/NNNNN.png for every rendered frame")
+  render.add_option("-o,--out", o.out, "Write DIR/NNNNN.png for every rendered frame")
       ->type_name("DIR");
+  render
+      .add_option("--frame-name", o.frameName,
+                  "The frames' file names in --out: a run of # is the frame number padded to "
+                  "that many digits, the extension the format: .png, .jpg or .tif (default "
+                  "#####.png)")
+      ->type_name("NAME");
+  render
+      .add_option("--depth", o.depth, "Bits a sample of PNG and TIFF frames: 8 or 16 (default 8)")
+      ->type_name("BITS");
   render.add_option("--video", o.video, "Also encode the frames into this video (needs ffmpeg)")
       ->type_name("FILE");
+  render
+      .add_option("--codec", o.codec,
+                  "The video's codec: h264, prores-hq (ProRes 422 HQ, .mov), prores-4444 "
+                  "(with alpha, .mov), ffv1 (lossless, .mkv) or png (lossless, .mov); default: "
+                  "ffmpeg's for the container")
+      ->type_name("CODEC");
+  render
+      .add_option("--quality", o.quality,
+                  "H.264's constant rate factor, 0 (lossless) to 51; 18 looks lossless, 23 is "
+                  "the default")
+      ->type_name("CRF");
   render
       .add_option("--contact-sheet", o.contactSheet,
                   "Write a labelled grid of evenly spaced frames to this PNG")
       ->type_name("FILE");
-  render.add_flag("--overwrite", o.overwrite,
-                  "Replace the numbered frames of an earlier render in the --out folder");
+  render.add_flag("-y,--overwrite", o.overwrite,
+                  "Replace the frames of an earlier render in the --out folder (only files a "
+                  "render wrote) and an existing --contact-sheet or --video");
   render.add_flag("--quiet", o.quiet, "No progress and no summary");
+}
+
+void RefuseOptionsAsValues(CLI::App& app) {
+  for (CLI::App* command : app.get_subcommands([](CLI::App*) { return true; })) {
+    for (CLI::Option* option : command->get_options([](CLI::Option*) { return true; })) {
+      if (option->get_expected_min() > 0) option->check(kNotAnOption);
+    }
+  }
 }
 
 int Run(int argc, char** argv) {
   CLI::App app{"velunary: renders layers through the Velunary effect"};
   app.require_subcommand(0, 1);
-  app.set_version_flag("--version", std::string("velunary ") + velunary::cli::VersionText());
-  // A repeated single-valued option takes its last value, as most command lines do.
-  app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+  // The version is the loaded effect's own, as it tells the host at global setup.
+  app.set_version_flag("--version", [] { return velunary::cli::VersionText(""); });
+  // A repeated single-valued option is a mistake in a long command line: refused, not
+  // silently resolved to one of its values.
+  app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::Throw);
   RenderOptions render;
   std::string demoOut = "velunary-demo";
   std::string demoPlugin;
@@ -92,14 +148,18 @@ int Run(int argc, char** argv) {
   auto* renderCommand = app.add_subcommand("render", "Render a layer through the effect");
   AddRenderOptions(*renderCommand, render);
   auto* demo = app.add_subcommand("demo", "Render the built-in demo scene with a contact sheet");
-  demo->add_option("--out", demoOut, "Output directory (default velunary-demo)")->type_name("DIR");
+  demo->add_option("-o,--out", demoOut, "Output directory (default velunary-demo)")
+      ->type_name("DIR");
   demo->add_option("--plugin", demoPlugin, "The effect library")->type_name("FILE");
   auto* params = app.add_subcommand("params", "List the effect's controls");
   params->add_option("--plugin", infoPlugin, "The effect library")->type_name("FILE");
-  auto* help = app.add_subcommand("help", "Print this help");
+  auto* help = app.add_subcommand("help", "Print this help, or a command's: help render");
+  std::string helpTopic;
+  help->add_option("command", helpTopic, "The command to explain")->type_name("COMMAND");
   auto* about = app.add_subcommand("about", "Print the effect's about text");
   about->add_option("--plugin", infoPlugin, "The effect library")->type_name("FILE");
 
+  RefuseOptionsAsValues(app);
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp& e) {
@@ -109,12 +169,28 @@ int Run(int argc, char** argv) {
   } catch (const CLI::CallForVersion& e) {
     return app.exit(e);
   } catch (const CLI::ParseError& e) {
-    std::fprintf(stderr, "velunary: %s\nRun velunary --help for more information.\n", e.what());
+    std::string said = e.what();
+    // CLI11's words for a repeated single-valued option, in ours.
+    if (const size_t at = said.find("At Most 1 required but received"); at != std::string::npos) {
+      said = said.substr(0, at) + "given more than once; give it once";
+    }
+    std::fprintf(stderr, "velunary: %s\nRun velunary --help for more information.\n", said.c_str());
     return velunary::cli::kExitUsage;
   }
 
   if (*help || app.get_subcommands().empty()) {
-    std::fputs(app.help().c_str(), *help ? stdout : stderr);
+    CLI::App* topic = &app;
+    if (!helpTopic.empty()) {
+      try {
+        topic = app.get_subcommand(helpTopic);
+      } catch (const CLI::OptionNotFound&) {
+        std::fprintf(stderr, "velunary: help %s: there is no such command\n", helpTopic.c_str());
+        return velunary::cli::kExitUsage;
+      }
+    }
+    const std::string text = app.get_formatter()->make_help(
+        topic, topic == &app ? "velunary" : "velunary " + helpTopic, CLI::AppFormatMode::Normal);
+    std::fputs(text.c_str(), *help ? stdout : stderr);
     return *help ? 0 : velunary::cli::kExitUsage;
   }
   if (*params) return velunary::cli::PrintParams(infoPlugin);

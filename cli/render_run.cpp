@@ -10,6 +10,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <stdexcept>
 #include <system_error>
 #include <thread>
@@ -19,9 +20,12 @@
 #include "controls.h"
 #include "error_names.h"
 #include "errors.h"
+#include "file_identity.h"
 #include "frame_writer.h"
+#include "hidden_parts.h"
 #include "interrupt.h"
 #include "output_places.h"
+#include "plugin_path.h"
 #include "png_io.h"
 #include "progress.h"
 #include "refhost/host.h"
@@ -48,9 +52,9 @@ class SetdownGuard {
 
 // The file to write for an output option (a symlink's target), checked, with the hidden
 // parts a killed render left beside it removed; "" when the option is not given.
-std::string OutputFile(const char* option, const std::string& path) {
+std::string OutputFile(const char* option, const std::string& path, bool replace) {
   if (path.empty()) return "";
-  const std::string file = CheckOutputFile(option, path);
+  const std::string file = CheckOutputFile(option, path, replace);
   const fs::path folder = fs::path(file).parent_path();
   RemoveStaleParts(folder.empty() ? std::string(".") : folder.string());
   return file;
@@ -64,13 +68,17 @@ int LayerIndex(const refhost::Host& host, const char* name) {
   return index;
 }
 
-// Hands the host a layer: a still as one image, footage frame by frame on demand.
-Footage* Present(refhost::Host& host, int index, const std::shared_ptr<Footage>& footage) {
+// Hands the host a layer, fitted as the plan asks: a still as one image, footage frame by
+// frame on demand.
+Footage* Present(refhost::Host& host, int index, const std::shared_ptr<Footage>& footage,
+                 const RenderPlan& plan) {
   if (footage->IsStill()) {
-    host.SetLayer(index, footage->StillImage());
+    host.SetLayer(index, Fitted(footage->StillImage(), plan.width, plan.height, plan.fit));
   } else {
     Footage* source = footage.get();
-    host.SetLayerProvider(index, [source](int frame) { return source->FrameAt(frame); });
+    host.SetLayerProvider(index, [source, &plan](int frame) {
+      return Fitted(source->FrameAt(frame), plan.width, plan.height, plan.fit);
+    });
   }
   return footage.get();
 }
@@ -182,25 +190,58 @@ std::string Summary(const RenderPlan& plan, long rendered, double seconds) {
   return line;
 }
 
+std::vector<std::string> FrameNames(const RenderPlan& plan) {
+  std::vector<std::string> names;
+  if (plan.outDir.empty()) return names;
+  for (long frame : std::set<long>(plan.frames.begin(), plan.frames.end())) {
+    names.push_back(FrameFileName(plan.frameFiles, frame));
+  }
+  return names;
+}
+
+// No output may be an input or another output; checked before anything is touched.
+void CheckApart(const RenderPlan& plan, const std::string& pluginPath,
+                const std::vector<std::string>& frameNames) {
+  std::vector<NamedFile> inputs = {{"--plugin " + pluginPath, pluginPath}};
+  for (const auto& [option, footage] :
+       {std::pair{"--input", plan.layer}, {"--spawn", plan.spawn}, {"--infected", plan.infected}}) {
+    if (footage == nullptr) continue;
+    for (const std::string& file : footage->Sources()) {
+      inputs.push_back({std::string(option) + " " + file, file});
+    }
+  }
+  std::vector<NamedFile> outputs;
+  if (!plan.contactSheet.empty()) {
+    outputs.push_back({"--contact-sheet " + plan.contactSheet, plan.contactSheet});
+  }
+  if (!plan.video.empty()) outputs.push_back({"--video " + plan.video, plan.video});
+  CheckOutputsApart(inputs, outputs, plan.outDir, frameNames);
+}
+
 }  // namespace
 
 int RunRender(const RenderPlan& plan) {
   CheckPlan(plan);
+  const std::string pluginPath = ResolvePluginPath(plan.pluginPath);
+  const std::vector<std::string> frameNames = FrameNames(plan);
+  CheckApart(plan, pluginPath, frameNames);
   std::string ffmpeg;
   std::string ffprobe;
-  if (!plan.video.empty()) {
+  const bool ffmpegFrames = !plan.outDir.empty() && plan.frameFiles.NeedsFfmpeg();
+  if (!plan.video.empty() || ffmpegFrames) {
     ffmpeg = FindFfmpeg();
     ffprobe = FindProgram("ffprobe");
     if (ffmpeg.empty() || ffprobe.empty()) {
       throw UsageError(
-          "--video needs the ffmpeg and ffprobe programs, which are not installed (on Debian: "
+          std::string(plan.video.empty() ? "JPEG and TIFF frames need" : "--video needs") +
+          " the ffmpeg and ffprobe programs, which are not installed (on Debian: "
           "apt-get install ffmpeg)");
     }
   }
 
   std::optional<refhost::PluginLibrary> library;
   try {
-    library.emplace(plan.pluginPath);
+    library.emplace(pluginPath);
   } catch (const std::runtime_error& e) {
     throw UsageError(std::string("cannot load the effect (give its library with --plugin): ") +
                      e.what());
@@ -214,31 +255,44 @@ int RunRender(const RenderPlan& plan) {
   ApplyControls(host, plan.controls);
   const int resetButton = plan.resetBefore.empty() ? -1 : FindResetButton(host);
   std::vector<Footage*> footage;
-  if (plan.spawn) footage.push_back(Present(host, LayerIndex(host, "Spawn Layer"), plan.spawn));
+  if (plan.spawn)
+    footage.push_back(Present(host, LayerIndex(host, "Spawn Layer"), plan.spawn, plan));
   if (plan.infected) {
-    footage.push_back(Present(host, LayerIndex(host, "Infected Layer"), plan.infected));
+    footage.push_back(Present(host, LayerIndex(host, "Infected Layer"), plan.infected, plan));
     WarnIfInfectionOff(host, plan);
   }
   // Output places are made and checked last, so input refused above leaves nothing behind.
-  const std::string contactSheet = OutputFile("--contact-sheet", plan.contactSheet);
-  const std::string videoFile = OutputFile("--video", plan.video);
-  if (!videoFile.empty()) CheckVideoTarget(ffmpeg, videoFile);
+  // The demo's sheet and video are checked with its frames: replaced only when its own.
+  const bool replace = plan.overwrite || plan.ownFolder;
+  const std::string contactSheet = OutputFile("--contact-sheet", plan.contactSheet, replace);
+  const std::string videoFile = OutputFile("--video", plan.video, replace);
+  // An interrupted render leaves an existing video as it was.
+  std::error_code ignored;
+  const bool videoExisted = !videoFile.empty() && fs::exists(videoFile, ignored);
+  if (!videoFile.empty()) CheckVideoTarget(ffmpeg, videoFile, plan.videoFormat);
+  std::vector<std::string> ownFiles;
+  if (plan.ownFolder) {
+    for (const std::string& file : {plan.contactSheet, plan.video}) {
+      if (!file.empty()) ownFiles.push_back(fs::path(file).filename().string());
+    }
+  }
   std::optional<FramesFolder> folder;
   if (!plan.outDir.empty()) {
-    folder.emplace(plan.outDir, plan.overwrite);
+    folder.emplace(plan.outDir, plan.overwrite, frameNames, ownFiles);
     folder->Clear();
   }
   refhost::Image previous(plan.width, plan.height, PF_Pixel{255, 0, 0, 0});
   if (plan.feedback) {
     host.SetLayer(0, previous);
   } else {
-    footage.push_back(Present(host, 0, plan.layer));
+    footage.push_back(Present(host, 0, plan.layer, plan));
   }
 
   std::unique_ptr<VideoEncoder> video;
   if (!plan.video.empty()) {
     try {
-      video = std::make_unique<VideoEncoder>(ffmpeg, videoFile, plan.width, plan.height, plan.rate);
+      video = std::make_unique<VideoEncoder>(ffmpeg, videoFile, plan.width, plan.height, plan.rate,
+                                             plan.videoFormat);
     } catch (const std::runtime_error& e) {
       throw RenderFailure(e.what());
     }
@@ -249,7 +303,7 @@ int RunRender(const RenderPlan& plan) {
   InterruptGuard interrupt(host);
   Progress progress(plan.quiet, static_cast<long>(plan.frames.size()));
   CatchUpReport catchUp(host, progress, plan.rate);
-  FrameWriter writer(plan.outDir, video.get(), sheet ? &*sheet : nullptr);
+  FrameWriter writer(plan.outDir, plan.frameFiles, ffmpeg, video.get(), sheet ? &*sheet : nullptr);
   std::string failure;
   long rendered = 0;
   long previousFrame = -1;
@@ -290,7 +344,8 @@ int RunRender(const RenderPlan& plan) {
   const std::string writeFailure = writer.Finish();
   progress.Finish();
   if (failure.empty()) failure = writeFailure;
-  if (video) {
+  const bool keepVideo = videoExisted && InterruptGuard::Interrupted();
+  if (video && !keepVideo) {
     try {
       video->Finish(ffprobe);
     } catch (const std::runtime_error& e) {
@@ -299,9 +354,13 @@ int RunRender(const RenderPlan& plan) {
   }
   if (!failure.empty()) throw RenderFailure(failure);
   if (InterruptGuard::Interrupted()) {
-    progress.Print("interrupted: " + std::to_string(rendered) + " frame" +
-                   (rendered == 1 ? "" : "s") + " rendered" +
-                   (plan.outDir.empty() ? "" : ", written to " + plan.outDir + "/"));
+    std::string said = "interrupted before the first frame; nothing written";
+    if (rendered > 0) {
+      said = "interrupted: " + std::to_string(rendered) + " frame" + (rendered == 1 ? "" : "s") +
+             " rendered" + (plan.outDir.empty() ? "" : ", written to " + plan.outDir + "/");
+    }
+    if (keepVideo) said += "; " + plan.video + " left as it was";
+    progress.Print(said);
     return 128 + InterruptGuard::Signal();
   }
   if (sheet) {

@@ -19,6 +19,14 @@ TEST(Refusal, EveryOutcomeIsToldInWordsWithItsExitCode) {
     EXPECT_EQ(RunVelunary({command}).exitCode, 0) << command;
   }
   const ScratchDir dir;
+  // The version is the one the library beside the renderer tells the host.
+  std::filesystem::copy_file(VELUNARY_EXE, dir / "velunary");
+  std::filesystem::copy_file(VELUNARY_FAILING_PLUGIN,
+                             dir / std::filesystem::path(VELUNARY_PLUGIN).filename().string());
+  const auto version = RunProgram({dir / "velunary", "--version"});
+  EXPECT_NE(version.output.find("version 2.3.1"), std::string::npos) << version.output;
+  const auto help = RunProgram({VELUNARY_EXE, "help", "render"});
+  EXPECT_NE(help.output.find("-y,--overwrite"), std::string::npos) << help.output;
   const std::string good = dir / "good.png";
   WritePng(good, scenes::SpawnDisc(16, 12));
   // A PNG cut short after its header: libpng fails half-way through decoding.
@@ -31,6 +39,12 @@ TEST(Refusal, EveryOutcomeIsToldInWordsWithItsExitCode) {
   WritePng(dir / "wide.png", refhost::Image(kMaxImageSide + 1, 1));
   WritePng(dir / "widest.png", refhost::Image(kMaxImageSide, 1));
   std::ofstream(dir / "sheet.png") << "old";
+  std::filesystem::create_directories(dir / "logo");
+  WritePng(dir / "logo/logo_v2.png", scenes::SpawnDisc(16, 12));
+  std::filesystem::create_directories(dir / "two");
+  for (const char* name : {"two/a_1.png", "two/a_2.png", "two/b_1.png"}) {
+    WritePng(dir / name, scenes::SpawnDisc(16, 12));
+  }
   std::filesystem::create_symlink(dir / "sheet.png", dir / "link.png");
 
   struct Case {
@@ -64,11 +78,28 @@ TEST(Refusal, EveryOutcomeIsToldInWordsWithItsExitCode) {
       {{"--set", "Decay=0.5", "--set", "decay=0.2"}, "second value"},
       {{"--key", "Decay@3=0.5", "--key", "Decay@3=0.2"}, "second value"},
       {{"--input", dir / "wide.png"}, "up to 16384 pixels a side"},
-      {{"--input", dir / "shot_%04d.png"}, "no numbered PNG"},
+      {{"--input", dir / "shot_%04d.png"}, "no numbered images"},
       {{"--contact-sheet", dir / "fifo"}, "not a regular file"},
       {{"--video", dir / "folder"}, "not a regular file"},
       {{"--video", dir / "w3.xyz"}, "ffmpeg cannot write"},
       {{"--video", dir / "noext"}, "ffmpeg cannot write"},
+      {{"--video", dir / "v.png"}, "ffmpeg cannot write"},
+      {{"--video", dir / "v%03d.png"}, "a pattern of numbered images"},
+      {{"--input", dir / "fifo"}, "not a regular file"},
+      {{"--video", dir / "p.mp4", "--codec", "prores-hq"}, "ffmpeg cannot write"},
+      {{"--codec", "ffv1"}, "give --video too"},
+      {{"--fit", "crop"}, "expected stretch, fit or fill"},
+      {{"--frame-name", "f.png"}, "one run of # for the frame number"},
+      {{"--frame-name", "f#_#.png"}, "one run of # for the frame number"},
+      {{"--frame-name", "f##.bmp"}, ".png, .jpg or .tif"},
+      {{"--frame-name", "####.jpg", "--depth", "16"}, "16 as PNG or TIFF"},
+      {{"--video", dir / "q.mp4", "--quality", "52"}, "--quality"},
+      {{"--video", dir / "q.mov", "--codec", "png", "--quality", "5"}, "applies to --codec h264"},
+      {{"--video", dir / "q.mov", "--codec", "vp9"}, "expected h264, prores-hq"},
+      {{"--input", dir / "logo"}, "one numbered image, logo_v2.png, not a sequence"},
+      {{"--spawn", dir / "two"}, "more than one name (a_1.png, b_1.png)"},
+      {{"-o", "--quiet"}, "--out: the value is missing (--quiet is an option"},
+      {{"-r", "24", "--fps", "25"}, "--fps: given more than once"},
       {{"--video", dir / "v.mp4"}, "apt-get install ffmpeg", 2, {"env", "PATH=" + dir / ""}},
       {{"--plugin", VELUNARY_FAILING_PLUGIN}, "frame 0: PF_Err_OUT_OF_MEMORY (4)", 1},
       {{"--size", "16384x16384", "--frames", "1"},
@@ -79,7 +110,8 @@ TEST(Refusal, EveryOutcomeIsToldInWordsWithItsExitCode) {
       {{"--frame-list", "60"}, "catching up", 0},
       {{"--frames", "1", "--set", "Decay=0", "--key", "Turn Angle@0=360"}, "rendered 1 frame", 0},
       {{"--frames", "1", "--input", dir / "widest.png"}, "rendered 1 frame", 0},
-      {{"--frames", "2", "--contact-sheet", dir / "link.png"}, "contact sheet", 0},
+      {{"--frames", "2", "--contact-sheet", dir / "link.png", "-y"}, "contact sheet", 0},
+      {{"--frames", "2", "--video", dir / "a:b.mkv"}, "video", 0},
   };
   int run = 0;
   for (const Case& c : cases) {
@@ -87,16 +119,22 @@ TEST(Refusal, EveryOutcomeIsToldInWordsWithItsExitCode) {
     if (c.said == "out of memory") continue;  // sanitizers reserve more than the limit leaves
 #endif
     const std::string out = dir / ("out" + std::to_string(run++));
-    std::vector<std::string> args = {"render", "--size", "16x12", "--out", out};
+    std::vector<std::string> args = {"render", "--out", out};
+    if (c.args.front() != "--size") args.insert(args.end(), {"--size", "16x12"});
     args.insert(args.end(), c.args.begin(), c.args.end());
     const Outcome outcome = RunVelunary(args, c.wrapper);
     SCOPED_TRACE(c.args.front() + " " + c.args.back());
     EXPECT_THAT(outcome, ExitsSaying(c.exitCode, c.said));
+    // ffmpeg's internals and our hidden names stay out of the message.
+    EXPECT_EQ(outcome.errors.find(" @ 0x"), std::string::npos);
+    EXPECT_EQ(outcome.errors.find(".velunary-probe"), std::string::npos);
     // Refused input leaves nothing behind, a failed render no frame.
     const bool left = std::filesystem::exists(out) && (c.exitCode == 2 || !ListFiles(out).empty());
     EXPECT_EQ(left, c.exitCode == 0);
   }
   EXPECT_TRUE(std::filesystem::exists(dir / "fifo"));
+  // A refused video name leaves nothing of its proof.
+  for (const std::string& name : ListFiles(dir / "")) EXPECT_FALSE(name.starts_with(".")) << name;
   // A contact sheet's symlink is written through, not replaced.
   EXPECT_TRUE(std::filesystem::is_symlink(dir / "link.png"));
   EXPECT_GT(ReadPng(dir / "sheet.png").width, 16);

@@ -18,6 +18,7 @@
 
 #include "child_process.h"
 #include "frame_writer.h"
+#include "output_places.h"
 #include "png_io.h"
 #include "refhost/image.h"
 
@@ -80,11 +81,26 @@ inline std::string ReadFileBytes(const std::string& path) {
   return bytes.str();
 }
 
-// The names of the files in `dir`, sorted.
+// The frames `frames` of the render in `dir` as raw RGBA, or at 16 bits as RGBA64
+// little-endian (each v as v × 257), as ffmpeg's rawvideo gives them.
+inline std::string RawFrames(const std::string& dir, const std::vector<long>& frames,
+                             bool sixteen) {
+  std::string bytes;
+  for (long frame : frames) {
+    for (const PF_Pixel& p : ReadPng(FramePath(dir, frame)).pixels) {
+      for (const A_u_char v : {p.red, p.green, p.blue, p.alpha}) {
+        bytes.append(sixteen ? 2 : 1, static_cast<char>(v));
+      }
+    }
+  }
+  return bytes;
+}
+
+// The names of the files in `dir` but a render's manifest, sorted.
 inline std::vector<std::string> ListFiles(const std::string& dir) {
   std::vector<std::string> names;
   for (const auto& entry : std::filesystem::directory_iterator(dir)) {
-    names.push_back(entry.path().filename().string());
+    if (entry.path().filename() != kManifestName) names.push_back(entry.path().filename());
   }
   std::sort(names.begin(), names.end());
   return names;

@@ -13,19 +13,22 @@
 #include <utility>
 
 #include "contact_sheet.h"
+#include "frame_files.h"
 #include "refhost/image.h"
 #include "video_encoder.h"
 
 namespace velunary::cli {
 
-// "DIR/NNNNN.png": the frame index in at least five digits.
+// "DIR/NNNNN.png": the default name of a frame, its index in at least five digits.
 std::string FramePath(const std::string& dir, long frame);
 
 class FrameWriter {
  public:
   // Any target may be absent (an empty directory, null pointers); the caller keeps the
-  // encoder and the sheet alive until Finish has returned.
-  FrameWriter(std::string outDir, VideoEncoder* video, ContactSheet* sheet);
+  // encoder and the sheet alive until Finish has returned. `ffmpeg` writes the frame
+  // formats other than PNG.
+  FrameWriter(std::string outDir, FrameFiles files, std::string ffmpeg, VideoEncoder* video,
+              ContactSheet* sheet);
   ~FrameWriter();
   FrameWriter(const FrameWriter&) = delete;
   FrameWriter& operator=(const FrameWriter&) = delete;
@@ -42,6 +45,8 @@ class FrameWriter {
 
   static constexpr size_t kCapacity = 2;
   const std::string outDir_;
+  const FrameFiles files_;
+  const std::string ffmpeg_;
   VideoEncoder* const video_;
   ContactSheet* const sheet_;
   std::mutex mutex_;

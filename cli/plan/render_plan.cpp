@@ -6,7 +6,6 @@
 #include <stdexcept>
 
 #include "errors.h"
-#include "plugin_path.h"
 #include "png_io.h"
 #include "scenes/demo_layer.h"
 
@@ -24,7 +23,7 @@ std::string Folded(const std::string& text) {
 
 RenderPlan PlanRender(const RenderOptions& options) {
   RenderPlan plan;
-  plan.pluginPath = ResolvePluginPath(options.plugin);
+  plan.pluginPath = options.plugin;
   plan.feedback = options.input == kFeedbackInput;
   if (plan.feedback && options.frameListGiven) {
     throw UsageError(
@@ -45,9 +44,18 @@ RenderPlan PlanRender(const RenderOptions& options) {
   if (options.input.empty()) {
     plan.layer = Footage::Still(scenes::DemoLayer(plan.width, plan.height));
   }
+  if (!options.fit.empty()) plan.fit = ParseFit(options.fit);
   if (!options.spawn.empty()) plan.spawn = Footage::Open("--spawn", options.spawn);
   if (!options.infected.empty()) plan.infected = Footage::Open("--infected", options.infected);
 
+  // The rate given, or a clip's own, exactly; the clip is then resampled to it.
+  const bool clip = plan.layer != nullptr && plan.layer->Rate().has_value();
+  plan.rate = !options.fps.empty() ? ParseFrameRate(options.fps)
+              : clip               ? *plan.layer->Rate()
+                                   : ParseFrameRate("24");
+  for (const auto& footage : {plan.layer, plan.spawn, plan.infected}) {
+    if (footage != nullptr) footage->SetRenderRate(plan.rate);
+  }
   if (options.frameListGiven) {
     plan.frames = ParseFrameList(options.frameList);
   } else {
@@ -55,13 +63,10 @@ RenderPlan PlanRender(const RenderOptions& options) {
     const bool footage = plan.layer != nullptr && !plan.layer->IsStill();
     const long count = !options.frames.empty()
                            ? ParseWholeNumber(options.frames, 1, kMaxFrames, "--frames")
-                       : footage ? std::min(plan.layer->Length(), kMaxFrames)
+                       : footage ? std::min(plan.layer->LengthAt(plan.rate), kMaxFrames)
                                  : kDefaultFrames;
     for (long frame = 0; frame < count; ++frame) plan.frames.push_back(frame);
   }
-  plan.rate = options.fps.empty() || plan.layer == nullptr || !plan.layer->Rate()
-                  ? ParseFrameRate(options.fps.empty() ? "24" : options.fps)
-                  : *plan.layer->Rate();
   for (const std::string& set : options.sets) plan.controls.push_back(ParseSet(set));
   for (const std::string& key : options.keys) plan.controls.push_back(ParseKey(key));
   // A second value for the same control (or the same keyframe) is almost always a typo in
@@ -81,7 +86,30 @@ RenderPlan PlanRender(const RenderOptions& options) {
         ParseWholeNumber(reset, 0, std::numeric_limits<A_long>::max(), "--reset-before"));
   }
   plan.outDir = options.out;
+  if ((!options.frameName.empty() || !options.depth.empty()) && plan.outDir.empty()) {
+    throw UsageError(std::string(options.frameName.empty() ? "--depth" : "--frame-name") +
+                     " sets how the frames are written; give --out too");
+  }
+  plan.frameFiles = ParseFrameFiles(options.frameName, options.depth);
   plan.video = options.video;
+  if ((!options.codec.empty() || !options.quality.empty()) && plan.video.empty()) {
+    throw UsageError(std::string(options.codec.empty() ? "--quality" : "--codec") +
+                     " sets how --video is encoded; give --video too");
+  }
+  if (!options.codec.empty()) plan.videoFormat.codec = ParseVideoCodec(options.codec);
+  if (!options.quality.empty()) {
+    if (plan.videoFormat.codec != VideoCodec::kH264 &&
+        plan.videoFormat.codec != VideoCodec::kDefault) {
+      throw UsageError(
+          "--quality applies to --codec h264 (ProRes has its fixed quality, ffv1 "
+          "and png are lossless)");
+    }
+    plan.videoFormat.codec = VideoCodec::kH264;
+    plan.videoFormat.quality =
+        static_cast<int>(ParseWholeNumber(options.quality, 0, 51,
+                                          "--quality (H.264's constant rate factor: 0 lossless, 18 "
+                                          "visually lossless, 23 ffmpeg's default)"));
+  }
   plan.contactSheet = options.contactSheet;
   plan.quiet = options.quiet;
   plan.overwrite = options.overwrite;

@@ -14,10 +14,30 @@ namespace velunary::cli {
 // The path of an executable "ffmpeg" on PATH, or an empty string.
 std::string FindFfmpeg();
 
+// How the video is encoded. The default codec is ffmpeg's for the container (H.264 in MP4
+// and MOV), as 4:2:0 BT.709; the others are what editing and compositing expect.
+enum class VideoCodec {
+  kDefault,
+  kH264,        // "h264": 4:2:0 BT.709, its quality the constant rate factor
+  kProResHq,    // "prores-hq": ProRes 422 HQ, 10-bit 4:2:2, in MOV
+  kProRes4444,  // "prores-4444": ProRes 4444 with alpha, 10-bit
+  kFfv1,        // "ffv1": lossless RGBA, in MKV or MOV
+  kPng,         // "png": lossless RGBA PNG pictures, in MOV
+};
+
+struct VideoFormat {
+  VideoCodec codec = VideoCodec::kDefault;
+  int quality = -1;  // H.264's constant rate factor, 0 (lossless) to 51; -1: ffmpeg's default
+};
+
+// "h264", "prores-hq", "prores-4444", "ffv1" or "png"; UsageError naming --codec otherwise.
+VideoCodec ParseVideoCodec(const std::string& name);
+
 // Proves before rendering that ffmpeg can write a video named `path` (it knows the
 // container from the name and the folder takes the file) by encoding one small frame
 // under a hidden name beside it; UsageError in ffmpeg's words otherwise.
-void CheckVideoTarget(const std::string& ffmpeg, const std::string& path);
+void CheckVideoTarget(const std::string& ffmpeg, const std::string& path,
+                      const VideoFormat& format);
 
 class VideoEncoder {
  public:
@@ -28,7 +48,7 @@ class VideoEncoder {
   // then closes the pipe and lets ffmpeg finish the frames it already has. Throws
   // std::runtime_error when it cannot be started.
   VideoEncoder(const std::string& ffmpeg, const std::string& path, int width, int height,
-               refhost::FrameRate rate);
+               refhost::FrameRate rate, const VideoFormat& format);
   // Ends ffmpeg if still running and removes an unfinished video.
   ~VideoEncoder();
   VideoEncoder(const VideoEncoder&) = delete;

@@ -9,10 +9,13 @@
 #include <string>
 #include <vector>
 
+#include "fit.h"
 #include "footage.h"
+#include "frame_files.h"
 #include "option_parsing.h"
 #include "refhost/image.h"
 #include "refhost/session.h"
+#include "video_encoder.h"
 
 namespace velunary::cli {
 
@@ -43,27 +46,39 @@ struct RenderOptions {
   std::string out;
   std::string video;
   std::string contactSheet;
+  std::string fit;        // empty: stretch
+  std::string frameName;  // empty: #####.png
+  std::string depth;      // empty: 8
+  std::string codec;      // empty: ffmpeg's for the container
+  std::string quality;    // empty: the codec's default
   bool quiet = false;
 };
 
 struct RenderPlan {
-  std::string pluginPath;
+  std::string pluginPath;  // as given: empty for the library beside the renderer
   int width = kDefaultWidth;
   int height = kDefaultHeight;
   refhost::FrameRate rate;
   // The layer is the effect's previous output (opaque black before frame 0) instead of
   // `layer`; the frames are then 0, 1, 2... in order.
   bool feedback = false;
+  Fit fit = Fit::kStretch;  // footage of another shape than the layer
   std::shared_ptr<Footage> layer;
   std::shared_ptr<Footage> spawn;     // null: no Spawn Layer
   std::shared_ptr<Footage> infected;  // null: no Infected Layer
   std::vector<long> frames;           // render requests, in order
   std::vector<ControlAssignment> controls;
   std::set<long> resetBefore;
-  std::string outDir;        // empty: frames are not written
-  std::string video;         // empty: no video
+  std::string outDir;  // empty: frames are not written
+  FrameFiles frameFiles;
+  std::string video;  // empty: no video
+  VideoFormat videoFormat;
   std::string contactSheet;  // empty: no contact sheet
-  bool overwrite = false;    // remove an earlier render's numbered frames from outDir
+  // Replace an earlier render's frames in outDir, and an existing contact sheet or video.
+  bool overwrite = false;
+  // The contact sheet and video are in outDir and, like the frames, replace only files an
+  // earlier render wrote there (the demo's folder).
+  bool ownFolder = false;
   bool quiet = false;
 };
 

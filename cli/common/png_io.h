@@ -30,6 +30,8 @@ refhost::Image ReadPng(const std::string& path);
 // either absent, the previous file or the complete new one, never half written. Throws
 // std::runtime_error with the path and the reason.
 void WritePng(const std::string& path, const refhost::Image& image);
+// The same at `depth` 8 or 16 bits a sample; at 16 each 8-bit value v is stored as v × 257.
+void WritePngOfDepth(const std::string& path, const refhost::Image& image, int depth);
 
 // Whether every pixel has red = green = blue and alpha 255 (such an image is written gray).
 bool IsOpaqueGray(const refhost::Image& image);

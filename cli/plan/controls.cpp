@@ -119,15 +119,17 @@ int FindResetButton(const refhost::Host& host) {
 
 std::string ControlsTable(const refhost::Host& host) {
   std::string table;
+  std::string others;
   char line[160];
-  std::snprintf(line, sizeof line, "%5s  %-26s %-13s %-20s %s\n", "index", "name", "type", "range",
-                "default");
+  std::snprintf(line, sizeof line, "%-26s %-13s %-20s %s\n", "name (for --set and --key)", "type",
+                "range", "default");
   table += line;
-  for (int i = 0; i < host.ParamCount(); ++i) {
+  // Only what --set takes is listed as a control; the layers and the button have options of
+  // their own, and the groups are the host's folding of the list, nothing to set.
+  for (int i = 1; i < host.ParamCount(); ++i) {
     const PF_ParamDef& def = host.Param(i);
-    std::string name = i == 0 ? "(the layer itself)" : def.name;
-    std::string range = "-";
-    std::string dephault = "-";
+    std::string range;
+    std::string dephault;
     if (def.param_type == PF_Param_FLOAT_SLIDER) {
       const int decimals = std::max<int>(def.u.fs_d.precision, 0);
       range = FormatValue(def.u.fs_d.valid_min, decimals) + " to " +
@@ -136,16 +138,26 @@ std::string ControlsTable(const refhost::Host& host) {
     } else if (def.param_type == PF_Param_CHECKBOX) {
       range = "off, on";
       dephault = def.u.bd.value != 0 ? "on" : "off";
-    } else if (def.param_type == PF_Param_LAYER && i != 0) {
-      dephault = "none";
-    } else if (def.param_type == PF_Param_BUTTON && def.u.button_d.u.namesptr != nullptr) {
-      name += " [" + std::string(def.u.button_d.u.namesptr) + "]";
+    } else {
+      const std::string name = def.name;
+      const char* option = name == "Spawn Layer"               ? "--spawn FOOTAGE"
+                           : name == "Infected Layer"          ? "--infected FOOTAGE"
+                           : def.param_type == PF_Param_BUTTON ? "--reset-before FRAME"
+                                                               : nullptr;
+      const std::string shown = def.param_type == PF_Param_BUTTON && def.u.button_d.u.namesptr
+                                    ? std::string(def.u.button_d.u.namesptr)
+                                    : name;
+      if (option != nullptr) {
+        std::snprintf(line, sizeof line, "  %-24s %s\n", shown.c_str(), option);
+        others += line;
+      }
+      continue;
     }
-    std::snprintf(line, sizeof line, "%5d  %-26s %-13s %-20s %s\n", i, name.c_str(),
-                  TypeName(def.param_type), range.c_str(), dephault.c_str());
+    std::snprintf(line, sizeof line, "%-26s %-13s %-20s %s\n", def.name, TypeName(def.param_type),
+                  range.c_str(), dephault.c_str());
     table += line;
   }
-  return table;
+  return table + "\nSet with options of their own:\n" + others;
 }
 
 }  // namespace velunary::cli

@@ -14,7 +14,7 @@
 #include <stdexcept>
 #include <vector>
 
-#include "output_places.h"
+#include "hidden_parts.h"
 
 namespace velunary::cli {
 namespace {
@@ -125,7 +125,7 @@ refhost::Image ToImage(const DecodedPng& png) {
   return image;
 }
 
-bool Encode(std::FILE* file, PngErrorText* error, int width, int height, bool gray,
+bool Encode(std::FILE* file, PngErrorText* error, int width, int height, bool gray, int depth,
             png_bytepp rows) {
   png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, error, OnPngError, OnPngWarning);
   if (png == nullptr) return false;
@@ -141,7 +141,7 @@ bool Encode(std::FILE* file, PngErrorText* error, int width, int height, bool gr
   png_set_write_fn(png, file, WriteData, FlushData);
   // Trail images compress well at a low level; a fast encoder keeps up with rendering.
   png_set_compression_level(png, 3);
-  png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8,
+  png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), depth,
                gray ? PNG_COLOR_TYPE_GRAY : PNG_COLOR_TYPE_RGBA, PNG_INTERLACE_NONE,
                PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
   png_write_info(png, info);
@@ -189,9 +189,16 @@ refhost::Image ReadPng(const std::string& path) {
 }
 
 void WritePng(const std::string& path, const refhost::Image& image) {
+  WritePngOfDepth(path, image, 8);
+}
+
+void WritePngOfDepth(const std::string& path, const refhost::Image& image, int depth) {
   const bool gray = IsOpaqueGray(image);
   const int channels = gray ? 1 : 4;
-  const size_t rowBytes = static_cast<size_t>(image.width) * channels;
+  // 16-bit samples are v × 257 (the same fraction of full scale), big-endian as PNG wants:
+  // both bytes are v.
+  const size_t sampleBytes = depth == 16 ? 2 : 1;
+  const size_t rowBytes = static_cast<size_t>(image.width) * channels * sampleBytes;
   std::vector<unsigned char> bytes(rowBytes * image.height);
   std::vector<png_bytep> rows(image.height);
   for (int y = 0; y < image.height; ++y) {
@@ -199,14 +206,10 @@ void WritePng(const std::string& path, const refhost::Image& image) {
     rows[y] = row;
     for (int x = 0; x < image.width; ++x) {
       const PF_Pixel& p = image.At(x, y);
-      if (gray) {
-        row[x] = p.red;
-      } else {
-        unsigned char* d = row + 4 * x;
-        d[0] = p.red;
-        d[1] = p.green;
-        d[2] = p.blue;
-        d[3] = p.alpha;
+      const unsigned char samples[4] = {p.red, p.green, p.blue, p.alpha};
+      unsigned char* d = row + static_cast<size_t>(x) * channels * sampleBytes;
+      for (int c = 0; c < channels; ++c) {
+        for (size_t b = 0; b < sampleBytes; ++b) d[c * sampleBytes + b] = samples[c];
       }
     }
   }
@@ -228,7 +231,7 @@ void WritePng(const std::string& path, const refhost::Image& image) {
   if (file == nullptr) throw std::runtime_error("cannot write " + path + ": " + SystemReason());
   PngErrorText error;
   std::string failure;
-  if (!Encode(file, &error, image.width, image.height, gray, rows.data())) {
+  if (!Encode(file, &error, image.width, image.height, gray, depth, rows.data())) {
     failure = error.text;
   } else if (std::fflush(file) != 0 || std::ferror(file)) {
     failure = SystemReason();

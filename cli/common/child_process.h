@@ -32,7 +32,8 @@ class ChildProcess {
   int Status() const { return status_; }
   // Closes the pipe and waits; true when the child exited with code 0.
   bool Wait();
-  // What the child wrote to standard error, on one line, or its exit status in words.
+  // What the child wrote to standard error, cleaned and on one line (CleanToolWords), or
+  // its exit status in words.
   std::string Reason() const;
   // Everything it wrote to standard error.
   std::string Errors() const;
@@ -43,6 +44,11 @@ class ChildProcess {
   int errors_ = -1;  // an unlinked temporary file
   int status_ = 0;
 };
+
+// A helper program's standard error in the user's terms, its lines joined by "; ": without
+// internal object addresses, the renderer's hidden file names, our "file:" prefix, and
+// repeated lines.
+std::string CleanToolWords(const std::string& text);
 
 struct ProgramResult {
   bool ok = false;

@@ -8,13 +8,17 @@
 namespace velunary::cli {
 
 std::string FramePath(const std::string& dir, long frame) {
-  char name[32];
-  std::snprintf(name, sizeof name, "%05ld.png", frame);
-  return dir + "/" + name;
+  return dir + "/" + FrameFileName(FrameFiles{}, frame);
 }
 
-FrameWriter::FrameWriter(std::string outDir, VideoEncoder* video, ContactSheet* sheet)
-    : outDir_(std::move(outDir)), video_(video), sheet_(sheet), thread_([this] { Run(); }) {}
+FrameWriter::FrameWriter(std::string outDir, FrameFiles files, std::string ffmpeg,
+                         VideoEncoder* video, ContactSheet* sheet)
+    : outDir_(std::move(outDir)),
+      files_(std::move(files)),
+      ffmpeg_(std::move(ffmpeg)),
+      video_(video),
+      sheet_(sheet),
+      thread_([this] { Run(); }) {}
 
 FrameWriter::~FrameWriter() {
   Finish();
@@ -53,7 +57,10 @@ void FrameWriter::Run() {
     // are held besides the one the renderer is making.
     std::string failure;
     try {
-      if (!outDir_.empty()) WritePng(FramePath(outDir_, job.first), job.second);
+      if (!outDir_.empty()) {
+        WriteFrameFile(files_, ffmpeg_, outDir_ + "/" + FrameFileName(files_, job.first),
+                       job.second);
+      }
       if (video_ != nullptr) video_->Write(job.second);
       if (sheet_ != nullptr) sheet_->Add(job.first, job.second);
     } catch (const std::exception& e) {

@@ -5,12 +5,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <stdexcept>
+#include <vector>
 
 extern char** environ;
 
@@ -122,15 +124,66 @@ std::string ChildProcess::Errors() const {
   return text;
 }
 
+namespace {
+
+// `line` without what names ffmpeg's internals or our own hidden names: "[mp4 @ 0x55d0c8]"
+// names an object at an address; "file:" is our prefix; ".part-PID-" and
+// ".velunary-probe-PID" are the names files are written under until they are whole.
+std::string WithoutInternals(const std::string& line) {
+  std::string out;
+  for (size_t i = 0; i < line.size();) {
+    const size_t close = line[i] == '[' ? line.find(']', i) : std::string::npos;
+    if (close != std::string::npos && line.find(" @ 0x", i) < close) {
+      i = close + 1;
+      if (i < line.size() && line[i] == ' ') ++i;
+      continue;
+    }
+    const bool wordStart =
+        i == 0 || line[i - 1] == ' ' || line[i - 1] == '\'' || line[i - 1] == '"';
+    if (wordStart && line.compare(i, 5, "file:") == 0) {
+      i += 5;
+      continue;
+    }
+    bool hidden = false;
+    for (const std::string prefix : {".part-", ".velunary-probe-"}) {
+      if (line.compare(i, prefix.size(), prefix) != 0) continue;
+      size_t end = i + prefix.size();
+      while (end < line.size() && line[end] >= '0' && line[end] <= '9') ++end;
+      if (end == i + prefix.size()) continue;
+      if (prefix == ".part-" && end < line.size() && line[end] == '-') ++end;
+      i = end;
+      hidden = true;
+    }
+    if (!hidden) out += line[i++];
+  }
+  return out;
+}
+
+}  // namespace
+
+std::string CleanToolWords(const std::string& text) {
+  std::string cleaned;
+  std::vector<std::string> said;
+  size_t start = 0;
+  while (start < text.size()) {
+    const size_t end = std::min(text.find('\n', start), text.size());
+    std::string line = WithoutInternals(text.substr(start, end - start));
+    start = end + 1;
+    while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) line.pop_back();
+    // Repeats tell nothing more.
+    if (line.empty() || line.find("Last message repeated") != std::string::npos ||
+        std::find(said.begin(), said.end(), line) != said.end()) {
+      continue;
+    }
+    said.push_back(line);
+    cleaned += (cleaned.empty() ? "" : "; ") + line;
+  }
+  return cleaned;
+}
+
 std::string ChildProcess::Reason() const {
-  std::string text = Errors();
-  while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) {
-    text.pop_back();
-  }
   // Its lines in one, the first ones (the cause) kept when there are many.
-  for (char& c : text) {
-    if (c == '\n') c = ';';
-  }
+  std::string text = CleanToolWords(Errors());
   if (text.size() > 400) text = text.substr(0, 400) + "...";
   if (!text.empty()) return text;
   if (status_ >= 0 && WIFEXITED(status_)) {

@@ -23,7 +23,8 @@ void ApplyControls(refhost::Host& host, const std::vector<ControlAssignment>& as
 // the effect declares none.
 int FindResetButton(const refhost::Host& host);
 
-// One line per parameter: index, name, type, range and default, with a header line.
+// One line per control --set and --key take (name, type, range and default), then the
+// layers and the button with the options that set them.
 std::string ControlsTable(const refhost::Host& host);
 
 // A value with at most `decimals` places and no trailing zeros: 0.1, 45, -32768.

@@ -1,0 +1,197 @@
+#include "video_encoder.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <stdexcept>
+#include <vector>
+
+#include "errors.h"
+#include "hidden_parts.h"
+
+namespace velunary::cli {
+namespace {
+
+std::string Lower(std::string text) {
+  for (char& c : text) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return text;
+}
+
+// The options that encode BT.709 video from RGBA: 4:2:0 or 4:2:2 need even sides, so odd
+// ones are padded by a pixel; the colours are converted with BT.709's matrix and tagged so,
+// as HD players assume.
+void AddBt709(std::vector<std::string>& args, const char* pixelFormat) {
+  args.insert(args.end(),
+              {"-vf", "scale=out_color_matrix=bt709:out_range=tv,pad=ceil(iw/2)*2:ceil(ih/2)*2",
+               "-pix_fmt", pixelFormat, "-colorspace", "bt709", "-color_primaries", "bt709",
+               "-color_trc", "bt709", "-color_range", "tv"});
+}
+
+std::vector<std::string> EncoderArgs(const std::string& ffmpeg, const std::string& path,
+                                     const std::string& size, const std::string& rate,
+                                     const std::string& input, const VideoFormat& format) {
+  // Warnings too: ffmpeg reports a failed trailer (a full disk) as one and exits 0.
+  std::vector<std::string> args = {ffmpeg,    "-hide_banner", "-loglevel",
+                                   "warning", "-nostdin",     "-y"};
+  args.insert(args.end(), {"-f", "rawvideo", "-pixel_format", "rgba", "-video_size", size,
+                           "-framerate", rate, "-i", input});
+  const std::string extension = Lower(std::filesystem::path(path).extension().string());
+  switch (format.codec) {
+    case VideoCodec::kDefault:
+      if (extension != ".gif" && extension != ".apng" && extension != ".png") {
+        AddBt709(args, "yuv420p");
+      }
+      break;
+    case VideoCodec::kH264:
+      args.insert(args.end(), {"-c:v", "libx264"});
+      if (format.quality >= 0) args.insert(args.end(), {"-crf", std::to_string(format.quality)});
+      AddBt709(args, "yuv420p");
+      break;
+    case VideoCodec::kProResHq:
+      args.insert(args.end(), {"-c:v", "prores_ks", "-profile:v", "3", "-vendor", "apl0"});
+      AddBt709(args, "yuv422p10le");
+      break;
+    case VideoCodec::kProRes4444:
+      args.insert(args.end(), {"-c:v", "prores_ks", "-profile:v", "4", "-vendor", "apl0"});
+      AddBt709(args, "yuva444p10le");
+      break;
+    case VideoCodec::kFfv1:
+      // The pixels as rendered, every bit.
+      args.insert(args.end(), {"-c:v", "ffv1", "-pix_fmt", "bgra"});
+      break;
+    case VideoCodec::kPng:
+      args.insert(args.end(), {"-c:v", "png", "-pix_fmt", "rgba"});
+      break;
+  }
+  if (extension == ".mp4" || extension == ".mov" || extension == ".m4v") {
+    // The index at the front, so the file plays while it downloads.
+    args.insert(args.end(), {"-movflags", "+faststart"});
+  }
+  // "file:" keeps a name with a colon from being read as a protocol.
+  args.push_back("file:" + path);
+  return args;
+}
+
+}  // namespace
+
+std::string FindFfmpeg() {
+  return FindProgram("ffmpeg");
+}
+
+VideoCodec ParseVideoCodec(const std::string& name) {
+  const std::pair<const char*, VideoCodec> codecs[] = {{"h264", VideoCodec::kH264},
+                                                       {"prores-hq", VideoCodec::kProResHq},
+                                                       {"prores-4444", VideoCodec::kProRes4444},
+                                                       {"ffv1", VideoCodec::kFfv1},
+                                                       {"png", VideoCodec::kPng}};
+  for (const auto& [known, codec] : codecs) {
+    if (Lower(name) == known) return codec;
+  }
+  throw UsageError("--codec " + name + ": expected h264, prores-hq, prores-4444, ffv1 or png");
+}
+
+void CheckVideoTarget(const std::string& ffmpeg, const std::string& path,
+                      const VideoFormat& format) {
+  const std::filesystem::path target(path);
+  const std::filesystem::path folder =
+      target.parent_path().empty() ? std::filesystem::path(".") : target.parent_path();
+  const std::string hidden = ".velunary-probe-" + std::to_string(::getpid());
+  const std::filesystem::path probe = folder / (hidden + target.filename().string());
+  // Two frames: an image name (render.png) takes one and fails on the second, as the
+  // render would after its last frame.
+  std::vector<std::string> args =
+      EncoderArgs(ffmpeg, probe.string(), "2x2", "24", "pipe:0", format);
+  args.insert(args.end() - 1, {"-frames:v", "2"});
+  bool ok = false;
+  std::string reason;
+  {
+    ChildProcess child(args, ChildProcess::Pipe::kToChild);
+    const unsigned char pixels[32] = {};
+    ok = ::write(child.Fd(), pixels, sizeof pixels) == static_cast<ssize_t>(sizeof pixels);
+    ok = child.Wait() && ok;
+    reason = child.Reason();
+  }
+  std::error_code ignored;
+  // A pattern (render%03d.png) writes numbered files, not the one named.
+  if (ok && !std::filesystem::is_regular_file(probe, ignored)) {
+    ok = false;
+    reason = "the name is a pattern of numbered images, not one video file";
+  }
+  // Whatever the proof left, numbered files of a pattern included.
+  for (const auto& entry : std::filesystem::directory_iterator(folder, ignored)) {
+    if (entry.path().filename().string().starts_with(hidden)) {
+      std::filesystem::remove(entry.path(), ignored);
+    }
+  }
+  if (!ok) {
+    throw UsageError("--video " + path + ": ffmpeg cannot write a video under this name (" +
+                     reason + "); name it with a video extension such as .mp4, .mov, .mkv or .gif" +
+                     (format.codec == VideoCodec::kDefault ? "" : ", one that takes --codec's"));
+  }
+}
+
+VideoEncoder::VideoEncoder(const std::string& ffmpeg, const std::string& path, int width,
+                           int height, refhost::FrameRate rate, const VideoFormat& format)
+    : path_(path), part_(PartPath(path)) {
+  ffmpeg_ = std::make_unique<ChildProcess>(
+      EncoderArgs(ffmpeg, part_, std::to_string(width) + "x" + std::to_string(height),
+                  std::to_string(rate.timeScale) + "/" + std::to_string(rate.timeStep), "pipe:0",
+                  format),
+      ChildProcess::Pipe::kToChild);
+}
+
+VideoEncoder::~VideoEncoder() {
+  ffmpeg_.reset();
+  std::error_code ignored;
+  std::filesystem::remove(part_, ignored);  // nothing left after Finish has renamed it
+}
+
+void VideoEncoder::Write(const refhost::Image& image) {
+  std::vector<unsigned char> bytes;
+  bytes.reserve(image.pixels.size() * 4);
+  for (const PF_Pixel& p : image.pixels) {
+    bytes.insert(bytes.end(), {p.red, p.green, p.blue, p.alpha});
+  }
+  size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = ::write(ffmpeg_->Fd(), bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      ffmpeg_->Wait();
+      throw std::runtime_error("ffmpeg stopped writing " + path_ + ": " + ffmpeg_->Reason());
+    }
+    done += static_cast<size_t>(n);
+  }
+  ++written_;
+}
+
+void VideoEncoder::Finish(const std::string& ffprobe) {
+  if (!ffmpeg_->Wait()) {
+    throw std::runtime_error("ffmpeg could not write " + path_ + ": " + ffmpeg_->Reason());
+  }
+  const ProgramResult probe =
+      RunProgram({ffprobe, "-v", "error", "-select_streams", "v:0", "-count_packets",
+                  "-show_entries", "stream=nb_read_packets", "-of", "csv=p=0", "file:" + part_});
+  std::string count = probe.output;
+  while (!count.empty() && (count.back() == '\n' || count.back() == '\r')) count.pop_back();
+  if (!probe.ok || count != std::to_string(written_)) {
+    // ffmpeg's own words name the cause (File too large, No space left on device).
+    const std::string said = ffmpeg_->Errors().empty() ? "" : ffmpeg_->Reason() + "; ";
+    throw std::runtime_error("ffmpeg reported success but " + path_ + " is not a whole video (" +
+                             said +
+                             (probe.ok ? "it holds " + (count.empty() ? "no" : count) + " of the " +
+                                             std::to_string(written_) + " frames written"
+                                       : probe.reason) +
+                             ")");
+  }
+  if (std::rename(part_.c_str(), path_.c_str()) != 0) {
+    throw std::runtime_error("cannot write " + path_ + ": " + std::strerror(errno));
+  }
+}
+
+}  // namespace velunary::cli
