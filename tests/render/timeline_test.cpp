@@ -1,6 +1,5 @@
-// Which frames a render simulates, and what it keeps between them. (That a new layer size
-// starts afresh is held by the fuzz corpus and the fault sweep; that a render naming no
-// frame is refused before any host call, by the corpus.)
+// Which frames a render simulates, and what it keeps between them. (That a render naming
+// no frame is refused before any host call is held by the fuzz corpus.)
 #include <gtest/gtest.h>
 
 #include <utility>
@@ -103,26 +102,38 @@ TEST(Timeline, ALayerOfAnotherHeightOrWidthOnlyIsScaledAsTheHostScalesIt) {
   }
 }
 
-TEST(Timeline, CatchUpKeepsTheInfectionMapOnlyWhileInfectionIsOff) {
-  rig::SessionRig rig(kWidth, kHeight, rig::kRate);
-  const Image black(kWidth, kHeight, kOpaqueBlack);
-  rig.host.SetValue(Infection, 1);
-  rig.host.SetLayer(InfectedLayer, Image(kWidth, kHeight, PF_Pixel{255, 255, 255, 255}));
-  rig.FramesFor(0);
-  rig.host.SetValue(Infection, 0);
-  rig.FramesFor(1);
-  const Image kept = Image::FromWorld(simulationState.infectionMap);
-  ASSERT_NE(kept, black);
-  EXPECT_EQ(rig.FramesFor(1), 2);
-  EXPECT_EQ(Image::FromWorld(simulationState.infectionMap), kept);
-
-  // On in the last frame, but with no layer to refill it: the catch-up clears it.
-  rig.host.SetValue(Infection, 1);
-  rig.host.SetLayer(InfectedLayer, Image());
-  EXPECT_EQ(rig.FramesFor(2), 1);
-  EXPECT_EQ(Image::FromWorld(simulationState.infectionMap), kept);
-  EXPECT_EQ(rig.FramesFor(2), 3);
-  EXPECT_EQ(Image::FromWorld(simulationState.infectionMap), black);
+// A frame's image depends on the layer size, the controls and the layers over time alone,
+// never on what was rendered before it: rendered again, it is the image it was.
+TEST(Timeline, AFrameRendersAlikeWhateverCameBefore) {
+  struct Case {
+    const char* name;
+    int infectedFrom;  // Infection on from this frame to the 8th, or never (-1)
+    long played;       // frames 0 .. played rendered in order before `frame`
+    long frame;
+    int resizedWidth;  // the layer's width from `frame` on
+  };
+  // Scrubbing back to a frame that infection reached, after it was switched off again; a
+  // new layer size (a preview resolution) right before the frame that would come next.
+  for (const Case& c : {Case{"scrubbed back over infection", 3, 9, 5, kWidth},
+                        Case{"layer size changed", -1, 2, 3, kWidth / 2}}) {
+    SCOPED_TRACE(c.name);
+    rig::SessionRig rig(kWidth, kHeight, rig::kRate);
+    rig.host.SetLayer(InfectedLayer, scenes::DemoLayer(kWidth, kHeight));
+    rig.host.SetKeyframe(Infection, 0, 0);
+    if (c.infectedFrom >= 0) {
+      rig.host.SetKeyframe(Infection, c.infectedFrom, 1);
+      rig.host.SetKeyframe(Infection, 8, 0);
+    }
+    Image first;
+    for (long frame = 0; frame <= c.played; ++frame) {
+      const Image image = rig.Render(frame);
+      if (frame == c.frame) first = image;
+    }
+    rig.session.SetLayerSize(c.resizedWidth, kHeight);
+    if (first.Empty()) first = rig.Render(c.frame);
+    EXPECT_FALSE(first.Empty());
+    EXPECT_EQ(rig.Render(c.frame), first);
+  }
 }
 
 }  // namespace
