@@ -98,24 +98,39 @@ TEST_F(SeedingTest, SpawnThresholdIsALuminanceOfOne) {
   }
 }
 
+// A spot of eight bright pixels in a row costs about 512 rejections a particle, so the
+// budget ends some 200 particles into a pass, whether the pass creates the array or grows
+// it from ten uniform particles (whose copies would land off the spot).
 TEST_F(SeedingTest, AfterTheBudgetParticlesCopyEarlierOnesOfTheSamePass) {
-  in = host.MakeInData(64, 64);
-  ASSERT_EQ(Populate(10), PF_Err_NONE);
   refhost::Image spot(64, 64, PF_Pixel{255, 0, 0, 0});
-  spot.At(40, 9) = spot.At(41, 9) = PF_Pixel{255, 255, 255, 255};
-  UseSpawnLayer(spot);
-  // A bright pixel costs about 2048 rejections, so the budget ends after ~50 particles;
-  // copies of the ten uniform particles of the first pass would land off the spot.
-  ASSERT_EQ(Populate(2000), PF_Err_NONE);
-  const std::vector<Particle> particles = Particles(2000);
-  // Which earlier particle each copy repeats is drawn uniformly from the pass so far, and
-  // the draws are recorded: a saved project must seed the same particles.
-  std::uint64_t picks = 1469598103934665603ull;
-  for (std::size_t i = 10; i < particles.size(); ++i) {
-    ASSERT_TRUE(particles[i].y == 9 && (particles[i].x == 40 || particles[i].x == 41)) << i;
-    picks = (picks ^ static_cast<std::uint64_t>(particles[i].x)) * 1099511628211ull;
+  for (int x = 40; x < 48; ++x) spot.At(x, 9) = PF_Pixel{255, 255, 255, 255};
+  const struct {
+    int grownFrom;
+    std::uint64_t picks;
+    std::uint32_t nextDraw;  // the engine's next output: the pass drew no more, no less
+  } cases[] = {{0, 4671227284785729833ull, 3501204142u}, {10, 2637698328684185649ull, 2199683763u}};
+  for (const auto& [grownFrom, recorded, nextDraw] : cases) {
+    SCOPED_TRACE(grownFrom);
+    in = host.MakeInData(64, 64);
+    simulationSettings.spawnLayer = PF_EffectWorld{};
+    if (grownFrom > 0) {
+      ASSERT_EQ(Populate(grownFrom), PF_Err_NONE);
+    }
+    UseSpawnLayer(spot);
+    ASSERT_EQ(Populate(2000), PF_Err_NONE);
+    const std::vector<Particle> particles = Particles(2000);
+    // Which earlier particle each copy repeats is drawn uniformly from the pass so far, and
+    // the draws are recorded: a saved project must seed the same particles.
+    std::uint64_t picks = 1469598103934665603ull;
+    for (std::size_t i = static_cast<std::size_t>(grownFrom); i < particles.size(); ++i) {
+      ASSERT_TRUE(particles[i].y == 9 && particles[i].x >= 40 && particles[i].x < 48) << i;
+      picks = (picks ^ static_cast<std::uint64_t>(particles[i].x)) * 1099511628211ull;
+      picks = (picks ^ static_cast<std::uint64_t>(particles[i].heading)) * 1099511628211ull;
+    }
+    EXPECT_EQ(picks, recorded);
+    EXPECT_EQ(sharedRandom(), nextDraw);
+    Release();
   }
-  EXPECT_EQ(picks, 14607222790587827934ull);
 }
 
 TEST_F(SeedingTest, ShrinkAndGrowKeepTheFirstParticlesWithoutReseeding) {
