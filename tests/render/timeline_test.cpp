@@ -111,13 +111,17 @@ TEST(Timeline, AFrameRendersAlikeWhateverCameBefore) {
     long played;       // frames 0 .. played rendered in order before `frame`
     long frame;
     int resizedWidth;  // the layer's width from `frame` on
+    refhost::Host::Flavour flavour;
   };
-  // Scrubbing back to a frame that infection reached, after it was switched off again; a
+  // Scrubbing back to a frame that infection reached, after it was switched off again
+  // (under a blend that lets the InfectionMap show through its update from the layer); a
   // new layer size (a preview resolution) right before the frame that would come next.
-  for (const Case& c : {Case{"scrubbed back over infection", 3, 9, 5, kWidth},
-                        Case{"layer size changed", -1, 2, 3, kWidth / 2}}) {
+  for (const Case& c :
+       {Case{"scrubbed back over infection", 3, 9, 5, kWidth, refhost::Host::Flavour::Down},
+        Case{"layer size changed", -1, 2, 3, kWidth / 2, refhost::Host::Flavour::Nearest}}) {
     SCOPED_TRACE(c.name);
     rig::SessionRig rig(kWidth, kHeight, rig::kRate);
+    rig.host.SetFlavour(c.flavour);
     rig.host.SetLayer(InfectedLayer, scenes::DemoLayer(kWidth, kHeight));
     rig.host.SetKeyframe(Infection, 0, 0);
     if (c.infectedFrom >= 0) {
