@@ -122,7 +122,14 @@ TEST(Timeline, AFrameRendersAlikeWhateverCameBefore) {
     SCOPED_TRACE(c.name);
     rig::SessionRig rig(kWidth, kHeight, rig::kRate);
     rig.host.SetFlavour(c.flavour);
-    rig.host.SetLayer(InfectedLayer, scenes::DemoLayer(kWidth, kHeight));
+    // Infecting on its left quarter; elsewhere so dim that a black InfectionMap, blended
+    // over by rounding down, stays black, while one already painted stays lit.
+    Image infected(kWidth, kHeight, PF_Pixel{255, 1, 1, 1});
+    for (int y = 0; y < kHeight; ++y) {
+      for (int x = 0; x < kWidth / 4; ++x) infected.At(x, y) = PF_Pixel{255, 255, 255, 255};
+    }
+    rig.host.SetLayer(InfectedLayer, infected);
+    rig.host.SetValue(InfectedTrailColor, 200);
     rig.host.SetKeyframe(Infection, 0, 0);
     if (c.infectedFrom >= 0) {
       rig.host.SetKeyframe(Infection, c.infectedFrom, 1);
