@@ -79,9 +79,14 @@ SEEDS = {
         " change 3 with_record reset without_record, global_setup, render 1"),
     "population_grows_and_shrinks_while_calls_fail": session(20, 14, 1001, "layer spawn 0 white"
         " 20 14 0, key particle_count 0 0 particle_count 2 255 particle_count 4 0 infection 0 0"
-        " infection 2 1, render 0 1, fail_op copy 1 keyframe_text, render 2, render 0 1,"
-        " fail_op new_world 1 keyframe_text, render 2, reverse, render 0 1 2 3 4,"
-        " layer_size 9 30, render 5 2"),
+        " infection 2 1, render 0 1, fail_op copy 1 cancel, render 2 0 1, fail_op new_world 1"
+        " negative, render 2, reverse, render 0 1 2 3 4, layer_size 9 30, render 5 2"),
+    # A frame whose population grows fails before its passes: its staging copy, its new
+    # InfectionMap; the passes must not walk 307 records over the 20 the array holds.
+    **{f"failed_frame_of_a_growing_population_{op}": session(32, 32, 1001, "layer spawn 0 white"
+        f" 32 32 0, key particle_count 0 0 particle_count 1 255 infection 0 0 infection 1 {on},"
+        f" render 0, fail_op {op} 1 keyframe_text, render 1")
+        for op, on in [("copy", 0), ("new_world", 1)]},
     "layer_per_frame_and_size_change": session(16, 16, 1001, "layer_from input 0 noise 16 16 3"
         " input 2 demo 7 30 0, layer spawn 0 none 1 1 0, layer infected 0 transparent 16 16 0,"
         " value infection 1, render 0 1 2, layer_size 32 10, render 3 4 1"),

@@ -323,10 +323,7 @@ class Script {
     Note("time step ", session_.InData().time_step);
   }
   // A time-reversed layer: frame k lies at -k frame lengths.
-  void Reverse() {
-    session_.InData().time_step = -session_.InData().time_step;
-    Note("time step ", session_.InData().time_step);
-  }
+  void Reverse() { Note("time step ", session_.InData().time_step *= -1); }
   void FailCall() { PlanFailure(std::nullopt); }
   void FailOp() { PlanFailure(Pick(kFailableOps)); }
   void ToggleSuite() {

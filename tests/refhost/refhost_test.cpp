@@ -134,12 +134,10 @@ class RefHostTest : public ::testing::Test {
   const PF_WorldTransformSuite1* transform = nullptr;
 };
 
-// The host's image operations take shortcuts on the effect's hot path (1 × 1 and 3 × 3
-// uniform kernels map sums through 16-bit arithmetic instead of tables; large worlds live
-// in memory mapped for huge pages). Each must give the formula's bytes for every input it
-// accepts. Here the blend, in both flavours, at the ends and where its weights stop
-// fitting 16 bits, for every pair of bytes once: channel c of pixel (x, y) holds x in the
-// first image and 4y + c in the second.
+// Each image operation must give its formula's bytes for every input it accepts: here the
+// blend in both flavours, at the ends and where its weights stop fitting 16 bits, for every
+// pair of bytes once: channel c of pixel (x, y) holds x in the first image, 4y + c in the
+// second.
 TEST_F(RefHostTest, BlendMatchesItsFlavoursFormulaForEveryPairOfBytes) {
   Image first(256, 64), second(256, 64);
   for (int y = 0; y < 64; ++y) {
@@ -174,38 +172,32 @@ TEST_F(RefHostTest, BlendMatchesItsFlavoursFormulaForEveryPairOfBytes) {
 // flavour at its centre: 0, 2 or 1, 3 of four columns and rows.
 TEST_F(RefHostTest, ScaledCopyTakesTheFlavoursPixel) {
   const Image source = Pattern(4, 4, 9);
-  for (auto [flavour, offset] : {std::pair{Host::Flavour::Nearest, 0}, {Host::Flavour::Down, 1}}) {
-    host.SetFlavour(flavour);
+  for (int offset : {0, 1}) {
+    host.SetFlavour(static_cast<Host::Flavour>(offset));
     World src = MakeWorld(source), dst = MakeWorld(Image(2, 2));
     EXPECT_EQ(utils().copy(ref(), &src.world, &dst.world, nullptr, nullptr), PF_Err_NONE);
-    Image expected(2, 2);
-    for (int y = 0; y < 2; ++y) {
-      for (int x = 0; x < 2; ++x) expected.At(x, y) = source.At(2 * x + offset, 2 * y + offset);
+    for (int i = 0; i < 4; ++i) {
+      EXPECT_EQ(Image::FromWorld(dst.world).pixels[i],
+                source.At(i % 2 * 2 + offset, i / 2 * 2 + offset));
     }
-    EXPECT_EQ(Image::FromWorld(dst.world), expected);
   }
 }
 
 // Only the thread inside the entry point may call: another one is refused, changes
-// nothing and is recorded, until that thread is the one served.
+// nothing and is recorded.
 TEST_F(RefHostTest, CallsFromAThreadOutsideTheEntryPointAreRefusedAndRecorded) {
-  const auto fromAnotherThread = [&] {
-    PF_EffectWorld world{};
-    PF_Err err = PF_Err_NONE;
-    PF_Handle handle = nullptr;
-    std::thread([&] {
-      err = utils().new_world(ref(), 2, 2, PF_NewWorldFlag_NONE, &world);
-      handle = utils().host_new_handle(8);
-    }).join();
-    return std::tuple(err, world.data != nullptr, handle != nullptr);
-  };
-  EXPECT_EQ(fromAnotherThread(), std::tuple(PF_Err_BAD_CALLBACK_PARAM, false, false));
-  EXPECT_EQ(std::tuple(host.GetLedger().faults, host.GetLedger().liveWorlds,
-                       host.GetLedger().liveHandles),
+  PF_EffectWorld world{};
+  PF_Err err = PF_Err_NONE;
+  PF_Handle handle = nullptr;
+  std::thread([&] {
+    err = utils().new_world(ref(), 2, 2, PF_NewWorldFlag_NONE, &world);
+    handle = utils().host_new_handle(8);
+  }).join();
+  EXPECT_EQ(std::tuple(err, world.data, handle),
+            std::tuple(PF_Err_BAD_CALLBACK_PARAM, nullptr, nullptr));
+  const Ledger ledger = host.GetLedger();
+  EXPECT_EQ(std::tuple(ledger.faults, ledger.liveWorlds, host.CallCount(Op::NewWorld)),
             std::tuple(2, 0, 0));
-  EXPECT_EQ(host.CallCount(Op::NewWorld), 0);
-  PF_EffectWorld world = NewWorld(2, 2);
-  EXPECT_EQ(utils().dispose_world(ref(), &world), PF_Err_NONE);
 }
 
 // Kernels uniform per channel, as the effect passes them, and others only the formula serves:
@@ -319,8 +311,7 @@ TEST_F(RefHostTest, NewWorldIsZeroedWithPaddedRowsAndPoisonedWhenGivenBack) {
       EXPECT_EQ(host.GetLedger().liveWorlds, 1);
       previous = world.data;
       EXPECT_EQ(utils().dispose_world(ref(), &world), PF_Err_NONE);
-      // Given back, the bytes (still pooled by the host) no longer hold the effect's.
-      EXPECT_EQ(std::count(bytes, bytes + size, 0xDB), size);
+      EXPECT_EQ(std::count(bytes, bytes + size, 0xDB), size);  // poisoned, though still pooled
       Ledger ledger = host.GetLedger();
       --ledger.acquiredSuites;  // the fixture's transform suite
       EXPECT_TRUE(ledger.Empty());

@@ -57,30 +57,6 @@ TEST(DoubleFault, StagingWorldRefusedTwiceIsTakenBackByTheReset) {
   EXPECT_EQ(rig::HoldingsMismatch(rig.host, {}), "");
 }
 
-// A frame whose population grows fails before its passes: they must not walk the count
-// wanted over the old, shorter array (2 % of 32 x 32 is 20 records, 30 % is 307).
-TEST(FailedFrame, GrowingPopulationIsNotWalkedBeyondTheRecordsHeld) {
-  struct Case {
-    const char* name;
-    bool infectionSwitchedOn;
-    Op failed;  // its first call of frame 1: the Spawn Layer's staging, or the new InfectionMap
-  };
-  for (const Case& c :
-       {Case{"staging copy", false, Op::Copy}, {"new InfectionMap", true, Op::NewWorld}}) {
-    SCOPED_TRACE(c.name);
-    rig::SessionRig rig(32, 32, rig::kRate);
-    rig.host.SetLayer(SpawnLayer, refhost::Image(32, 32, PF_Pixel{255, 255, 255, 255}));
-    rig.host.SetKeyframe(ParticleCount, 0, 2);
-    rig.host.SetKeyframe(ParticleCount, 1, 30);
-    rig.host.SetKeyframe(Infection, 0, 0);
-    rig.host.SetKeyframe(Infection, 1, c.infectionSwitchedOn ? 1 : 0);
-    rig.Render(0);
-    rig.host.FailNthCall(c.failed, 1, kInjected);
-    EXPECT_EQ(rig.session.RenderFrame(1), kInjected);
-    EXPECT_EQ(rig::HoldingsMismatch(rig.host, {}), "");
-  }
-}
-
 TEST(MemoryLimit, GrowthWithoutRoomForBothArraysStartsTheParticlesAfresh) {
   rig::SessionRig rig(kWidth, kHeight, rig::kRate);
   rig.host.SetKeyframe(ParticleCount, 0, 2);

@@ -9,6 +9,7 @@
 // another C library may round them differently, which is not a fault of the effect.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <map>
@@ -99,8 +100,12 @@ TEST(GoldenFrames, FullHdDefaultWorkloadMatchesRecordedFrame) {
 // (output and particles) whether it is reached by playing forward or by jumping to it,
 // under either arithmetic a host may choose. Rounding down, the host's blend shows the
 // TrailMap in the sensing images, so they must be made before this frame's deposits (and
-// a movement pass overlapping the blend is a race the thread sanitizer reports here).
+// a movement pass overlapping the blend is a race the thread sanitizer reports here), and
+// the InfectionMap in its update: the Infected Layer, white on its left quarter, is so dim
+// elsewhere that only a map already painted stays lit there, so a replay after Infection
+// was switched off must not start from the map it left.
 TEST(RenderDeterminism, ScrubbedFramesMatchSequentialPlaybackUnderEitherHostFlavour) {
+  constexpr PF_Pixel kWhite{255, 255, 255, 255};
   constexpr int kWidth = 64;
   constexpr int kHeight = 40;
   constexpr long kFrames = 12;
@@ -110,7 +115,9 @@ TEST(RenderDeterminism, ScrubbedFramesMatchSequentialPlaybackUnderEitherHostFlav
     rig::SessionRig rig(kWidth, kHeight, rig::kRate);
     rig.host.SetFlavour(static_cast<refhost::Host::Flavour>(flavour));
     rig.host.SetLayer(SpawnLayer, scenes::SpawnDisc(kWidth, kHeight));
-    rig.host.SetLayer(InfectedLayer, scenes::SpawnDisc(kWidth / 2, kHeight / 2));
+    refhost::Image infected(kWidth / 2, kHeight / 2, PF_Pixel{255, 1, 1, 1});
+    for (int y = 0; y < kHeight / 2; ++y) std::fill_n(&infected.At(0, y), kWidth / 8, kWhite);
+    rig.host.SetLayer(InfectedLayer, infected);
     const std::tuple<int, int, double> keyframes[] = {
         {Infection, 0, 0},      {Infection, 3, 1},     {Infection, 8, 0},
         {RandomSeed, 0, 11},    {RandomSeed, 6, -500}, {ParticleCount, 0, 5},

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <tuple>
 #include <vector>
 
 #include "refhost/host.h"
@@ -104,18 +105,14 @@ TEST_F(SeedingTest, SpawnThresholdIsALuminanceOfOne) {
 TEST_F(SeedingTest, AfterTheBudgetParticlesCopyEarlierOnesOfTheSamePass) {
   refhost::Image spot(64, 64, PF_Pixel{255, 0, 0, 0});
   for (int x = 40; x < 48; ++x) spot.At(x, 9) = PF_Pixel{255, 255, 255, 255};
-  const struct {
-    int grownFrom;
-    std::uint64_t picks;
-    std::uint32_t nextDraw;  // the engine's next output: the pass drew no more, no less
-  } cases[] = {{0, 4671227284785729833ull, 3501204142u}, {10, 2637698328684185649ull, 2199683763u}};
+  in = host.MakeInData(64, 64);
+  // Grown from, the picks, and the engine's next output (the pass drew no more, no less).
+  const std::tuple<int, std::uint64_t, std::uint32_t> cases[] = {
+      {0, 4671227284785729833ull, 3501204142u}, {10, 2637698328684185649ull, 2199683763u}};
   for (const auto& [grownFrom, recorded, nextDraw] : cases) {
     SCOPED_TRACE(grownFrom);
-    in = host.MakeInData(64, 64);
     simulationSettings.spawnLayer = PF_EffectWorld{};
-    if (grownFrom > 0) {
-      ASSERT_EQ(Populate(grownFrom), PF_Err_NONE);
-    }
+    ASSERT_EQ(grownFrom > 0 ? Populate(grownFrom) : PF_Err_NONE, PF_Err_NONE);
     UseSpawnLayer(spot);
     ASSERT_EQ(Populate(2000), PF_Err_NONE);
     const std::vector<Particle> particles = Particles(2000);
