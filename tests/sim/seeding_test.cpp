@@ -99,20 +99,24 @@ TEST_F(SeedingTest, SpawnThresholdIsALuminanceOfOne) {
   }
 }
 
-// A spot of eight bright pixels in a row costs about 512 rejections a particle, so the
-// budget ends some 200 particles into a pass, whether the pass creates the array or grows
-// it from ten uniform particles (whose copies would land off the spot).
+// A spot of eight bright pixels in a row of a 64 x 64 layer costs about 512 rejections a
+// particle, so the budget ends some 200 particles into a pass, whether the pass creates the
+// array or grows it from ten uniform particles (whose copies would land off the spot); one
+// pixel of a 200 x 200 layer, after two or three, so that the first copies choose among few.
 TEST_F(SeedingTest, AfterTheBudgetParticlesCopyEarlierOnesOfTheSamePass) {
-  refhost::Image spot(64, 64, PF_Pixel{255, 0, 0, 0});
-  for (int x = 40; x < 48; ++x) spot.At(x, 9) = PF_Pixel{255, 255, 255, 255};
-  in = host.MakeInData(64, 64);
-  // Grown from, the picks, and the engine's next output (the pass drew no more, no less).
-  const std::tuple<int, std::uint64_t, std::uint32_t> cases[] = {
-      {0, 4671227284785729833ull, 3501204142u}, {10, 2637698328684185649ull, 2199683763u}};
-  for (const auto& [grownFrom, recorded, nextDraw] : cases) {
-    SCOPED_TRACE(grownFrom);
+  // Side, spot width, grown from, the picks, and the engine's next output (the pass drew
+  // no more, no less).
+  const std::tuple<int, int, int, std::uint64_t, std::uint32_t> cases[] = {
+      {64, 8, 0, 4671227284785729833ull, 3501204142u},
+      {64, 8, 10, 2637698328684185649ull, 2199683763u},
+      {200, 1, 0, 14244878585823339088ull, 433911764u}};
+  for (const auto& [side, spotWidth, grownFrom, recorded, nextDraw] : cases) {
+    SCOPED_TRACE(testing::Message() << side << " " << grownFrom);
+    in = host.MakeInData(side, side);
     simulationSettings.spawnLayer = PF_EffectWorld{};
     ASSERT_EQ(grownFrom > 0 ? Populate(grownFrom) : PF_Err_NONE, PF_Err_NONE);
+    refhost::Image spot(side, side, PF_Pixel{255, 0, 0, 0});
+    for (int x = 40; x < 40 + spotWidth; ++x) spot.At(x, 9) = PF_Pixel{255, 255, 255, 255};
     UseSpawnLayer(spot);
     ASSERT_EQ(Populate(2000), PF_Err_NONE);
     const std::vector<Particle> particles = Particles(2000);
@@ -120,7 +124,8 @@ TEST_F(SeedingTest, AfterTheBudgetParticlesCopyEarlierOnesOfTheSamePass) {
     // the draws are recorded: a saved project must seed the same particles.
     std::uint64_t picks = 1469598103934665603ull;
     for (std::size_t i = static_cast<std::size_t>(grownFrom); i < particles.size(); ++i) {
-      ASSERT_TRUE(particles[i].y == 9 && particles[i].x >= 40 && particles[i].x < 48) << i;
+      ASSERT_TRUE(particles[i].y == 9 && particles[i].x >= 40 && particles[i].x < 40 + spotWidth)
+          << i;
       picks = (picks ^ static_cast<std::uint64_t>(particles[i].x)) * 1099511628211ull;
       picks = (picks ^ static_cast<std::uint64_t>(particles[i].heading)) * 1099511628211ull;
     }
