@@ -97,13 +97,10 @@ TEST(GoldenFrames, FullHdDefaultWorkloadMatchesRecordedFrame) {
 }
 
 // Playback is repeatable: a fixed, animated scene shows every frame bit for bit the same
-// (output and particles) whether it is reached by playing forward or by jumping to it,
-// under either arithmetic a host may choose. Rounding down, the host's blend shows the
-// TrailMap in the sensing images, so they must be made before this frame's deposits (and
-// a movement pass overlapping the blend is a race the thread sanitizer reports here), and
-// the InfectionMap in its update: the Infected Layer, white on its left quarter, is so dim
-// elsewhere that only a map already painted stays lit there, so a replay after Infection
-// was switched off must not start from the map it left.
+// (output and particles) played forward or jumped to, under either arithmetic a host may
+// choose. Rounding down, the blend shows the TrailMap in the sensing images (a movement
+// overlapping it races, as TSan reports) and the InfectionMap in its update: the Infected
+// Layer is so dim off its left quarter that only a map already painted stays lit there.
 TEST(RenderDeterminism, ScrubbedFramesMatchSequentialPlaybackUnderEitherHostFlavour) {
   constexpr PF_Pixel kWhite{255, 255, 255, 255};
   constexpr int kWidth = 64;

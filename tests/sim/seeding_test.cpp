@@ -99,13 +99,11 @@ TEST_F(SeedingTest, SpawnThresholdIsALuminanceOfOne) {
   }
 }
 
-// A spot of eight bright pixels in a row of a 64 x 64 layer costs about 512 rejections a
-// particle, so the budget ends some 200 particles into a pass, whether the pass creates the
-// array or grows it from ten uniform particles (whose copies would land off the spot); one
-// pixel of a 200 x 200 layer, after two or three, so that the first copies choose among few.
+// Eight bright pixels of 64 x 64 cost ~512 rejections a particle: the budget ends ~200
+// particles into a pass that creates the array or grows it from ten uniform particles
+// (whose copies would land off the spot); one of 200 x 200, after two or three particles.
 TEST_F(SeedingTest, AfterTheBudgetParticlesCopyEarlierOnesOfTheSamePass) {
-  // Side, spot width, grown from, the picks, and the engine's next output (the pass drew
-  // no more, no less).
+  // Side, spot width, grown from, the picks, the next draw (the pass drew no more, no less).
   const std::tuple<int, int, int, std::uint64_t, std::uint32_t> cases[] = {
       {64, 8, 0, 4671227284785729833ull, 3501204142u},
       {64, 8, 10, 2637698328684185649ull, 2199683763u},
