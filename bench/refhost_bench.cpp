@@ -124,7 +124,7 @@ void BM_Blend(benchmark::State& state) {
 }
 BENCHMARK(BM_Blend)->Unit(benchmark::kMillisecond);
 
-// The effect's own blend, at 1/65536: the layer's image exactly, so a copy.
+// The effect's own blend, at 1/65536: both sources read, as at any other ratio.
 void BM_BlendAtTheEffectsRatio(benchmark::State& state) {
   Rig rig;
   for (auto _ : state) {

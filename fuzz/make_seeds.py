@@ -16,7 +16,8 @@ ACTIONS = {"global_setup": "", "params_setup": "", "render": "b", "render_at": "
            "render_bad_step": "Bi", "change": "BB", "about": "", "setdown": "",
            "ignored_command": "B", "value": "BB", "key": "BbB", "layer": "BbBssB",
            "layer_from": "BbBssB", "layer_size": "ss", "frame_rate": "BB", "fail_call": "NB",
-           "fail_op": "BnB", "missing_suite": "B", "memory_limit": "H", "cancel": ""}
+           "fail_op": "BnB", "missing_suite": "B", "memory_limit": "H", "cancel": "",
+           "reverse": ""}
 LESS_ONE = {"s": "B", "n": "B", "N": "H"}
 # The options a choice byte picks from, in the order of the interpreter's tables.
 CONTROLS = ("seed sensor_angle turn_angle sensor_distance decay trail_color particle_count"
@@ -76,6 +77,16 @@ SEEDS = {
     "setup_refused_and_ignored_commands": session(10, 6, 1001, "fail_op add_param 7"
         " keyframe_text, params_setup, render 0, params_setup, render 0, ignored_command 1 10,"
         " change 3 with_record reset without_record, global_setup, render 1"),
+    "population_grows_and_shrinks_while_calls_fail": session(20, 14, 1001, "layer spawn 0 white"
+        " 20 14 0, key particle_count 0 0 particle_count 2 255 particle_count 4 0 infection 0 0"
+        " infection 2 1, render 0 1, fail_op copy 1 cancel, render 2 0 1, fail_op new_world 1"
+        " negative, render 2, reverse, render 0 1 2 3 4, layer_size 9 30, render 5 2"),
+    # A frame whose population grows fails before its passes: its staging copy, its new
+    # InfectionMap; the passes must not walk 307 records over the 20 the array holds.
+    **{f"failed_frame_of_a_growing_population_{op}": session(32, 32, 1001, "layer spawn 0 white"
+        f" 32 32 0, key particle_count 0 0 particle_count 1 255 infection 0 0 infection 1 {on},"
+        f" render 0, fail_op {op} 1 keyframe_text, render 1")
+        for op, on in [("copy", 0), ("new_world", 1)]},
     "layer_per_frame_and_size_change": session(16, 16, 1001, "layer_from input 0 noise 16 16 3"
         " input 2 demo 7 30 0, layer spawn 0 none 1 1 0, layer infected 0 transparent 16 16 0,"
         " value infection 1, render 0 1 2, layer_size 32 10, render 3 4 1"),
@@ -83,13 +94,24 @@ SEEDS = {
 # The fault sweep's sessions, at 24 x 16 and frames of 1001/24000 s: renders of a first
 # frame, a next frame and a replay, also with infection and both optional layers (the
 # layer and the Infected Layer of another size, scaled through the staging world), and at
-# another layer size; parameter setup; about; the reset button; global setdown.
+# another layer size; a next frame whose population grows from 2 % to 30 % on a Spawn
+# Layer (also with Infection switching on, with and without an Infected Layer, on a
+# time-reversed layer and at a new layer size) or shrinks back; parameter setup; about;
+# the reset button; global setdown.
 RICH = ("value infection 1, layer input 0 demo 12 8 0, layer spawn 0 disc 24 16 0,"
         " layer infected 0 disc 12 8 0, ")
+GROW = "layer spawn 0 white 24 16 0, key particle_count 0 0 particle_count 1 255, "
+SWITCH_ON = GROW + "key infection 0 0 infection 1 1, " 
 SWEEPS = {name: session(24, 16, 1001, actions, scale=24000) for name, actions in {
     "render_first_frame": "render 0", "render_next_frame": "render 0 1",
     "render_replay": "render 0 1 2 1", "render_resized": "render 0 1, layer_size 16 24, render 2",
     "render_next_frame_rich": RICH + "render 0 1", "render_replay_rich": RICH + "render 0 1 1",
+    "render_grown": GROW + "render 0 1",
+    "render_shrunk": "key particle_count 0 255 particle_count 1 0, render 0 1",
+    "render_grown_infection_on": SWITCH_ON + "layer infected 0 disc 12 8 0, render 0 1",
+    "render_grown_infection_on_without_layer": SWITCH_ON + "render 0 1",
+    "render_grown_time_reversed": "reverse, " + GROW + "render 0 1",
+    "render_grown_resized": GROW + "render 0, layer_size 16 24, render 1",
     "params_setup": "params_setup", "about": "render 0, about",
     "reset": RICH + "render 0 1, change reset with_record", "setdown": RICH + "render 0 1, setdown",
 }.items()}

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <cstdlib>
 #include <functional>
 #include <limits>
 #include <optional>
@@ -202,12 +203,13 @@ class Script {
     });
     using Action = void (Script::*)();
     // fuzz/make_seeds.py names the actions in this order.
-    static constexpr std::array<Action, 20> kActions = {
+    static constexpr std::array<Action, 21> kActions = {
         &Script::GlobalSetup,    &Script::ParamsSetup, &Script::RenderFrame, &Script::RenderAt,
         &Script::RenderBadStep,  &Script::ChangeParam, &Script::About,       &Script::Setdown,
         &Script::IgnoredCommand, &Script::SetValue,    &Script::SetKeyframe, &Script::SetLayer,
         &Script::SetLayerFrom,   &Script::LayerSize,   &Script::FrameRate,   &Script::FailCall,
-        &Script::FailOp,         &Script::ToggleSuite, &Script::MemoryLimit, &Script::Cancel};
+        &Script::FailOp,         &Script::ToggleSuite, &Script::MemoryLimit, &Script::Cancel,
+        &Script::Reverse};
     for (int i = 0; i < kMaxActions && size_ > 0 && failure_.empty(); ++i) {
       (this->*kActions[U8() % kActions.size()])();
     }
@@ -320,6 +322,8 @@ class Script {
     session_.SetFrameRate(Rate());
     Note("time step ", session_.InData().time_step);
   }
+  // A time-reversed layer: frame k lies at -k frame lengths.
+  void Reverse() { Note("time step ", session_.InData().time_step *= -1); }
   void FailCall() { PlanFailure(std::nullopt); }
   void FailOp() { PlanFailure(Pick(kFailableOps)); }
   void ToggleSuite() {
@@ -392,6 +396,7 @@ class Script {
     if (swept) Sweep(true);
     const long firstCall = Calls(plan_.op) + 1;
     const long firstFailable = host_.CountFailableCalls() + 1;
+    const bool hadArray = simulationState.particles != nullptr;
     std::array<long, kSuites.size()> acquired{};
     for (std::size_t i = 0; noting && i < kSuites.size(); ++i) {
       acquired[i] = host_.Acquisitions(kSuites[i].name, kSuites[i].version);
@@ -419,8 +424,8 @@ class Script {
     const bool anyMissing = std::find(missing_.begin(), missing_.end(), true) != missing_.end();
     const bool othersFailed = host_.CallCount(Op::Abort) >= watchdog || cancelRequested_ ||
                               memoryLimited_ || !paramsDeclared_ || anyMissing;
-    std::vector<PF_Err> allowed =
-        ExpectedCodes(failed, plan_.code, othersFailed, kind, plan_.target == firstCall, !swept);
+    std::vector<PF_Err> allowed = ExpectedCodes(failed, plan_.code, othersFailed, kind,
+                                                plan_.target == firstCall, !swept || hadArray);
     if (swept && swept_->suite) {
       // A suite the command acquires is missing, and nothing else is wrong.
       allowed = {std::string_view(kSuites[*swept_->suite].name) == kPFParamUtilsSuite
@@ -523,13 +528,8 @@ class Script {
     host_.SetMemoryLimit(kNoMemoryLimit);
     memoryLimited_ = false;
     if (!paramsDeclared_) ParamsSetup();
-    // An InfectionMap kept while infection is off carries its pixels across a replay, as
-    // it should; the button starts from black maps, which a fresh start matches.
-    if (!IsAbsent(simulationState.infectionMap) && !simulationSettings.infectionEnabled) {
-      Change(ResetButton, true);
-    }
     const A_long step = session_.InData().time_step;
-    const A_long time = std::min(finalFrame_, kMaxTime / step) * step;
+    const A_long time = std::min(finalFrame_, kMaxTime / std::abs(step)) * step;
     Render(time, Kind::Other);
     Render(time, Kind::Other);
     if (!failure_.empty()) return;

@@ -1,7 +1,7 @@
 // A session of the effect written as bytes: any sequence of commands, frame times (negative
-// and huge among them), frame rates, layer sizes from 1 x 1 to 64 x 64, layer images,
-// control values anywhere within their ranges, keyframes and host failures, played through
-// the reference host with the effect linked in. The fuzz target feeds it arbitrary bytes;
+// and huge among them), frame rates (time-reversed ones too), layer sizes from 1 x 1 to 64 x 64,
+// layer images, control values anywhere within their ranges, keyframes and host failures, played
+// through the reference host with the effect linked in. The fuzz target feeds it arbitrary bytes;
 // the tests replay the committed corpus, findings included.
 //
 // Every command is checked as it returns: the code it gives for the failure that was
@@ -28,8 +28,9 @@ std::string RunSessionScript(const std::uint8_t* data, std::size_t size);
 // call its last command makes, with that call failing, and once for each suite lent to
 // effects that the command acquires, with that suite missing. Each run must pass every
 // check, its failure must show in the command as the one code it calls for, and the
-// command must make the failed call where it made it without the failure. A sweep's
-// session keeps one particle count, so that no failure may be absorbed by a resize.
+// command must make the failed call where it made it without the failure. Only where the
+// command starts with a particle array may a failed allocation be absorbed (a resize that
+// cannot be had falls back to a new population).
 std::string SweepSessionScript(const std::uint8_t* data, std::size_t size);
 
 }  // namespace velunary::fuzzing

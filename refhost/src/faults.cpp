@@ -2,6 +2,7 @@
 //
 // Failures are planned as absolute call numbers: "the n-th call of op from now on" is
 // call CallCount(op) + n, so several plans can wait side by side and each fires once.
+#include <cstdio>
 #include <stdexcept>
 
 #include "host_impl.h"
@@ -66,6 +67,14 @@ bool CanFail(Op op) {
 }
 
 PF_Err Host::Impl::Enter(Op op) {
+  // Touches nothing but an atomic counter: the host's state belongs to the entry thread.
+  if (std::this_thread::get_id() != entryThread.load()) {
+    ++foreignThreadCalls;
+    std::fprintf(stderr,
+                 "refhost: %s called from a thread other than the one inside the entry point\n",
+                 OpName(op));
+    return PF_Err_BAD_CALLBACK_PARAM;
+  }
   const long call = ++calls[static_cast<size_t>(op)];
   if (!CanFail(op)) {
     return PF_Err_NONE;
@@ -157,6 +166,11 @@ Ledger Host::GetLedger() const {
   ledger.openCheckouts = static_cast<long>(impl_->openCheckouts.size());
   ledger.faults = impl_->faults;
   ledger.faultLog = impl_->faultLog;
+  if (const long foreign = impl_->foreignThreadCalls.load()) {
+    ledger.faults += foreign;
+    ledger.faultLog.push_back(std::to_string(foreign) +
+                              " calls from a thread other than the entry point's");
+  }
   return ledger;
 }
 

@@ -2,6 +2,7 @@
 //
 // The suite's functions carry no effect reference, so they act on the active host. A
 // handle of size 0 still owns one byte, so that its lock answers a usable address.
+#include <cstring>
 #include <new>
 
 #include "host_impl.h"
@@ -52,16 +53,14 @@ void UnlockHandle(PF_Handle handle) {
 
 A_HandleSize GetHandleSize(PF_Handle handle) {
   Host::Impl* host = ActiveImpl();
-  if (host == nullptr) return 0;
-  host->Enter(Op::GetHandleSize);
+  if (host == nullptr || host->Enter(Op::GetHandleSize) != PF_Err_NONE) return 0;
   HandleBlock* block = LiveBlock(*host, handle, "host_get_handle_size");
   return block == nullptr ? 0 : block->size;
 }
 
 void DisposeHandle(PF_Handle handle) {
   Host::Impl* host = ActiveImpl();
-  if (host == nullptr) return;
-  host->Enter(Op::DisposeHandle);
+  if (host == nullptr || host->Enter(Op::DisposeHandle) != PF_Err_NONE) return;
   auto it = host->handles.find(handle);
   if (it == host->handles.end()) {
     host->Fault("host_dispose_handle of a handle the host did not make or already disposed");
@@ -70,6 +69,8 @@ void DisposeHandle(PF_Handle handle) {
   std::unique_ptr<HandleBlock> block = std::move(it->second);
   host->handles.erase(it);
   host->handleBytes -= block->size;
+  if (host->poisonOnRelease)
+    std::memset(block->bytes.get(), kPoison, static_cast<size_t>(block->size));
   // The block stays allocated (its bytes do not), so its address is not handed out again
   // while a stale copy of the handle may still be used.
   block->bytes.reset();

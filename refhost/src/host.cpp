@@ -102,6 +102,18 @@ void Host::SetWideVectors(bool allowed) {
   impl_->wideVectors = allowed;
 }
 
+void Host::SetFlavour(Flavour flavour) {
+  impl_->flavour = flavour;
+}
+
+void Host::SetPoisonOnRelease(bool poison) {
+  impl_->poisonOnRelease = poison;
+}
+
+void Host::ServeCallsFrom(std::thread::id entryThread) {
+  impl_->entryThread.store(entryThread);
+}
+
 void Host::RequestCancel() {
   impl_->cancel.store(true);
 }

@@ -13,6 +13,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <thread>
 #include <unordered_map>
 #include <unordered_set>
 #include <utility>
@@ -45,6 +46,8 @@ class OwnedWorld {
   A_long Height() const { return height_; }
   // Every byte back to zero, as a new world starts.
   void Clear();
+  // Every byte kPoison, as a world given back is left.
+  void Poison();
 
  private:
   std::unique_ptr<unsigned char[], PixelsDeleter> bytes_;
@@ -125,6 +128,12 @@ struct Host::Impl {
   std::uint64_t handleBytes = 0;
   std::uint64_t memoryLimit = UINT64_MAX;
   bool wideVectors = true;
+  Host::Flavour flavour = Host::Flavour::Nearest;
+  bool poisonOnRelease = true;
+  // The thread inside the entry point, and the calls that came from another one; read by
+  // whatever thread calls, so neither takes a lock.
+  std::atomic<std::thread::id> entryThread{std::this_thread::get_id()};
+  std::atomic<long> foreignThreadCalls{0};
 
   std::map<std::pair<std::string, A_long>, SuiteCounts> suiteCounts;
   std::vector<std::pair<std::string, A_long>> missingSuites;
@@ -149,6 +158,8 @@ struct Host::Impl {
 };
 
 constexpr long kRememberedCalls = 1000000;
+// What a world's or handle's bytes become when given back.
+constexpr unsigned char kPoison = 0xDB;
 constexpr std::size_t kQuarantinedHandles = 65536;
 
 // The active host's state, or null.

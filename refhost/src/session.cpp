@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <stdexcept>
+#include <thread>
 #include <vector>
 
 namespace refhost {
@@ -77,6 +78,7 @@ PF_Err Session::Send(PF_Cmd cmd, void* extra) {
   std::vector<PF_ParamDef*> params;
   for (PF_ParamDef& value : values) params.push_back(&value);
   params.push_back(nullptr);
+  host_.ServeCallsFrom(std::this_thread::get_id());
   return effectMain_(cmd, &inData_, &outData_, params.data(), &output_, extra);
 }
 

@@ -1,7 +1,7 @@
 // "PF World Transform Suite" 1: blend and convolve.
 //
 // blend:    d = (s1 · (65536 − ratio) + s2 · ratio + 32768) >> 16 on every byte, ratio
-//           clamped to 0 … 65536. The largest sum, 255 · 65536 + 32768, fits 32 bits.
+//           clamped to 0 … 65536 (without the 32768 in the Down flavour).
 // convolve: for each channel c with its kernel k_c of n × n taps (h = n / 2, pixels
 //           outside the image read as 0, D = 255 · n²):
 //             acc = Σ_i Σ_j k_c[i·n + j] · P_c(x + j − h, y + i − h)
@@ -95,31 +95,28 @@ PF_Err Blend(PF_ProgPtr ref, const PF_EffectWorld* src1, const PF_EffectWorld* s
   }
   const PF_Fixed r = std::clamp<PF_Fixed>(ratio, 0, 65536);
   const size_t rowBytes = static_cast<size_t>(dst->width) * 4;
-  // Near either end the formula gives one source exactly: with s1 · (65536 − r) + s2 · r
-  // = s1 · 65536 + r · (s2 − s1) and |s2 − s1| <= 255, a ratio r <= 128 keeps
-  // r · (s2 − s1) + 32768 within 128 … 65408, so the shift leaves s1; by symmetry a ratio
-  // of 65408 or more leaves s2. The effect blends at ratio 1 every frame.
-  constexpr PF_Fixed kExactReach = 128;
-  if (r <= kExactReach || r >= 65536 - kExactReach) {
-    const PF_EffectWorld& from = r <= kExactReach ? *src1 : *src2;
+  // Both sources are read at every ratio, even where one weighs nothing: the weighing is
+  // the host's, and an effect must not count on a source going unread.
+  const std::uint32_t half = host->flavour == Host::Flavour::Down ? 0u : 32768u;
+  const auto blendRows = [&](auto firstWeight, auto secondWeight) {
     for (A_long y = 0; y < dst->height; ++y) {
-      if (Row(from, y) != Row(*dst, y)) std::memcpy(Row(*dst, y), Row(from, y), rowBytes);
+      const unsigned char* a = Row(*src1, y);
+      const unsigned char* b = Row(*src2, y);
+      unsigned char* d = Row(*dst, y);
+      for (size_t i = 0; i < rowBytes; ++i) {
+        const std::uint32_t s1 = std::uint16_t{a[i]};
+        const std::uint32_t s2 = std::uint16_t{b[i]};
+        d[i] = static_cast<unsigned char>((s1 * firstWeight + s2 * secondWeight + half) >> 16);
+      }
     }
-    return PF_Err_NONE;
-  }
-  // Both weights now fit 16 bits, so the products are 16 × 16 → 32-bit multiplies, which
-  // vectorise on every x86-64 (there is no 32 × 32 one before SSE4.1).
-  const auto r16 = static_cast<std::uint16_t>(r);
-  const auto q16 = static_cast<std::uint16_t>(65536 - r);
-  for (A_long y = 0; y < dst->height; ++y) {
-    const unsigned char* a = Row(*src1, y);
-    const unsigned char* b = Row(*src2, y);
-    unsigned char* d = Row(*dst, y);
-    for (size_t i = 0; i < rowBytes; ++i) {
-      const std::uint32_t s1 = std::uint16_t{a[i]};
-      const std::uint32_t s2 = std::uint16_t{b[i]};
-      d[i] = static_cast<unsigned char>((s1 * q16 + s2 * r16 + 32768u) >> 16);
-    }
+  };
+  // Between the ends both weights fit 16 bits, so the products are 16 × 16 → 32-bit
+  // multiplies, which vectorise on every x86-64 (there is no 32 × 32 one before SSE4.1).
+  // The largest sum, 255 · 65536 + 32768, fits 32 bits.
+  if (r > 0 && r < 65536) {
+    blendRows(static_cast<std::uint16_t>(65536 - r), static_cast<std::uint16_t>(r));
+  } else {
+    blendRows(static_cast<std::uint32_t>(65536 - r), static_cast<std::uint32_t>(r));
   }
   return PF_Err_NONE;
 }

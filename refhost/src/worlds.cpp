@@ -86,6 +86,10 @@ void OwnedWorld::Clear() {
   std::memset(bytes_.get(), 0, static_cast<size_t>(rowbytes_) * static_cast<size_t>(height_));
 }
 
+void OwnedWorld::Poison() {
+  std::memset(bytes_.get(), kPoison, static_cast<size_t>(rowbytes_) * static_cast<size_t>(height_));
+}
+
 bool UsableWorld(const PF_EffectWorld* world) {
   return world != nullptr && world->data != nullptr && world->width > 0 && world->height > 0 &&
          world->rowbytes / 4 >= world->width;
@@ -153,6 +157,7 @@ PF_Err DisposeWorld(PF_ProgPtr ref, PF_EffectWorld* world) {
   }
   // The record the effect holds is dead from here on: its token is not reused, so the
   // same address lent again later has another one.
+  if (host->poisonOnRelease) it->second.world->Poison();
   auto& pool = host->pooledWorlds;
   if (pool.size() == kPooledWorlds) pool.erase(pool.begin());
   try {
@@ -197,6 +202,9 @@ PF_Err Fill(PF_ProgPtr ref, const PF_Pixel* color, const PF_Rect* dst_rect, PF_E
 
 }  // namespace
 
+// Where a scaled copy's reading of its whole source goes, so that it is not optimised away.
+volatile unsigned char sourceRead = 0;
+
 // Destination pixel (x, y) of the destination rectangle takes the source pixel
 // (⌊x · srcWidth / dstWidth⌋, ⌊y · srcHeight / dstHeight⌋) of the source rectangle, both
 // counted from the rectangles' corners; equal sizes make it an exact copy.
@@ -231,12 +239,25 @@ PF_Err Copy(PF_ProgPtr ref, PF_EffectWorld* src, PF_EffectWorld* dst, PF_Rect* s
     }
     return PF_Err_NONE;
   }
+  // A scaled copy reads its whole source all the same, as a filtering host would: an
+  // effect writing any of it meanwhile is caught by a race detector, not by the scale.
+  unsigned char seen = 0;
+  for (std::int64_t y = 0; y < sh; ++y) {
+    const unsigned char* in =
+        Row(from, static_cast<A_long>(s.top + y)) + static_cast<size_t>(s.left) * 4;
+    for (std::int64_t i = 0; i < sw * 4; ++i) seen |= in[i];
+  }
+  sourceRead = seen;
+  // Nearest: the pixel at the destination pixel's corner; Down: at its centre.
+  const std::int64_t half = host->flavour == Host::Flavour::Down ? 1 : 0;
   std::vector<size_t> sourceOffset(static_cast<size_t>(dw));
   for (std::int64_t x = 0; x < dw; ++x) {
-    sourceOffset[static_cast<size_t>(x)] = static_cast<size_t>(s.left + x * sw / dw) * 4;
+    sourceOffset[static_cast<size_t>(x)] =
+        static_cast<size_t>(s.left + (2 * x + half) * sw / (2 * dw)) * 4;
   }
   for (std::int64_t y = 0; y < dh; ++y) {
-    const unsigned char* in = Row(from, static_cast<A_long>(s.top + y * sh / dh));
+    const unsigned char* in =
+        Row(from, static_cast<A_long>(s.top + (2 * y + half) * sh / (2 * dh)));
     unsigned char* out =
         Row(*dst, static_cast<A_long>(d.top + y)) + static_cast<size_t>(d.left) * 4;
     for (std::int64_t x = 0; x < dw; ++x) {

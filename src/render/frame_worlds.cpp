@@ -63,11 +63,6 @@ void PrepareSensingWorlds(HostSuiteCache& suites, const PF_InData* in_data, PF_E
   if (InfectionFedByLayer()) {
     UpdateInfectionMap(suites, in_data, err);
   }
-  // Each sensing worker reads its own image, so the two threads share no memory but the
-  // disjoint halves of the particle array.
-  if (*err == PF_Err_NONE) {
-    *err = HostCopy(in_data, first, second);
-  }
 }
 
 bool InfectionFedByLayer() {

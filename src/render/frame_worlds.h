@@ -10,10 +10,11 @@
 
 namespace velunary {
 
-// Makes both sensing images (opaque black, then the layer over the TrailMap in the first),
-// brings the InfectionMap up to date from the Infected Layer when infection is on and one
-// is chosen, and copies the first sensing image into the second. *first and *second must
-// be absent on entry and are held by the caller. Stops at the first host error.
+// Makes both sensing images opaque black, blends the layer over the TrailMap into the
+// first and, when infection is on and an Infected Layer is chosen, brings the InfectionMap
+// up to date from it. These are the frame's host calls that read the maps the movement
+// pass paints: once this returns, none is under way. *first and *second must be absent on
+// entry and are held by the caller. Stops at the first host error.
 void PrepareSensingWorlds(HostSuiteCache& suites, const PF_InData* in_data, PF_EffectWorld* first,
                           PF_EffectWorld* second, PF_Err* err);
 

@@ -20,23 +20,25 @@ namespace {
 bool continuationBlocked = false;
 
 // A map of another size than the layer is re-created black at the layer's size; the
-// particles were placed for the old size, so they go too.
+// particles were placed for the old size, so they go too. One frame on those black maps
+// would be a network that no later render of the frame reproduces (a preview at another
+// resolution does exactly this), so the next render replays from frame 0.
 void FitMapToLayer(HostSuiteCache& suites, const PF_InData* in_data, PF_EffectWorld* map,
                    PF_Err* err) {
   if (!IsAbsent(*map) && (map->height != in_data->height || map->width != in_data->width)) {
     NewBlackWorld(in_data, map, err);
     ReleaseParticles(suites);
+    simulationState.nextFrame = 0;
   }
 }
 
-// Back to the state before frame 0. An InfectionMap while infection was off in the last
-// simulated frame keeps its pixels, unless a refused disposal left it holding what an
-// earlier reset meant to clear.
-void ResetForReplay(HostSuiteCache& suites, const PF_InData* in_data, bool staleWorldHeld,
-                    PF_Err* err) {
+// Back to the state before frame 0: both maps black, whatever Infection was in the last
+// simulated frame. An InfectionMap kept would carry later frames' pixels into the replay,
+// and a frame reached by scrubbing back would differ from the same frame played forward.
+void ResetForReplay(HostSuiteCache& suites, const PF_InData* in_data, PF_Err* err) {
   SimulationState& state = simulationState;
   NewBlackWorld(in_data, &state.trailMap, err);
-  if (!IsAbsent(state.infectionMap) && (simulationSettings.infectionEnabled || staleWorldHeld)) {
+  if (!IsAbsent(state.infectionMap)) {
     NewBlackWorld(in_data, &state.infectionMap, err);
   }
   ReleaseParticles(suites);
@@ -73,7 +75,7 @@ PF_Err RenderSimulation(PF_InData* in_data, PF_OutData* /*out_data*/, PF_ParamDe
   std::int64_t frames = 1;
   if (frame != state.nextFrame || !mayContinue) {
     frames = std::int64_t{frame} + 1;
-    ResetForReplay(suites, in_data, staleWorldHeld, &err);
+    ResetForReplay(suites, in_data, &err);
   }
   for (std::int64_t k = 0; k < frames && err == PF_Err_NONE; ++k) {
     // 0 <= k <= frame, so k * time_step lies between 0 and current_time: it fits in A_long.

@@ -13,8 +13,11 @@ namespace velunary {
 // F + 1. out_data and params are not read.
 //
 // Returns 0, or the first host error (a cancel answered by `abort` included) after
-// resetting the simulation; the output is then left as it came. A time_step below 1 is
-// refused with PF_Err_BAD_CALLBACK_PARAM before any host call, the simulation untouched.
+// resetting the simulation; the output is then left as it came. A time_step of 0, or a
+// frame index beyond 32 bits, is refused with PF_Err_BAD_CALLBACK_PARAM before any host
+// call, the simulation untouched; a negative time_step (a time-reversed layer) counts
+// frames like a positive one. A layer size other than the maps' makes the render a
+// replay from frame 0, as does any frame but nextFrame.
 // Throws the suite cache's code when the host cannot supply a suite, and std::system_error
 // when a sensing thread cannot be started; either way every world and check-out of the
 // frame has been released and no thread is left running, the state stays as it was at

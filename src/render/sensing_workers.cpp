@@ -22,7 +22,7 @@ constexpr std::int32_t kStretch = 4096;
 SinCosMemo workerMemos[2];
 
 void Move(const PF_InData* in_data, SinCosMemo* trig, MovementProgress* progress) {
-  const std::int32_t count = simulationState.particleCount;
+  const std::int32_t count = simulationState.particleRecords;
   for (std::int32_t first = 0; first < count;) {
     const std::int32_t last = count - first > kStretch ? first + kStretch : count;
     MoveAndDepositRange(in_data, first, last, *trig);
@@ -67,7 +67,7 @@ void ParticlePasses::StartMovement(const PF_InData* in_data) {
 void ParticlePasses::StartSensing(const PF_InData* in_data, const SensingImage& first,
                                   const SensingImage& second) {
   Particle* particles = simulationState.particles;
-  const int count = simulationState.particleCount;
+  const int count = simulationState.particleRecords;
   // An odd count leaves the extra particle to the second thread.
   const int half = count / 2;
   const int seed = simulationSettings.randomSeed;

@@ -47,7 +47,7 @@ class ParticlePasses {
   void StartMovement(const PF_InData* in_data);
 
   // Starts the sensing workers on two new threads, both started before either is joined:
-  // particles [0, particleCount / 2) against `first`, the rest (the odd particle
+  // the records [0, particleRecords / 2) against `first`, the rest (the odd particle
   // included) against `second`. Each works through its half in order, a particle only
   // once the movement pass has moved it. StartMovement must have been called.
   void StartSensing(const PF_InData* in_data, const SensingImage& first,

@@ -5,6 +5,7 @@
 #include <new>
 #include <vector>
 
+#include "host/host_services.h"
 #include "render/frame_params.h"
 #include "render/frame_worlds.h"
 #include "render/sensing_workers.h"
@@ -77,22 +78,22 @@ void SimulateFrame(HostSuiteCache& suites, const PF_InData* in_data, A_long what
   // Declared after the holders, so destroyed before them: on every exit its threads have
   // ended before the worlds they read go back to the host.
   ParticlePasses passes;
-  // The sensing images are the layer blended over the TrailMap at a ratio that leaves the
-  // layer alone, so this frame's deposits cannot change them and the movement pass may run
-  // while the host makes them. The InfectionMap's update from its layer is another matter:
-  // it reads and writes the map the movement pass paints, so it comes first.
-  const bool moveWhilePreparing = !InfectionFedByLayer();
-  if (moveWhilePreparing) {
-    passes.StartMovement(in_data);
-  }
+  // The host's blend reads the TrailMap and the InfectionMap's update reads and writes
+  // that map; how it weighs them is the host's, so the movement pass, which paints both,
+  // starts only once those calls are done, and only on a frame without an error: its
+  // particle array and maps are then whole. It still overlaps the copy into the second
+  // sensing image, which reads and writes only worlds of the frame's own.
   PrepareSensingWorlds(suites, in_data, &first, &second, err);
-  // An error while preparing ends the frame before the sensing pass (a movement already
-  // under way runs to its end); the render then resets the simulation.
   if (*err != PF_Err_NONE) {
     return;
   }
-  if (!moveWhilePreparing) {
-    passes.StartMovement(in_data);
+  passes.StartMovement(in_data);
+  // Each sensing worker reads its own image, so the two threads share no memory but the
+  // disjoint halves of the particle array.
+  *err = HostCopy(in_data, &first, &second);
+  // The render resets the simulation after an error; the movement runs to its end first.
+  if (*err != PF_Err_NONE) {
+    return;
   }
   // Every particle moves before it steers, and steers against images made before this
   // frame's deposits. A gray layer (the network's own trail, or footage without colour)

@@ -142,6 +142,7 @@ void CreateFromNothing(const PF_InData* in_data, const PF_HandleSuite1& handles,
   }
   simulationState.particleHandle = handle;
   simulationState.particles = particles;
+  simulationState.particleRecords = count;
 }
 
 // Returns false when the new array cannot be had; the old one is then released and the
@@ -166,6 +167,7 @@ bool Resize(HostSuiteCache& suites, const PF_InData* in_data, std::int32_t count
   ReleaseParticles(suites);
   simulationState.particleHandle = handle;
   simulationState.particles = particles;
+  simulationState.particleRecords = count;
   return true;
 }
 

@@ -114,6 +114,7 @@ void ReleaseParticles(HostSuiteCache& suites) {
   }
   simulationState.particleHandle = nullptr;
   simulationState.particles = nullptr;
+  simulationState.particleRecords = 0;
 }
 
 void ReadSettings(const PF_InData* in_data, const PF_ParamDef* records) {

@@ -13,9 +13,12 @@
 namespace velunary {
 
 struct SimulationState {
-  PF_Handle particleHandle;     // owns the particle array; null when there is none
-  Particle* particles;          // particleHandle's locked address; null exactly when no array
-  std::int32_t particleCount;   // wanted; after population the array holds exactly this many
+  PF_Handle particleHandle;    // owns the particle array; null when there is none
+  Particle* particles;         // particleHandle's locked address; null exactly when no array
+  std::int32_t particleCount;  // wanted; after population the array holds exactly this many
+  // The records the array really holds (0 without one). The passes walk these, never the
+  // count wanted: a frame whose population step failed keeps the old, shorter array.
+  std::int32_t particleRecords;
   std::int32_t nextFrame;       // the frame a render reaches by simulating one frame
   PF_EffectWorld trailMap;      // the trail field, shown as the output
   PF_EffectWorld infectionMap;  // the field that infects healthy particles

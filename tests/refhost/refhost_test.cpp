@@ -1,5 +1,4 @@
-// The reference host's own promises that the effect's tests rest on. (The copy's
-// nearest-pixel scaling is held by the timeline test of a layer of another size; failure
+// The reference host's own promises that the effect's tests rest on. (Failure
 // injection by the fault sweep, which checks the operation and code of each call it fails.)
 #include <gtest/gtest.h>
 
@@ -10,6 +9,7 @@
 #include <cstring>
 #include <ostream>
 #include <stdexcept>
+#include <thread>
 #include <tuple>
 #include <utility>
 #include <vector>
@@ -134,13 +134,11 @@ class RefHostTest : public ::testing::Test {
   const PF_WorldTransformSuite1* transform = nullptr;
 };
 
-// The host's image operations take shortcuts on the effect's hot path (a blend near either
-// end of the ratio copies one source; 1 × 1 and 3 × 3 uniform kernels map sums through
-// 16-bit arithmetic instead of tables; large worlds live in memory mapped for huge pages).
-// Each must give the formula's bytes for every input it accepts, and the formula's path
-// must still serve what it does not. Here every pair of bytes once: channel c of pixel
-// (x, y) holds x in the first image and 4y + c in the second.
-TEST_F(RefHostTest, BlendNearTheEndsMatchesTheFormulaForEveryPairOfBytes) {
+// Each image operation must give its formula's bytes for every input it accepts: here the
+// blend in both flavours, at the ends and where its weights stop fitting 16 bits, for every
+// pair of bytes once: channel c of pixel (x, y) holds x in the first image, 4y + c in the
+// second.
+TEST_F(RefHostTest, BlendMatchesItsFlavoursFormulaForEveryPairOfBytes) {
   Image first(256, 64), second(256, 64);
   for (int y = 0; y < 64; ++y) {
     for (int x = 0; x < 256; ++x) {
@@ -150,21 +148,56 @@ TEST_F(RefHostTest, BlendNearTheEndsMatchesTheFormulaForEveryPairOfBytes) {
       second.At(x, y) = PF_Pixel{s2(0), s2(1), s2(2), s2(3)};
     }
   }
-  // 128 is the last ratio that leaves the first source exactly; 129 moves 0 against 255.
-  for (PF_Fixed ratio : {1, 2, 127, 128, 129, 65407, 65408, 65409, 65535}) {
-    const Image blended = Blend(first, second, ratio);
-    const auto r = static_cast<std::uint32_t>(ratio);
-    long wrong = 0;
-    for (size_t i = 0; i < blended.pixels.size(); ++i) {
-      for (int c = 0; c < 4; ++c) {
-        const std::uint32_t expected = (Channel(first.pixels[i], c) * (65536 - r) +
-                                        Channel(second.pixels[i], c) * r + 32768) >>
-                                       16;
-        wrong += Channel(blended.pixels[i], c) != expected ? 1 : 0;
+  for (auto [flavour, half] :
+       {std::pair{Host::Flavour::Nearest, 32768u}, {Host::Flavour::Down, 0u}}) {
+    host.SetFlavour(flavour);
+    for (PF_Fixed ratio : {-5, 0, 1, 128, 129, 65535, 65536, 70000}) {
+      const Image blended = Blend(first, second, ratio);
+      const auto r = static_cast<std::uint32_t>(std::clamp(ratio, 0, 65536));
+      long wrong = 0;
+      for (size_t i = 0; i < blended.pixels.size(); ++i) {
+        for (int c = 0; c < 4; ++c) {
+          const std::uint32_t expected = (Channel(first.pixels[i], c) * (65536 - r) +
+                                          Channel(second.pixels[i], c) * r + half) >>
+                                         16;
+          wrong += Channel(blended.pixels[i], c) != expected ? 1 : 0;
+        }
       }
+      EXPECT_EQ(wrong, 0) << "ratio " << ratio << ", half " << half;
     }
-    EXPECT_EQ(wrong, 0) << "ratio " << ratio;
   }
+}
+
+// A scaled copy takes the source pixel at the destination pixel's corner, or in the Down
+// flavour at its centre: 0, 2 or 1, 3 of four columns and rows.
+TEST_F(RefHostTest, ScaledCopyTakesTheFlavoursPixel) {
+  const Image source = Pattern(4, 4, 9);
+  for (int offset : {0, 1}) {
+    host.SetFlavour(static_cast<Host::Flavour>(offset));
+    World src = MakeWorld(source), dst = MakeWorld(Image(2, 2));
+    EXPECT_EQ(utils().copy(ref(), &src.world, &dst.world, nullptr, nullptr), PF_Err_NONE);
+    for (int i = 0; i < 4; ++i) {
+      EXPECT_EQ(Image::FromWorld(dst.world).pixels[i],
+                source.At(i % 2 * 2 + offset, i / 2 * 2 + offset));
+    }
+  }
+}
+
+// Only the thread inside the entry point may call: another one is refused, changes
+// nothing and is recorded.
+TEST_F(RefHostTest, CallsFromAThreadOutsideTheEntryPointAreRefusedAndRecorded) {
+  PF_EffectWorld world{};
+  PF_Err err = PF_Err_NONE;
+  PF_Handle handle = nullptr;
+  std::thread([&] {
+    err = utils().new_world(ref(), 2, 2, PF_NewWorldFlag_NONE, &world);
+    handle = utils().host_new_handle(8);
+  }).join();
+  EXPECT_EQ(std::tuple(err, world.data, handle),
+            std::tuple(PF_Err_BAD_CALLBACK_PARAM, nullptr, nullptr));
+  const Ledger ledger = host.GetLedger();
+  EXPECT_EQ(std::tuple(ledger.faults, ledger.liveWorlds, host.CallCount(Op::NewWorld)),
+            std::tuple(2, 0, 0));
 }
 
 // Kernels uniform per channel, as the effect passes them, and others only the formula serves:
@@ -260,7 +293,7 @@ TEST_F(RefHostTest, ConvolveRefusesWhatItCannotServeAndLeavesTheDestination) {
 
 // Small worlds reuse freed memory and full-HD ones come from their own mappings: either
 // way each starts zeroed, padding included, after the one before was scribbled on.
-TEST_F(RefHostTest, NewWorldIsZeroedWithPaddedRowsAlsoWhenItsMemoryIsLentAgain) {
+TEST_F(RefHostTest, NewWorldIsZeroedWithPaddedRowsAndPoisonedWhenGivenBack) {
   for (auto [width, height] : {std::pair{5, 3}, std::pair{1920, 1080}}) {
     void* previous = nullptr;
     for (int round = 0; round < 2; ++round) {
@@ -278,6 +311,7 @@ TEST_F(RefHostTest, NewWorldIsZeroedWithPaddedRowsAlsoWhenItsMemoryIsLentAgain) 
       EXPECT_EQ(host.GetLedger().liveWorlds, 1);
       previous = world.data;
       EXPECT_EQ(utils().dispose_world(ref(), &world), PF_Err_NONE);
+      EXPECT_EQ(std::count(bytes, bytes + size, 0xDB), size);  // poisoned, though still pooled
       Ledger ledger = host.GetLedger();
       --ledger.acquiredSuites;  // the fixture's transform suite
       EXPECT_TRUE(ledger.Empty());

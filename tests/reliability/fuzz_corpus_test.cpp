@@ -41,7 +41,7 @@ TEST(FaultSweep, EveryFailableCallAndSuiteOfTheLastCommandOfEachSweepSession) {
     ++sweeps;
     EXPECT_EQ(fuzzing::SweepSessionScript(bytes.data(), bytes.size()), "") << name;
   }
-  EXPECT_EQ(sweeps, 10);
+  EXPECT_EQ(sweeps, 16);
 }
 
 }  // namespace

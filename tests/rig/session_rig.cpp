@@ -104,8 +104,9 @@ std::string HoldingsMismatch(const refhost::Host& host, Refused refused) {
   if (ledger.liveWorlds != maps) problems += Count("live worlds", ledger.liveWorlds, maps);
   const long handles = s.particleHandle != nullptr ? 1 : 0;
   if (ledger.liveHandles != handles) problems += Count("live handles", ledger.liveHandles, handles);
-  if ((s.particleHandle == nullptr) != (s.particles == nullptr)) {
-    problems += "the particle array and its handle disagree; ";
+  if ((s.particleHandle == nullptr) != (s.particles == nullptr) ||
+      (s.particles == nullptr && s.particleRecords != 0)) {
+    problems += "the particle array, its handle and its records disagree; ";
   }
   if (ledger.openCheckouts != refused.checkins) {
     problems += Count("open check-outs", ledger.openCheckouts, refused.checkins);

@@ -59,7 +59,7 @@ struct Refused {
 
 // Empty when the host's ledger shows exactly what the simulation state refers to and
 // nothing else: as many live worlds as present maps, the particle handle exactly when
-// there is an array, no staging world, no misuse of the host, and as many suites still
+// there is an array (and no records without one), no staging world, no misuse of the host, and as many suites still
 // acquired and check-outs still open as the host refused to take back. Otherwise says
 // what differs.
 std::string HoldingsMismatch(const refhost::Host& host, Refused refused);

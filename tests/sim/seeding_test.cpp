@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <tuple>
 #include <vector>
 
 #include "refhost/host.h"
@@ -98,24 +99,38 @@ TEST_F(SeedingTest, SpawnThresholdIsALuminanceOfOne) {
   }
 }
 
+// Eight bright pixels of 64 x 64 cost ~512 rejections a particle: the budget ends ~200
+// particles into a pass that creates the array or grows it from ten uniform particles
+// (whose copies would land off the spot); one of 200 x 200, after two or three particles.
 TEST_F(SeedingTest, AfterTheBudgetParticlesCopyEarlierOnesOfTheSamePass) {
-  in = host.MakeInData(64, 64);
-  ASSERT_EQ(Populate(10), PF_Err_NONE);
-  refhost::Image spot(64, 64, PF_Pixel{255, 0, 0, 0});
-  spot.At(40, 9) = spot.At(41, 9) = PF_Pixel{255, 255, 255, 255};
-  UseSpawnLayer(spot);
-  // A bright pixel costs about 2048 rejections, so the budget ends after ~50 particles;
-  // copies of the ten uniform particles of the first pass would land off the spot.
-  ASSERT_EQ(Populate(2000), PF_Err_NONE);
-  const std::vector<Particle> particles = Particles(2000);
-  // Which earlier particle each copy repeats is drawn uniformly from the pass so far, and
-  // the draws are recorded: a saved project must seed the same particles.
-  std::uint64_t picks = 1469598103934665603ull;
-  for (std::size_t i = 10; i < particles.size(); ++i) {
-    ASSERT_TRUE(particles[i].y == 9 && (particles[i].x == 40 || particles[i].x == 41)) << i;
-    picks = (picks ^ static_cast<std::uint64_t>(particles[i].x)) * 1099511628211ull;
+  // Side, spot width, grown from, the picks, the next draw (the pass drew no more, no less).
+  const std::tuple<int, int, int, std::uint64_t, std::uint32_t> cases[] = {
+      {64, 8, 0, 4671227284785729833ull, 3501204142u},
+      {64, 8, 10, 2637698328684185649ull, 2199683763u},
+      {200, 1, 0, 14244878585823339088ull, 433911764u}};
+  for (const auto& [side, spotWidth, grownFrom, recorded, nextDraw] : cases) {
+    SCOPED_TRACE(testing::Message() << side << " " << grownFrom);
+    in = host.MakeInData(side, side);
+    simulationSettings.spawnLayer = PF_EffectWorld{};
+    ASSERT_EQ(grownFrom > 0 ? Populate(grownFrom) : PF_Err_NONE, PF_Err_NONE);
+    refhost::Image spot(side, side, PF_Pixel{255, 0, 0, 0});
+    for (int x = 40; x < 40 + spotWidth; ++x) spot.At(x, 9) = PF_Pixel{255, 255, 255, 255};
+    UseSpawnLayer(spot);
+    ASSERT_EQ(Populate(2000), PF_Err_NONE);
+    const std::vector<Particle> particles = Particles(2000);
+    // Which earlier particle each copy repeats is drawn uniformly from the pass so far, and
+    // the draws are recorded: a saved project must seed the same particles.
+    std::uint64_t picks = 1469598103934665603ull;
+    for (std::size_t i = static_cast<std::size_t>(grownFrom); i < particles.size(); ++i) {
+      ASSERT_TRUE(particles[i].y == 9 && particles[i].x >= 40 && particles[i].x < 40 + spotWidth)
+          << i;
+      picks = (picks ^ static_cast<std::uint64_t>(particles[i].x)) * 1099511628211ull;
+      picks = (picks ^ static_cast<std::uint64_t>(particles[i].heading)) * 1099511628211ull;
+    }
+    EXPECT_EQ(picks, recorded);
+    EXPECT_EQ(sharedRandom(), nextDraw);
+    Release();
   }
-  EXPECT_EQ(picks, 14607222790587827934ull);
 }
 
 TEST_F(SeedingTest, ShrinkAndGrowKeepTheFirstParticlesWithoutReseeding) {

@@ -21,6 +21,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include "pf_effect.h"
@@ -69,6 +70,7 @@ struct Ledger {
   long faults = 0;          // refused misuse: unknown world or handle, double release,
                             // check-in without check-out, add_param at an index
                             // other than -1, a callback with a foreign effect reference
+                            // or from a thread other than the entry point's
   std::vector<std::string> faultLog;
 
   bool Empty() const {
@@ -120,6 +122,26 @@ class Host {
   // them (the default); off, it runs the 128-bit loops every x86-64 and the Windows build
   // run. The bytes are the same either way; tests run both.
   void SetWideVectors(bool allowed);
+
+  // ---- Strictness -------------------------------------------------------------------
+  // Where the host API leaves a pixel operation's arithmetic to the host, this host has
+  // two legal answers: `Nearest` (the default, the figures documented for this host) and
+  // `Down`: blend rounds down, d = (s1 · (65536 − ratio) + s2 · ratio) >> 16, so that at the
+  // effect's ratio of 1 a darker second source lowers the first by one, and a scaled copy
+  // samples the source at the destination pixel's centre, ⌊(2x + 1) · srcWidth /
+  // (2 · dstWidth)⌋. Either way every operation reads all of what it is given.
+  enum class Flavour { Nearest, Down };
+  void SetFlavour(Flavour flavour);
+  // Whether a world or handle given back is overwritten with 0xDB bytes before its memory
+  // is released or lent again (the default), so that an effect reading what it gave back
+  // sees garbage rather than its old pixels. Off only where the host's own time is measured.
+  void SetPoisonOnRelease(bool poison);
+  // Every call from the effect must come from the thread inside the entry point: the one
+  // that constructed the host, or the one a Session sends its latest command from. A call
+  // from any other thread does nothing, answers PF_Err_BAD_CALLBACK_PARAM (null for the
+  // handle allocator and lock, 0 for a handle's size), is counted as a fault and named on
+  // standard error.
+  void ServeCallsFrom(std::thread::id entryThread);
 
   // ---- Failures ---------------------------------------------------------------------
 
