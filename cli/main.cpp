@@ -123,6 +123,11 @@ void AddRenderOptions(CLI::App& render, RenderOptions& o) {
                   "Replace the frames of an earlier render in the --out folder (only files a "
                   "render wrote) and an existing --contact-sheet or --video");
   render.add_flag("--quiet", o.quiet, "No progress and no summary");
+  render
+      .add_option("--keys", o.keysFile,
+                  "Settings and keyframes from a keys file, as the preview saves them; the "
+                  "command line's own options come first")
+      ->type_name("FILE");
 }
 
 void RefuseOptionsAsValues(CLI::App& app) {
