@@ -13,6 +13,9 @@
 #include "errors.h"
 #include "render_plan.h"
 #include "render_run.h"
+#ifdef VELUNARY_PREVIEW
+#include "preview_command.h"
+#endif
 
 namespace {
 
@@ -123,6 +126,11 @@ void AddRenderOptions(CLI::App& render, RenderOptions& o) {
                   "Replace the frames of an earlier render in the --out folder (only files a "
                   "render wrote) and an existing --contact-sheet or --video");
   render.add_flag("--quiet", o.quiet, "No progress and no summary");
+  render
+      .add_option("--keys", o.keysFile,
+                  "Settings and keyframes from a keys file, as the preview saves them; the "
+                  "command line's own options come first")
+      ->type_name("FILE");
 }
 
 void RefuseOptionsAsValues(CLI::App& app) {
@@ -153,6 +161,25 @@ int Run(int argc, char** argv) {
   demo->add_option("--plugin", demoPlugin, "The effect library")->type_name("FILE");
   auto* params = app.add_subcommand("params", "List the effect's controls");
   params->add_option("--plugin", infoPlugin, "The effect library")->type_name("FILE");
+#ifdef VELUNARY_PREVIEW
+  RenderOptions previewRender;
+  velunary::preview::PreviewOptions preview;
+  auto* previewCommand = app.add_subcommand(
+      "preview", "Grow the network in a window, steer it with the controls, save what you saw");
+  AddRenderOptions(*previewCommand, previewRender);
+  previewCommand
+      ->add_option("--script", preview.script,
+                   "Apply timed changes (\"FRAME NAME=VALUE\" or \"FRAME reset\" lines) and "
+                   "run --frames N frames without waiting for the display")
+      ->type_name("FILE");
+  previewCommand
+      ->add_option("--save-keys", preview.saveKeys,
+                   "Write the settings and every change as a keys file for render --keys")
+      ->type_name("FILE");
+  previewCommand
+      ->add_option("--screenshot", preview.screenshot, "Write the window as a PNG at the end")
+      ->type_name("FILE");
+#endif
   auto* help = app.add_subcommand("help", "Print this help, or a command's: help render");
   std::string helpTopic;
   help->add_option("command", helpTopic, "The command to explain")->type_name("COMMAND");
@@ -195,6 +222,9 @@ int Run(int argc, char** argv) {
   }
   if (*params) return velunary::cli::PrintParams(infoPlugin);
   if (*about) return velunary::cli::PrintAbout(infoPlugin);
+#ifdef VELUNARY_PREVIEW
+  if (*previewCommand) return velunary::preview::RunPreview(previewRender, preview);
+#endif
   if (*demo) return velunary::cli::RunRender(velunary::cli::DemoPlan(demoPlugin, demoOut));
   return velunary::cli::RunRender(velunary::cli::PlanRender(render));
 }

@@ -18,6 +18,7 @@
 
 #include "contact_sheet.h"
 #include "controls.h"
+#include "effect_session.h"
 #include "error_names.h"
 #include "errors.h"
 #include "file_identity.h"
@@ -38,18 +39,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Sends global setdown when the run ends, however it ends, once setup has succeeded.
-class SetdownGuard {
- public:
-  explicit SetdownGuard(refhost::Session& session) : session_(session) {}
-  ~SetdownGuard() { session_.GlobalSetdown(); }
-  SetdownGuard(const SetdownGuard&) = delete;
-  SetdownGuard& operator=(const SetdownGuard&) = delete;
-
- private:
-  refhost::Session& session_;
-};
-
 // The file to write for an output option (a symlink's target), checked, with the hidden
 // parts a killed render left beside it removed; "" when the option is not given.
 std::string OutputFile(const char* option, const std::string& path, bool replace) {
@@ -58,36 +47,6 @@ std::string OutputFile(const char* option, const std::string& path, bool replace
   const fs::path folder = fs::path(file).parent_path();
   RemoveStaleParts(folder.empty() ? std::string(".") : folder.string());
   return file;
-}
-
-int LayerIndex(const refhost::Host& host, const char* name) {
-  const int index = host.FindParam(name);
-  if (index < 0 || host.Param(index).param_type != PF_Param_LAYER) {
-    throw UsageError(std::string("the effect has no layer control \"") + name + "\"");
-  }
-  return index;
-}
-
-// Hands the host a layer, fitted as the plan asks: a still as one image, footage frame by
-// frame on demand.
-Footage* Present(refhost::Host& host, int index, const std::shared_ptr<Footage>& footage,
-                 const RenderPlan& plan) {
-  if (footage->IsStill()) {
-    host.SetLayer(index, Fitted(footage->StillImage(), plan.width, plan.height, plan.fit));
-  } else {
-    Footage* source = footage.get();
-    host.SetLayerProvider(index, [source, &plan](int frame) {
-      return Fitted(source->FrameAt(frame), plan.width, plan.height, plan.fit);
-    });
-  }
-  return footage.get();
-}
-
-std::string FootageFailure(const std::vector<Footage*>& footage) {
-  for (const Footage* f : footage) {
-    if (!f->Failure().empty()) return f->Failure();
-  }
-  return "";
 }
 
 // The Infected Layer matters only where the "Infection" checkbox is on; given with the
@@ -190,6 +149,8 @@ std::string Summary(const RenderPlan& plan, long rendered, double seconds) {
   return line;
 }
 
+}  // namespace
+
 std::vector<std::string> FrameNames(const RenderPlan& plan) {
   std::vector<std::string> names;
   if (plan.outDir.empty()) return names;
@@ -218,8 +179,6 @@ void CheckApart(const RenderPlan& plan, const std::string& pluginPath,
   CheckOutputsApart(inputs, outputs, plan.outDir, frameNames);
 }
 
-}  // namespace
-
 int RunRender(const RenderPlan& plan) {
   CheckPlan(plan);
   const std::string pluginPath = ResolvePluginPath(plan.pluginPath);
@@ -239,30 +198,9 @@ int RunRender(const RenderPlan& plan) {
     }
   }
 
-  std::optional<refhost::PluginLibrary> library;
-  try {
-    library.emplace(pluginPath);
-  } catch (const std::runtime_error& e) {
-    throw UsageError(std::string("cannot load the effect (give its library with --plugin): ") +
-                     e.what());
-  }
-  refhost::Host host;
-  // Poisoning what the effect gives back guards the tests; a render pays for it per frame.
-  host.SetPoisonOnRelease(false);
-  refhost::Session session(host, library->EffectMain(), plan.width, plan.height, plan.rate);
-  CheckEffect(session.GlobalSetup(), "global setup");
-  SetdownGuard setdown(session);
-  CheckEffect(session.ParamsSetup(), "parameter setup");
-
-  ApplyControls(host, plan.controls);
-  const int resetButton = plan.resetBefore.empty() ? -1 : FindResetButton(host);
-  std::vector<Footage*> footage;
-  if (plan.spawn)
-    footage.push_back(Present(host, LayerIndex(host, "Spawn Layer"), plan.spawn, plan));
-  if (plan.infected) {
-    footage.push_back(Present(host, LayerIndex(host, "Infected Layer"), plan.infected, plan));
-    WarnIfInfectionOff(host, plan);
-  }
+  EffectSession effect(plan, pluginPath);
+  refhost::Host& host = effect.Host();
+  if (plan.infected) WarnIfInfectionOff(host, plan);
   // Output places are made and checked last, so input refused above leaves nothing behind.
   // The demo's sheet and video are checked with its frames: replaced only when its own.
   const bool replace = plan.overwrite || plan.ownFolder;
@@ -283,13 +221,6 @@ int RunRender(const RenderPlan& plan) {
     folder.emplace(plan.outDir, plan.overwrite, frameNames, ownFiles);
     folder->Clear();
   }
-  refhost::Image previous(plan.width, plan.height, PF_Pixel{255, 0, 0, 0});
-  if (plan.feedback) {
-    host.SetLayer(0, previous);
-  } else {
-    footage.push_back(Present(host, 0, plan.layer, plan));
-  }
-
   std::unique_ptr<VideoEncoder> video;
   if (!plan.video.empty()) {
     try {
@@ -311,34 +242,17 @@ int RunRender(const RenderPlan& plan) {
   long previousFrame = -1;
   for (long frame : plan.frames) {
     if (InterruptGuard::Interrupted()) break;
-    if (plan.resetBefore.count(frame) != 0) {
-      const PF_Err err = session.ChangeParam(resetButton);
-      if (err != PF_Err_NONE && !InterruptGuard::Interrupted()) {
-        failure = "the effect failed the reset before frame " + std::to_string(frame) + ": " +
-                  DescribeEffectError(err);
-        break;
-      }
-    }
-    catchUp.Start(frame, frame != previousFrame + 1 || plan.resetBefore.count(frame) != 0);
+    const bool reset = plan.resetBefore.count(frame) != 0;
+    catchUp.Start(frame, frame != previousFrame + 1 || reset);
     previousFrame = frame;
-    const PF_Err err = session.RenderFrame(frame);
+    failure = effect.Render(frame, reset);
     catchUp.Stop();
-    if (const std::string footageFailure = FootageFailure(footage); !footageFailure.empty()) {
-      failure = "stopped at frame " + std::to_string(frame) + ": " + footageFailure;
+    if (!failure.empty()) {
+      // A frame the user cancelled is no failure; footage that failed to read is one.
+      if (InterruptGuard::Interrupted() && !effect.FootageFailed()) failure.clear();
       break;
     }
-    if (err != PF_Err_NONE) {
-      if (!InterruptGuard::Interrupted()) {
-        failure = "the effect failed rendering frame " + std::to_string(frame) + ": " +
-                  DescribeEffectError(err);
-      }
-      break;
-    }
-    refhost::Image output = session.Output();
-    if (plan.feedback) {
-      previous = output;
-      host.SetLayer(0, previous);
-    }
+    refhost::Image output = effect.Output();
     if (!writer.Submit(frame, std::move(output))) break;
     ++rendered;
     progress.Update(rendered, frame);

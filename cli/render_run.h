@@ -4,6 +4,9 @@
 #ifndef VELUNARY_CLI_RENDER_RUN_H
 #define VELUNARY_CLI_RENDER_RUN_H
 
+#include <string>
+#include <vector>
+
 #include "render_plan.h"
 
 namespace velunary::cli {
@@ -13,6 +16,14 @@ namespace velunary::cli {
 // cannot be written, a missing ffmpeg, an unloadable library, unknown or invalid controls) and
 // RenderFailure when the effect or an output fails on the way.
 int RunRender(const RenderPlan& plan);
+
+// The names of the frame files the plan writes into its --out folder (none without one).
+std::vector<std::string> FrameNames(const RenderPlan& plan);
+
+// Refuses with UsageError, naming both, an output that is an input (the plug-in library
+// at `pluginPath` included) or another output; checked before anything is touched.
+void CheckApart(const RenderPlan& plan, const std::string& pluginPath,
+                const std::vector<std::string>& frameNames);
 
 }  // namespace velunary::cli
 

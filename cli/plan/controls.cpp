@@ -69,28 +69,34 @@ std::string FormatValue(double value, int decimals) {
   return s == "-0" ? "0" : s;
 }
 
+double ControlValue(const refhost::Host& host, int index, const ControlAssignment& a) {
+  const PF_ParamDef& def = host.Param(index);
+  if (def.param_type == PF_Param_CHECKBOX) return CheckboxValue(a);
+  if (def.param_type == PF_Param_FLOAT_SLIDER) return SliderValue(a, def);
+  if (def.param_type == PF_Param_LAYER) {
+    throw UsageError(a.option + ": \"" + def.name +
+                     "\" is a layer; give its image with --input, --spawn or --infected");
+  }
+  throw UsageError(a.option + ": \"" + def.name + "\" is a " + TypeName(def.param_type) +
+                   " and takes no value");
+}
+
+int ControlIndex(const refhost::Host& host, const ControlAssignment& a) {
+  const int index = host.FindParam(a.name);
+  if (index < 0) {
+    throw UsageError(a.option + ": the effect has no control named \"" + a.name +
+                     "\" (velunary params lists them)");
+  }
+  return index;
+}
+
 void ApplyControls(refhost::Host& host, const std::vector<ControlAssignment>& assignments) {
   std::map<int, const ControlAssignment*> constants;
   std::map<int, const ControlAssignment*> keyed;
   for (const ControlAssignment& a : assignments) {
-    const int index = host.FindParam(a.name);
-    if (index < 0) {
-      throw UsageError(a.option + ": the effect has no control named \"" + a.name +
-                       "\" (velunary params lists them)");
-    }
+    const int index = ControlIndex(host, a);
+    const double value = ControlValue(host, index, a);
     const PF_ParamDef& def = host.Param(index);
-    double value = 0;
-    if (def.param_type == PF_Param_CHECKBOX) {
-      value = CheckboxValue(a);
-    } else if (def.param_type == PF_Param_FLOAT_SLIDER) {
-      value = SliderValue(a, def);
-    } else if (def.param_type == PF_Param_LAYER) {
-      throw UsageError(a.option + ": \"" + def.name +
-                       "\" is a layer; give its image with --input, --spawn or --infected");
-    } else {
-      throw UsageError(a.option + ": \"" + def.name + "\" is a " + TypeName(def.param_type) +
-                       " and takes no value");
-    }
     auto& mine = a.frame ? keyed : constants;
     const auto& other = a.frame ? constants : keyed;
     if (other.count(index) != 0) {

@@ -19,6 +19,14 @@ namespace velunary::cli {
 // one; keyframes add up.
 void ApplyControls(refhost::Host& host, const std::vector<ControlAssignment>& assignments);
 
+// The index of the control an assignment names; UsageError naming the option when the
+// effect has none of that name.
+int ControlIndex(const refhost::Host& host, const ControlAssignment& a);
+// The value an assignment gives control `index`: a checkbox's on, off, 1 or 0, a slider's
+// number within its range. UsageError naming the option otherwise, and for controls that
+// take no value.
+double ControlValue(const refhost::Host& host, int index, const ControlAssignment& a);
+
 // The index of the first declared button (the "Reset particles" button); UsageError when
 // the effect declares none.
 int FindResetButton(const refhost::Host& host);

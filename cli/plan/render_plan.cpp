@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "errors.h"
+#include "keys_file.h"
 #include "png_io.h"
 #include "scenes/demo_layer.h"
 
@@ -21,7 +22,9 @@ std::string Folded(const std::string& text) {
 
 }  // namespace
 
-RenderPlan PlanRender(const RenderOptions& options) {
+RenderPlan PlanRender(const RenderOptions& given) {
+  RenderOptions options = given;
+  if (!options.keysFile.empty()) ReadKeysFile(options.keysFile, options);
   RenderPlan plan;
   plan.pluginPath = options.plugin;
   plan.feedback = options.input == kFeedbackInput;
