@@ -51,7 +51,7 @@ struct RenderOptions {
   std::string depth;      // empty: 8
   std::string codec;      // empty: ffmpeg's for the container
   std::string quality;    // empty: the codec's default
-  std::string keysFile;  // settings and keyframes to add, from a keys file
+  std::string keysFile;   // settings and keyframes to add, from a keys file
   bool quiet = false;
 };
 

@@ -59,9 +59,9 @@ struct Refused {
 
 // Empty when the host's ledger shows exactly what the simulation state refers to and
 // nothing else: as many live worlds as present maps, the particle handle exactly when
-// there is an array (and no records without one), no staging world, no misuse of the host, and as many suites still
-// acquired and check-outs still open as the host refused to take back. Otherwise says
-// what differs.
+// there is an array (and no records without one), no staging world, no misuse of the host, and as
+// many suites still acquired and check-outs still open as the host refused to take back. Otherwise
+// says what differs.
 std::string HoldingsMismatch(const refhost::Host& host, Refused refused);
 
 // Empty when the simulation holds nothing at all, as after global setdown.
