@@ -210,6 +210,31 @@ bool ReadPamHeader(int fd, long* width, long* height) {
   return true;
 }
 
+// The demuxers footage may be read with: media files only. A manifest or playlist (HLS,
+// DASH, concat, a subtitle or text format that names other files) would make ffmpeg read
+// whatever files it names, anywhere on the machine, whatever the name it came under.
+constexpr const char* kMediaFormats =
+    "mov,matroska,avi,mpegts,mpeg,mpegvideo,m4v,h264,hevc,flv,gif,ogg,mxf,asf,ivf,nut,"
+    "yuv4mpegpipe,mjpeg,image2,png_pipe,jpeg_pipe,exr_pipe,tiff_pipe,dpx_pipe,webp_pipe,"
+    "bmp_pipe";
+
+// The arguments that name footage to ffmpeg or ffprobe: the file and only it, by its
+// absolute path behind "file:" (a name that begins with "-" or holds a colon is still
+// a file), read through the file protocol with a media demuxer.
+std::vector<std::string> InputArgs(const std::string& path) {
+  std::error_code error;
+  const fs::path absolute = fs::absolute(path, error);
+  return {"-protocol_whitelist", "file", "-format_whitelist",
+          kMediaFormats,         "-i",   "file:" + (error ? path : absolute.string())};
+}
+
+// ffmpeg's refusal of a demuxer outside kMediaFormats, in the user's words.
+std::string ExplainRefusal(const std::string& reason) {
+  if (reason.find("not on whitelist") == std::string::npos) return reason;
+  return "it is a playlist, manifest or other file that names other files, which velunary "
+         "does not follow";
+}
+
 // ARGB pixels from RGBA bytes.
 refhost::Image RgbaImage(const std::vector<unsigned char>& bytes, int width, int height) {
   refhost::Image image(width, height);
@@ -232,10 +257,11 @@ refhost::Image ReadSequenceImage(const std::string& path) {
                              " is not a PNG image; reading other images needs ffmpeg "
                              "(on Debian: apt-get install ffmpeg)");
   }
-  ChildProcess decoder(
-      {ffmpeg, "-hide_banner", "-loglevel", "error", "-nostdin", "-i", "file:" + path, "-frames:v",
-       "1", "-f", "image2pipe", "-c:v", "pam", "-pix_fmt", "rgba", "pipe:1"},
-      ChildProcess::Pipe::kFromChild);
+  std::vector<std::string> args = {ffmpeg, "-hide_banner", "-loglevel", "error", "-nostdin"};
+  for (std::string& arg : InputArgs(path)) args.push_back(std::move(arg));
+  args.insert(args.end(),
+              {"-frames:v", "1", "-f", "image2pipe", "-c:v", "pam", "-pix_fmt", "rgba", "pipe:1"});
+  ChildProcess decoder(args, ChildProcess::Pipe::kFromChild);
   long width = 0;
   long height = 0;
   std::vector<unsigned char> bytes;
@@ -245,7 +271,8 @@ refhost::Image ReadSequenceImage(const std::string& path) {
     ok = ReadFully(decoder.Fd(), bytes.data(), bytes.size());
   }
   if (!decoder.Wait() || !ok) {
-    throw std::runtime_error(path + " is not an image ffmpeg can read (" + decoder.Reason() + ")");
+    throw std::runtime_error(path + " is not an image ffmpeg can read (" +
+                             ExplainRefusal(decoder.Reason()) + ")");
   }
   return RgbaImage(bytes, static_cast<int>(width), static_cast<int>(height));
 }
@@ -312,11 +339,19 @@ std::shared_ptr<Footage> Footage::Open(const std::string& option, const std::str
   }
   // Every picture the decoder shows, with its time: pictures, not packets, so an edit list
   // (a clip trimmed by stream copy) or a dropped picture counts as the player shows it.
-  const ProgramResult probe = RunProgram(
-      {ffprobe, "-v", "error", "-select_streams", "v:0", "-show_entries",
-       "stream=r_frame_rate,avg_frame_rate,time_base:frame=best_effort_timestamp,pkt_duration:"
-       "format=format_name",
-       "-of", "default=noprint_wrappers=1", "file:" + spec});
+  std::vector<std::string> probeArgs = {
+      ffprobe,
+      "-v",
+      "error",
+      "-select_streams",
+      "v:0",
+      "-show_entries",
+      "stream=r_frame_rate,avg_frame_rate,time_base:frame=best_effort_timestamp,pkt_duration:"
+      "format=format_name",
+      "-of",
+      "default=noprint_wrappers=1"};
+  for (std::string& arg : InputArgs(spec)) probeArgs.push_back(std::move(arg));
+  const ProgramResult probe = RunProgram(probeArgs);
   std::map<std::string, std::string> stream;
   std::vector<std::pair<std::string, std::string>> pictures;  // timestamp, duration
   size_t start = 0;
@@ -337,8 +372,9 @@ std::shared_ptr<Footage> Footage::Open(const std::string& option, const std::str
     }
   }
   if (!probe.ok || stream.count("time_base") == 0) {
-    throw UsageError(option + " " + spec + " is neither a PNG image nor a video ffmpeg can read" +
-                     (probe.ok ? std::string(" (no video stream)") : " (" + probe.reason + ")"));
+    throw UsageError(
+        option + " " + spec + " is neither a PNG image nor a video ffmpeg can read" +
+        (probe.ok ? std::string(" (no video stream)") : " (" + ExplainRefusal(probe.reason) + ")"));
   }
   if (pictures.empty()) throw UsageError(option + " " + spec + ": the video holds no pictures");
   std::shared_ptr<Footage> footage(new Footage());
@@ -476,13 +512,13 @@ refhost::Image Footage::Decode(long picture) {
     decoder_.reset();
     // -xerror: a damaged picture stops the decoder (ffmpeg may not pass on the last one or
     // two before it). Without it ffmpeg drops the picture and every later one would arrive
-    // early. "file:" keeps a name with a colon from being read as a protocol.
-    decoder_ = std::make_unique<ChildProcess>(
-        std::vector<std::string>{ffmpeg_, "-hide_banner", "-loglevel", "error", "-nostdin",
-                                 "-xerror", "-i", "file:" + spec_, "-map", "0:v:0", "-fps_mode",
-                                 "passthrough", "-f", "image2pipe", "-c:v", "pam", "-pix_fmt",
-                                 "rgba", "pipe:1"},
-        ChildProcess::Pipe::kFromChild);
+    // early.
+    std::vector<std::string> args = {ffmpeg_, "-hide_banner", "-loglevel",
+                                     "error", "-nostdin",     "-xerror"};
+    for (std::string& arg : InputArgs(spec_)) args.push_back(std::move(arg));
+    args.insert(args.end(), {"-map", "0:v:0", "-fps_mode", "passthrough", "-f", "image2pipe",
+                             "-c:v", "pam", "-pix_fmt", "rgba", "pipe:1"});
+    decoder_ = std::make_unique<ChildProcess>(args, ChildProcess::Pipe::kFromChild);
     next_ = 0;
     currentFrame_ = -1;
   }

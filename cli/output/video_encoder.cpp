@@ -177,8 +177,9 @@ void VideoEncoder::Finish(const std::string& ffprobe) {
   const ProgramResult probe =
       RunProgram({ffprobe, "-v", "error", "-select_streams", "v:0", "-count_packets",
                   "-show_entries", "stream=nb_read_packets", "-of", "csv=p=0", "file:" + part_});
-  std::string count = probe.output;
-  while (!count.empty() && (count.back() == '\n' || count.back() == '\r')) count.pop_back();
+  // The count is the number that leads ffprobe's answer; some containers (MPEG-TS, an
+  // elementary MPEG-2 stream) add empty fields and lines after it.
+  const std::string count = probe.output.substr(0, probe.output.find_first_not_of("0123456789"));
   if (!probe.ok || count != std::to_string(written_)) {
     // ffmpeg's own words name the cause (File too large, No space left on device).
     const std::string said = ffmpeg_->Errors().empty() ? "" : ffmpeg_->Reason() + "; ";
