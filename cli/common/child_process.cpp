@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
@@ -35,7 +36,7 @@ std::string FindProgram(const std::string& name) {
   return "";
 }
 
-ChildProcess::ChildProcess(const std::vector<std::string>& args, Pipe pipe) {
+ChildProcess::ChildProcess(const std::vector<std::string>& args, Pipe pipe, int output) {
   std::vector<std::string> copies = args;
   std::vector<char*> argv;
   for (std::string& a : copies) argv.push_back(a.data());
@@ -60,6 +61,8 @@ ChildProcess::ChildProcess(const std::vector<std::string>& args, Pipe pipe) {
   }
   if (pipe == Pipe::kFromChild) {
     posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
+  } else if (output >= 0) {
+    posix_spawn_file_actions_adddup2(&actions, output, STDOUT_FILENO);
   } else {
     posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
   }
@@ -127,8 +130,8 @@ std::string ChildProcess::Errors() const {
 namespace {
 
 // `line` without what names ffmpeg's internals or our own hidden names: "[mp4 @ 0x55d0c8]"
-// names an object at an address; "file:" is our prefix; ".part-PID-" and
-// ".velunary-probe-PID" are the names files are written under until they are whole.
+// names an object at an address; "file:" is our prefix; ".part-PID-RANDOM-" and
+// ".velunary-probe-PID-RANDOM-" are the names files are written under until they are whole.
 std::string WithoutInternals(const std::string& line) {
   std::string out;
   for (size_t i = 0; i < line.size();) {
@@ -149,9 +152,13 @@ std::string WithoutInternals(const std::string& line) {
       if (line.compare(i, prefix.size(), prefix) != 0) continue;
       size_t end = i + prefix.size();
       while (end < line.size() && line[end] >= '0' && line[end] <= '9') ++end;
-      if (end == i + prefix.size()) continue;
-      if (prefix == ".part-" && end < line.size() && line[end] == '-') ++end;
-      i = end;
+      if (end == i + prefix.size() || end >= line.size() || line[end] != '-') continue;
+      size_t random = end + 1;
+      while (random < line.size() && std::isxdigit(static_cast<unsigned char>(line[random]))) {
+        ++random;
+      }
+      if (random == end + 1 || random >= line.size() || line[random] != '-') continue;
+      i = random + 1;
       hidden = true;
     }
     if (!hidden) out += line[i++];

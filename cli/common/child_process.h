@@ -17,9 +17,9 @@ std::string FindProgram(const std::string& name);
 class ChildProcess {
  public:
   enum class Pipe { kNone, kToChild, kFromChild };
-  // Starts args[0] with `pipe` on its standard input or output (the other is /dev/null).
-  // Throws std::runtime_error when it cannot be started.
-  ChildProcess(const std::vector<std::string>& args, Pipe pipe);
+  // Starts args[0] with `pipe` on its standard input or output (the other is /dev/null,
+  // or the file `output` when given). Throws std::runtime_error when it cannot be started.
+  ChildProcess(const std::vector<std::string>& args, Pipe pipe, int output = -1);
   // Ends a child still running (SIGTERM) and waits for it.
   ~ChildProcess();
   ChildProcess(const ChildProcess&) = delete;

@@ -4,7 +4,10 @@
 // skips no destructor and leaks nothing but what png_destroy_*_struct frees.
 #include "png_io.h"
 
+#include <fcntl.h>
 #include <png.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <csetjmp>
@@ -155,6 +158,66 @@ std::string SystemReason() {
   return std::strerror(errno);
 }
 
+// The image as PNG rows: one gray sample or RGBA a pixel, of `depth` bits.
+void PackRows(const refhost::Image& image, bool gray, int depth, std::vector<unsigned char>* bytes,
+              std::vector<png_bytep>* rows) {
+  const int channels = gray ? 1 : 4;
+  // 16-bit samples are v × 257 (the same fraction of full scale), big-endian as PNG wants:
+  // both bytes are v.
+  const size_t sampleBytes = depth == 16 ? 2 : 1;
+  const size_t rowBytes = static_cast<size_t>(image.width) * channels * sampleBytes;
+  bytes->assign(rowBytes * image.height, 0);
+  rows->resize(image.height);
+  for (int y = 0; y < image.height; ++y) {
+    unsigned char* row = bytes->data() + y * rowBytes;
+    (*rows)[y] = row;
+    for (int x = 0; x < image.width; ++x) {
+      const PF_Pixel& p = image.At(x, y);
+      const unsigned char samples[4] = {p.red, p.green, p.blue, p.alpha};
+      unsigned char* d = row + static_cast<size_t>(x) * channels * sampleBytes;
+      for (int c = 0; c < channels; ++c) {
+        for (size_t b = 0; b < sampleBytes; ++b) d[c * sampleBytes + b] = samples[c];
+      }
+    }
+  }
+}
+
+// Encodes under a new hidden name in the folder `dirFd` and renames it to `name` there.
+// The hidden file is created exclusively and without following links, and the rename
+// replaces a link at `name` rather than writing through it. `path` names it in messages.
+void WriteRowsAt(int dirFd, const std::string& name, const std::string& path,
+                 const refhost::Image& image, bool gray, int depth, png_bytepp rows) {
+  struct stat status {};
+  if (::fstatat(dirFd, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0 &&
+      !S_ISREG(status.st_mode) && !S_ISLNK(status.st_mode)) {
+    throw std::runtime_error("cannot write " + path +
+                             ": it is not a regular file, and velunary writes only those");
+  }
+  const std::string temporary = HiddenName("part", name);
+  const int fd = CreateNewFile(dirFd, temporary);
+  std::FILE* file = fd < 0 ? nullptr : ::fdopen(fd, "wb");
+  if (file == nullptr) {
+    const std::string reason = SystemReason();
+    if (fd >= 0) ::close(fd);
+    throw std::runtime_error("cannot write " + path + ": " + reason);
+  }
+  PngErrorText error;
+  std::string failure;
+  if (!Encode(file, &error, image.width, image.height, gray, depth, rows)) {
+    failure = error.text;
+  } else if (std::fflush(file) != 0 || std::ferror(file)) {
+    failure = SystemReason();
+  }
+  if (std::fclose(file) != 0 && failure.empty()) failure = SystemReason();
+  if (failure.empty() && ::renameat(dirFd, temporary.c_str(), dirFd, name.c_str()) != 0) {
+    failure = SystemReason();
+  }
+  if (!failure.empty()) {
+    ::unlinkat(dirFd, temporary.c_str(), 0);
+    throw std::runtime_error("cannot write " + path + ": " + failure);
+  }
+}
+
 }  // namespace
 
 bool IsOpaqueGray(const refhost::Image& image) {
@@ -165,7 +228,7 @@ bool IsOpaqueGray(const refhost::Image& image) {
 }
 
 refhost::Image ReadPng(const std::string& path) {
-  std::FILE* file = std::fopen(path.c_str(), "rb");
+  std::FILE* file = std::fopen(path.c_str(), "rbe");
   if (file == nullptr) throw std::runtime_error("cannot open " + path + ": " + SystemReason());
   unsigned char signature[24] = {};
   const size_t got = std::fread(signature, 1, sizeof signature, file);
@@ -193,57 +256,25 @@ void WritePng(const std::string& path, const refhost::Image& image) {
 }
 
 void WritePngOfDepth(const std::string& path, const refhost::Image& image, int depth) {
-  const bool gray = IsOpaqueGray(image);
-  const int channels = gray ? 1 : 4;
-  // 16-bit samples are v × 257 (the same fraction of full scale), big-endian as PNG wants:
-  // both bytes are v.
-  const size_t sampleBytes = depth == 16 ? 2 : 1;
-  const size_t rowBytes = static_cast<size_t>(image.width) * channels * sampleBytes;
-  std::vector<unsigned char> bytes(rowBytes * image.height);
-  std::vector<png_bytep> rows(image.height);
-  for (int y = 0; y < image.height; ++y) {
-    unsigned char* row = bytes.data() + y * rowBytes;
-    rows[y] = row;
-    for (int x = 0; x < image.width; ++x) {
-      const PF_Pixel& p = image.At(x, y);
-      const unsigned char samples[4] = {p.red, p.green, p.blue, p.alpha};
-      unsigned char* d = row + static_cast<size_t>(x) * channels * sampleBytes;
-      for (int c = 0; c < channels; ++c) {
-        for (size_t b = 0; b < sampleBytes; ++b) d[c * sampleBytes + b] = samples[c];
-      }
-    }
+  const std::filesystem::path target(path);
+  const int dirFd = OpenFolder(target.parent_path().string());
+  if (dirFd < 0) throw std::runtime_error("cannot write " + path + ": " + SystemReason());
+  try {
+    WritePngAt(dirFd, target.filename().string(), path, image, depth);
+  } catch (...) {
+    ::close(dirFd);
+    throw;
   }
+  ::close(dirFd);
+}
 
-  std::filesystem::path target(path);
-  std::error_code linkError;
-  // A symlink is written through: the new frame replaces its target, the link stays.
-  if (std::filesystem::is_symlink(target, linkError)) {
-    const std::filesystem::path link = std::filesystem::read_symlink(target, linkError);
-    if (!linkError) target = link.is_absolute() ? link : target.parent_path() / link;
-  }
-  if (std::filesystem::exists(target, linkError) &&
-      !std::filesystem::is_regular_file(target, linkError)) {
-    throw std::runtime_error("cannot write " + path +
-                             ": it is not a regular file, and velunary writes only those");
-  }
-  const std::string temporary = PartPath(target.string());
-  std::FILE* file = std::fopen(temporary.c_str(), "wb");
-  if (file == nullptr) throw std::runtime_error("cannot write " + path + ": " + SystemReason());
-  PngErrorText error;
-  std::string failure;
-  if (!Encode(file, &error, image.width, image.height, gray, depth, rows.data())) {
-    failure = error.text;
-  } else if (std::fflush(file) != 0 || std::ferror(file)) {
-    failure = SystemReason();
-  }
-  if (std::fclose(file) != 0 && failure.empty()) failure = SystemReason();
-  if (failure.empty() && std::rename(temporary.c_str(), target.c_str()) != 0) {
-    failure = SystemReason();
-  }
-  if (!failure.empty()) {
-    std::remove(temporary.c_str());
-    throw std::runtime_error("cannot write " + path + ": " + failure);
-  }
+void WritePngAt(int dirFd, const std::string& name, const std::string& path,
+                const refhost::Image& image, int depth) {
+  const bool gray = IsOpaqueGray(image);
+  std::vector<unsigned char> bytes;
+  std::vector<png_bytep> rows;
+  PackRows(image, gray, depth, &bytes, &rows);
+  WriteRowsAt(dirFd, name, path, image, gray, depth, rows.data());
 }
 
 }  // namespace velunary::cli

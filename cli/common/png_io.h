@@ -26,12 +26,17 @@ inline constexpr int kMaxImageSide = 16384;
 // unreadable, not a PNG, damaged or too large.
 refhost::Image ReadPng(const std::string& path);
 
-// Writes next to `path` under a temporary name and renames it into place, so `path` is
+// Writes next to `path` under a new hidden name and renames it into place, so `path` is
 // either absent, the previous file or the complete new one, never half written. Throws
 // std::runtime_error with the path and the reason.
 void WritePng(const std::string& path, const refhost::Image& image);
 // The same at `depth` 8 or 16 bits a sample; at 16 each 8-bit value v is stored as v × 257.
 void WritePngOfDepth(const std::string& path, const refhost::Image& image, int depth);
+
+// The same into the folder `dirFd` under `name` (`path` names it in messages): a link
+// planted at `name` is replaced, never written through.
+void WritePngAt(int dirFd, const std::string& name, const std::string& path,
+                const refhost::Image& image, int depth);
 
 // Whether every pixel has red = green = blue and alpha 255 (such an image is written gray).
 bool IsOpaqueGray(const refhost::Image& image);

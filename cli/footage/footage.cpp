@@ -144,7 +144,7 @@ void CheckSize(const std::string& option, const std::string& spec, long width, l
 }
 
 bool LooksLikePng(const std::string& path) {
-  std::FILE* file = std::fopen(path.c_str(), "rb");
+  std::FILE* file = std::fopen(path.c_str(), "rbe");
   if (file == nullptr) return false;
   unsigned char signature[8] = {};
   const bool png = std::fread(signature, 1, 8, file) == 8 && signature[0] == 0x89 &&

@@ -1,5 +1,6 @@
 #include "video_encoder.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -77,6 +78,19 @@ std::vector<std::string> EncoderArgs(const std::string& ffmpeg, const std::strin
   return args;
 }
 
+// Creates `path` as a new empty file of ours (never through a link or over a file) for
+// ffmpeg to write; false with errno when it cannot.
+bool ReserveName(const std::string& path) {
+  const std::filesystem::path target(path);
+  const int dirFd = OpenFolder(target.parent_path().string());
+  const int fd = dirFd < 0 ? -1 : CreateNewFile(dirFd, target.filename().string());
+  const int reason = errno;
+  if (fd >= 0) ::close(fd);
+  if (dirFd >= 0) ::close(dirFd);
+  errno = reason;
+  return fd >= 0;
+}
+
 }  // namespace
 
 std::string FindFfmpeg() {
@@ -100,8 +114,14 @@ void CheckVideoTarget(const std::string& ffmpeg, const std::string& path,
   const std::filesystem::path target(path);
   const std::filesystem::path folder =
       target.parent_path().empty() ? std::filesystem::path(".") : target.parent_path();
-  const std::string hidden = ".velunary-probe-" + std::to_string(::getpid());
+  // A new hidden name, made here first so that ffmpeg writes a file of ours, not through a
+  // link planted under a name it could guess.
+  const std::string hidden = HiddenName("velunary-probe", "");
   const std::filesystem::path probe = folder / (hidden + target.filename().string());
+  if (!ReserveName(probe.string())) {
+    throw UsageError("--video " + path + ": cannot write into " + folder.string() + ": " +
+                     std::strerror(errno));
+  }
   // Two frames: an image name (render.png) takes one and fails on the second, as the
   // render would after its last frame.
   std::vector<std::string> args =
@@ -118,7 +138,7 @@ void CheckVideoTarget(const std::string& ffmpeg, const std::string& path,
   }
   std::error_code ignored;
   // A pattern (render%03d.png) writes numbered files, not the one named.
-  if (ok && !std::filesystem::is_regular_file(probe, ignored)) {
+  if (ok && std::filesystem::file_size(probe, ignored) == 0) {
     ok = false;
     reason = "the name is a pattern of numbered images, not one video file";
   }
@@ -138,6 +158,9 @@ void CheckVideoTarget(const std::string& ffmpeg, const std::string& path,
 VideoEncoder::VideoEncoder(const std::string& ffmpeg, const std::string& path, int width,
                            int height, refhost::FrameRate rate, const VideoFormat& format)
     : path_(path), part_(PartPath(path)) {
+  if (!ReserveName(part_)) {
+    throw std::runtime_error("cannot write " + path + ": " + std::strerror(errno));
+  }
   ffmpeg_ = std::make_unique<ChildProcess>(
       EncoderArgs(ffmpeg, part_, std::to_string(width) + "x" + std::to_string(height),
                   std::to_string(rate.timeScale) + "/" + std::to_string(rate.timeStep), "pipe:0",

@@ -1,6 +1,7 @@
 // Hostile footage and names: a file that names other files is refused, not followed; an
 // honest name with a colon is read as the file it is.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "velunary_process.h"
 
@@ -46,6 +47,26 @@ TEST(HostileInput, WholeVideosInEveryContainerAreKept) {
         << name;
     EXPECT_TRUE(std::filesystem::exists(dir / name)) << name;
   }
+}
+
+// A link planted in the frames folder after the checks (here by a stand-in encoder, which
+// starts after them) is replaced by the frame, never written through.
+TEST(HostileInput, ALinkPlantedAfterTheChecksIsNotWrittenThrough) {
+  const ScratchDir dir;
+  std::ofstream(dir / "victim") << "the user's";
+  for (const std::string name : {"ffmpeg", "ffprobe"}) {
+    std::ofstream(dir / name) << "#!/bin/sh\nfor a; do last=${a#file:}; done\n"
+                              << (name == "ffprobe" ? "echo 2\n"
+                                                    : "ln -s " + dir / "victim " + dir / "out/" +
+                                                          "00001.png\nexec cat > \"$last\"\n");
+    ASSERT_EQ(chmod((dir / name).c_str(), 0755), 0);
+  }
+  EXPECT_THAT(RunVelunary({"render", "--size", "16x12", "--frames", "2", "--quiet", "-o",
+                           dir / "out", "--video", dir / "v.mp4"},
+                          {"env", "PATH=" + dir / "" + ":/usr/bin:/bin"}),
+              ExitsSaying(0, ""));
+  EXPECT_EQ(ReadFileBytes(dir / "victim"), "the user's");
+  EXPECT_FALSE(std::filesystem::is_symlink(dir / "out/00001.png"));
 }
 
 }  // namespace

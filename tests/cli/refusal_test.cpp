@@ -158,13 +158,20 @@ TEST(Refusal, OutputOfAnEarlierOrConcurrentRenderIsNotMixedWithNewFrames) {
   EXPECT_THAT(busy, ExitsSaying(2, "another render"));
 
   // --overwrite replaces the whole earlier render, and the hidden part of a dead one; the
-  // part of a live one (this test's) stays, and its writer hears nothing.
-  std::ofstream(dir / "out/.part-4194305-00004.png") << "left by a killed render";
-  const std::string live = ".part-" + std::to_string(::getpid()) + "-00009.png";
+  // part of a live one (this test's) stays, and its writer hears nothing; so do the user's
+  // files named almost like a part, and a link under a part's name.
+  const std::string random = "-0123456789abcdef-";
+  std::ofstream(dir / ("out/.part-4194305" + random + "00004.png")) << "left by a killed render";
+  const std::string live = ".part-" + std::to_string(::getpid()) + random + "00009.png";
+  const std::vector<std::string> users = {".part-4194305-00004.png", ".part-4194305-0123-0.png",
+                                          ".part-4194305" + random + "link.png"};
   std::ofstream(dir / ("out/" + live)) << "being written";
+  std::ofstream(dir / ("out/" + users[0])) << "the user's";
+  std::ofstream(dir / ("out/" + users[1])) << "the user's";
+  std::filesystem::create_symlink(dir / ("out/" + users[0]), dir / ("out/" + users[2]));
   ASSERT_THAT(RunVelunary(again), ExitsSaying(0, ""));
-  EXPECT_EQ(ListFiles(out),
-            (std::vector<std::string>{live, "00000.png", "00001.png", "00002.png"}));
+  EXPECT_EQ(ListFiles(out), (std::vector<std::string>{live, users[0], users[1], users[2],
+                                                      "00000.png", "00001.png", "00002.png"}));
   EXPECT_EQ(ReadPng(FramePath(out, 0)).width, 32);
 }
 
