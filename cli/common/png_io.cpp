@@ -46,18 +46,47 @@ void FlushData(png_structp png) {
   if (std::fflush(file) != 0) png_error(png, std::strerror(errno));
 }
 
-// The pixel size from the header, checked before libpng sees it: its own refusal of a
-// wide image says only "Invalid IHDR data".
-std::string CheckHeaderSize(const unsigned char* header) {
+// The header and the pixel size, checked before libpng sees them and before anything is
+// allocated: its own refusal of a wide image says only "Invalid IHDR data", and a file
+// whose first chunk is not the header would be reported with a size it never stated.
+std::string CheckHeader(const unsigned char* header) {
   const auto word = [header](int at) {
     return (png_uint_32{header[at]} << 24) | (png_uint_32{header[at + 1]} << 16) |
            (png_uint_32{header[at + 2]} << 8) | png_uint_32{header[at + 3]};
   };
+  if (word(8) != 13 || std::memcmp(header + 12, "IHDR", 4) != 0) {
+    return "is not a readable PNG image: its first chunk is not the image header (IHDR)";
+  }
   const png_uint_32 width = word(16);
   const png_uint_32 height = word(20);
-  if (width <= kMaxImageSide && height <= kMaxImageSide) return "";
-  return "is " + std::to_string(width) + "x" + std::to_string(height) +
-         " pixels; velunary takes layers up to " + std::to_string(kMaxImageSide) + " pixels a side";
+  const std::string size = std::to_string(width) + "x" + std::to_string(height) + " pixels";
+  if (width > kMaxImageSide || height > kMaxImageSide) {
+    return "is " + size + "; velunary takes layers up to " + std::to_string(kMaxImageSide) +
+           " pixels a side";
+  }
+  return CheckPixelBudget(width, height);
+}
+
+// Walks the chunks after the signature by their headers alone: libpng allocates what an
+// ancillary chunk says it holds before reading it, and knows no animation, so an APNG
+// would give its first picture and drop every other without a word.
+std::string CheckChunks(std::FILE* file) {
+  unsigned char head[8];
+  while (std::fread(head, 1, 8, file) == 8) {
+    const long length =
+        (long{head[0]} << 24) | (long{head[1]} << 16) | (long{head[2]} << 8) | long{head[3]};
+    const std::string name(reinterpret_cast<const char*>(head + 4), 4);
+    if (name == "acTL") {
+      return "is an animated PNG, which velunary does not read; give its frames as an image "
+             "sequence or a video";
+    }
+    if (name != "IDAT" && length > kMaxChunkBytes) {
+      return "is not a readable PNG image: its " + name + " chunk is too large (" +
+             std::to_string(length) + " bytes)";
+    }
+    if (name == "IEND" || std::fseek(file, length + 4, SEEK_CUR) != 0) break;
+  }
+  return "";
 }
 
 // Rows as libpng leaves them after the expansion to whole bytes per sample.
@@ -83,6 +112,9 @@ bool Decode(std::FILE* file, PngErrorText* error, DecodedPng* out) {
     return false;
   }
   png_set_user_limits(png, kMaxImageSide, kMaxImageSide);
+  // No ancillary chunk may cost more than this, however large it says it is.
+  png_set_chunk_malloc_max(png, kMaxChunkBytes);
+  png_set_chunk_cache_max(png, 1000);
   png_init_io(png, file);
   png_read_info(png, info);
   png_set_expand(png);  // palette to RGB, low-bit gray to 8 bits, tRNS to alpha
@@ -220,6 +252,16 @@ void WriteRowsAt(int dirFd, const std::string& name, const std::string& path,
 
 }  // namespace
 
+std::string CheckPixelBudget(long width, long height) {
+  if (width * height <= kMaxImagePixels) return "";
+  char millions[64];
+  std::snprintf(millions, sizeof millions,
+                "%.1f million pixels; velunary reads images of up to %.1f",
+                static_cast<double>(width) * height / 1e6, kMaxImagePixels / 1e6);
+  return "is " + std::to_string(width) + "x" + std::to_string(height) + " pixels, " + millions +
+         " million";
+}
+
 bool IsOpaqueGray(const refhost::Image& image) {
   for (const PF_Pixel& p : image.pixels) {
     if (p.alpha != 255 || p.red != p.green || p.green != p.blue) return false;
@@ -233,10 +275,17 @@ refhost::Image ReadPng(const std::string& path) {
   unsigned char signature[24] = {};
   const size_t got = std::fread(signature, 1, sizeof signature, file);
   const bool isPng = got >= 8 && png_sig_cmp(signature, 0, 8) == 0;
-  const std::string tooLarge = got == sizeof signature && isPng ? CheckHeaderSize(signature) : "";
-  if (!tooLarge.empty()) {
+  std::string refused = !isPng                    ? ""
+                        : got == sizeof signature ? CheckHeader(signature)
+                                                  : "is not a readable PNG image: it ends "
+                                                    "in its header";
+  if (refused.empty() && isPng) {
+    std::fseek(file, 8, SEEK_SET);
+    refused = CheckChunks(file);
+  }
+  if (!refused.empty()) {
     std::fclose(file);
-    throw std::runtime_error(path + " " + tooLarge);
+    throw std::runtime_error(path + " " + refused);
   }
   PngErrorText error;
   DecodedPng decoded;

@@ -21,6 +21,15 @@ namespace velunary::cli {
 // Images larger than this on either side are refused, so a damaged or hostile header
 // cannot ask for gigabytes.
 inline constexpr int kMaxImageSide = 16384;
+// And no image read may hold more pixels than this (8192 x 8192; a 16-bit RGBA file
+// decodes to 12 bytes a pixel on its way in), so memory stays bounded for any input.
+inline constexpr long kMaxImagePixels = 8192L * 8192L;
+// Nor may one of a PNG's ancillary chunks (text, colour profile) take more than this.
+inline constexpr long kMaxChunkBytes = 8L << 20;
+
+// "" when a width x height image fits the pixel budget, or else the words that say how
+// large it is and what velunary reads ("is 16384x16384 pixels, 268.4 million ...").
+std::string CheckPixelBudget(long width, long height);
 
 // Throws std::runtime_error with the path and the reason when the file is missing,
 // unreadable, not a PNG, damaged or too large.

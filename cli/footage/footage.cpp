@@ -207,6 +207,10 @@ bool ReadPamHeader(int fd, long* width, long* height) {
       *height < 1 || *width > kMaxImageSide || *height > kMaxImageSide) {
     throw std::runtime_error("ffmpeg delivered a picture that is not 8-bit RGBA of a usable size");
   }
+  // Checked before the picture's bytes are read into memory.
+  if (const std::string over = CheckPixelBudget(*width, *height); !over.empty()) {
+    throw std::runtime_error("its picture " + over);
+  }
   return true;
 }
 
@@ -386,7 +390,11 @@ std::shared_ptr<Footage> Footage::Open(const std::string& option, const std::str
   footage->SetTimes(stream["time_base"], pictures);
   // The size is what the decoder delivers (a phone clip's rotation applied), not the
   // stored one, so the first picture is decoded now; it also proves the clip decodes.
-  footage->Decode(0);
+  try {
+    footage->Decode(0);
+  } catch (const std::runtime_error& e) {
+    throw UsageError(option + " " + spec + ": " + e.what());
+  }
   CheckSize(option, spec, footage->width_, footage->height_);
   // A single image ffmpeg reads (EXR, JPEG, TIFF: an image "pipe" format) is a still, as
   // a PNG is, with no frame rate or length of its own.
