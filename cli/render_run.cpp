@@ -321,7 +321,8 @@ int RunRender(const RenderPlan& plan) {
     previousFrame = frame;
     const PF_Err err = session.RenderFrame(frame);
     catchUp.Stop();
-    if (const std::string footageFailure = FootageFailure(footage); !footageFailure.empty()) {
+    if (const std::string footageFailure = FootageFailure(footage);
+        !footageFailure.empty() && !InterruptGuard::Interrupted()) {
       failure = "stopped at frame " + std::to_string(frame) + ": " + footageFailure;
       break;
     }

@@ -171,14 +171,14 @@ std::optional<refhost::FrameRate> ClipRate(const std::string& stated, const std:
   return std::abs(rFps - avgFps) > 0.01 * avgFps ? avg : r;
 }
 
-// Reads exactly `size` bytes; false at the end of the stream.
+// Reads exactly `size` bytes; false at the end of the stream. Throws std::runtime_error
+// when the decoder is stuck or a stop was requested.
 bool ReadFully(int fd, unsigned char* data, size_t size) {
   size_t done = 0;
   while (done < size) {
-    const ssize_t n = ::read(fd, data + done, size - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    done += static_cast<size_t>(n);
+    const size_t n = ReadFromChild(fd, data + done, size - done, kSilenceLimitMs);
+    if (n == 0) return false;
+    done += n;
   }
   return true;
 }
@@ -506,7 +506,8 @@ refhost::Image Footage::FrameAt(int frame) noexcept {
   } catch (const std::bad_alloc&) {
     failure_ = option_ + " " + spec_ + ": out of memory reading frame " + std::to_string(k);
   } catch (const std::exception& e) {
-    failure_ = option_ + " " + spec_ + ": frame " + std::to_string(k) + ": " + e.what();
+    failure_ = option_ + " " + spec_ + ": frame " + std::to_string(k) + ": " +
+               (std::string(e.what()).starts_with("stuck") ? "ffmpeg is " : "") + e.what();
   }
   decoder_.reset();
   return refhost::Image();

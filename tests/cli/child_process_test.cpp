@@ -21,5 +21,20 @@ TEST(ChildProcess, FfmpegsWordsLoseAddressesHiddenNamesOurPrefixAndRepeats) {
   for (const auto& c : cases) EXPECT_EQ(CleanToolWords(c.said), c.cleaned) << c.said;
 }
 
+// A helper that says nothing is stuck and is ended; one that says too much costs a few
+// kilobytes, its first words (the cause) and its last kept.
+TEST(ChildProcess, SilentHelpersFailAndNoisyOnesAreKeptShort) {
+  const std::string sh = FindProgram("sh");
+  const ProgramResult silent = RunProgram({sh, "-c", "sleep 30"}, 300);
+  EXPECT_FALSE(silent.ok);
+  EXPECT_EQ(silent.reason, "sh stuck: no output for 0.3 s");
+  ChildProcess noisy({sh, "-c", "echo first >&2; yes noise | head -c 5000000 >&2; echo last >&2"},
+                     ChildProcess::Pipe::kNone);
+  noisy.Wait();
+  EXPECT_LT(noisy.Errors().size(), 10000u);
+  EXPECT_TRUE(noisy.Errors().starts_with("first\n"));
+  EXPECT_TRUE(noisy.Errors().ends_with("last\n"));
+}
+
 }  // namespace
 }  // namespace velunary::cli

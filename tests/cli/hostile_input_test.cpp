@@ -2,6 +2,10 @@
 // honest name with a colon is read as the file it is.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+
+#include <chrono>
+#include <thread>
 
 #include "velunary_process.h"
 
@@ -67,6 +71,59 @@ TEST(HostileInput, ALinkPlantedAfterTheChecksIsNotWrittenThrough) {
               ExitsSaying(0, ""));
   EXPECT_EQ(ReadFileBytes(dir / "victim"), "the user's");
   EXPECT_FALSE(std::filesystem::is_symlink(dir / "out/00001.png"));
+}
+
+// A stand-in decoder that hangs, at once or after one 16x12 picture, its process id in a
+// file: a signal to the renderer stops it at once, while it opens the clip (no handler of
+// the render's yet) or renders, and ends the decoder too.
+TEST(HostileInput, SignalsStopAStuckDecoderAndLeaveNoHelperRunning) {
+  const struct {
+    int signal;
+    int pictures;         // before the decoder hangs
+    const char* waitFor;  // on standard error before the signal
+    int exitCode;         // -1: ended by the signal
+  } cases[] = {{SIGTERM, 0, "", -1}, {SIGINT, 1, "catching up", 130}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(strsignal(c.signal));
+    const ScratchDir dir;
+    std::ofstream(dir / "clip.mp4") << "a clip";
+    std::ofstream(dir / "ffprobe") << "#!/bin/sh\necho time_base=1/24\necho r_frame_rate=24/1\n"
+                                      "for i in 0 1 2; do echo best_effort_timestamp=$i; done\n";
+    std::ofstream(dir / "ffmpeg") << "#!/bin/sh\necho $$ > " << dir / "pid"
+                                  << "\nfor i in " << (c.pictures ? "1" : "")
+                                  << "; do printf 'P7\\nWIDTH 16\\nHEIGHT 12\\nDEPTH 4\\nMAXVAL "
+                                     "255\\nTUPLTYPE RGB_ALPHA\\nENDHDR\\n'; head -c 768 "
+                                     "/dev/zero; done\nexec sleep 1000\n";
+    for (const char* name : {"ffprobe", "ffmpeg"}) ASSERT_EQ(chmod((dir / name).c_str(), 0755), 0);
+    const auto velunary =
+        StartVelunary({"render", "--size", "16x12", "-i", dir / "clip.mp4", "--frames", "3"},
+                      {"env", "PATH=" + dir / "" + ":/usr/bin:/bin"});
+    for (int wait = 0; wait < 3000 && (!std::filesystem::exists(dir / "pid") ||
+                                       velunary->Errors().find(c.waitFor) == std::string::npos);
+         ++wait) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    const pid_t decoder = std::stoi(ReadFileBytes(dir / "pid"));
+    ASSERT_EQ(kill(velunary->Pid(), c.signal), 0);
+    // A renderer deaf to the signal is ended here, so the test fails instead of hanging.
+    siginfo_t ended{};
+    for (int wait = 0; wait < 500 && ended.si_pid == 0; ++wait) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      ::waitid(P_PID, static_cast<id_t>(velunary->Pid()), &ended, WEXITED | WNOHANG | WNOWAIT);
+    }
+    kill(velunary->Pid(), SIGKILL);
+    const Outcome outcome = WaitFor(*velunary);
+    EXPECT_EQ(outcome.exitCode, c.exitCode) << outcome.errors;
+    bool gone = false;
+    for (int wait = 0; wait < 500 && !gone; ++wait) {
+      gone = kill(decoder, 0) != 0 ||
+             ReadFileBytes("/proc/" + std::to_string(decoder) + "/stat").find(") Z") !=
+                 std::string::npos;
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_TRUE(gone);
+    kill(decoder, SIGKILL);
+  }
 }
 
 }  // namespace

@@ -112,7 +112,8 @@ TEST(PngIo, HostileFilesAreRefusedCheaplyInWords) {
       continue;
     } catch (const std::runtime_error& e) {
       EXPECT_NE(std::string(e.what()).find(dir / "bad.png"), std::string::npos) << e.what();
-      EXPECT_NE(std::string(e.what()).find(c.said), std::string::npos) << c.said << ": " << e.what();
+      EXPECT_NE(std::string(e.what()).find(c.said), std::string::npos)
+          << c.said << ": " << e.what();
     }
   }
   EXPECT_EQ(ReadPng(dir / "good.png").width, 2);
