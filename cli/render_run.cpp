@@ -269,7 +269,9 @@ int RunRender(const RenderPlan& plan) {
   // An interrupted render leaves an existing video as it was.
   std::error_code ignored;
   const bool videoExisted = !videoFile.empty() && fs::exists(videoFile, ignored);
-  if (!videoFile.empty()) CheckVideoTarget(ffmpeg, videoFile, plan.videoFormat);
+  if (!videoFile.empty()) {
+    CheckVideoTarget(ffmpeg, videoFile, plan.videoFormat, plan.width, plan.height, plan.rate);
+  }
   std::vector<std::string> ownFiles;
   if (plan.ownFolder) {
     for (const std::string& file : {plan.contactSheet, plan.video}) {

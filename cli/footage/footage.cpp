@@ -48,6 +48,18 @@ bool AllDigits(const std::string& text) {
   return !text.empty() && text.find_first_not_of("0123456789") == std::string::npos;
 }
 
+// Whether the file name holds a number field in the printf form a pattern is written in
+// ("%d", "%4d", "%05d"); any other "%" ("100%.png") is part of a plain name.
+bool IsPatternName(const std::string& spec) {
+  const std::string name = fs::path(spec).filename().string();
+  for (size_t at = name.find('%'); at != std::string::npos; at = name.find('%', at + 1)) {
+    size_t end = at + 1;
+    while (end < name.size() && end - at <= 2 && name[end] >= '0' && name[end] <= '9') ++end;
+    if (end < name.size() && name[end] == 'd') return true;
+  }
+  return false;
+}
+
 // "a_%05d.png" or "a_%d.png": one integer conversion, nothing else.
 std::map<long, std::string> MatchPattern(const std::string& option, const std::string& pattern) {
   const fs::path path(pattern);
@@ -303,7 +315,7 @@ std::shared_ptr<Footage> Footage::Open(const std::string& option, const std::str
   };
   std::error_code error;
   const bool isDir = fs::is_directory(spec, error);
-  if (spec.find('%') != std::string::npos || isDir) {
+  if (IsPatternName(spec) || isDir) {
     std::shared_ptr<Footage> footage(new Footage());
     footage->option_ = option;
     footage->spec_ = spec;

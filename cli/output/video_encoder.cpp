@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -109,8 +110,8 @@ VideoCodec ParseVideoCodec(const std::string& name) {
   throw UsageError("--codec " + name + ": expected h264, prores-hq, prores-4444, ffv1 or png");
 }
 
-void CheckVideoTarget(const std::string& ffmpeg, const std::string& path,
-                      const VideoFormat& format) {
+void CheckVideoTarget(const std::string& ffmpeg, const std::string& path, const VideoFormat& format,
+                      int width, int height, refhost::FrameRate rate) {
   const std::filesystem::path target(path);
   const std::filesystem::path folder =
       target.parent_path().empty() ? std::filesystem::path(".") : target.parent_path();
@@ -123,16 +124,23 @@ void CheckVideoTarget(const std::string& ffmpeg, const std::string& path,
                      std::strerror(errno));
   }
   // Two frames: an image name (render.png) takes one and fails on the second, as the
-  // render would after its last frame.
-  std::vector<std::string> args =
-      EncoderArgs(ffmpeg, probe.string(), "2x2", "24", "pipe:0", format);
+  // render would after its last frame. At the render's size and rate, so a codec's limits
+  // (H.264's largest picture) are found before the render, not at its first frame.
+  std::vector<std::string> args = EncoderArgs(
+      ffmpeg, probe.string(), std::to_string(width) + "x" + std::to_string(height),
+      std::to_string(rate.timeScale) + "/" + std::to_string(rate.timeStep), "pipe:0", format);
   args.insert(args.end() - 1, {"-frames:v", "2"});
-  bool ok = false;
+  bool ok = true;
   std::string reason;
   {
     ChildProcess child(args, ChildProcess::Pipe::kToChild);
-    const unsigned char pixels[32] = {};
-    ok = ::write(child.Fd(), pixels, sizeof pixels) == static_cast<ssize_t>(sizeof pixels);
+    static const unsigned char kBlack[65536] = {};
+    for (size_t left = 2 * static_cast<size_t>(width) * height * 4; ok && left > 0;) {
+      const ssize_t n = ::write(child.Fd(), kBlack, std::min(left, sizeof kBlack));
+      if (n < 0 && errno == EINTR) continue;
+      ok = n > 0;
+      if (ok) left -= static_cast<size_t>(n);
+    }
     ok = child.Wait() && ok;
     reason = child.Reason();
   }
@@ -149,8 +157,10 @@ void CheckVideoTarget(const std::string& ffmpeg, const std::string& path,
     }
   }
   if (!ok) {
-    throw UsageError("--video " + path + ": ffmpeg cannot write a video under this name (" +
-                     reason + "); name it with a video extension such as .mp4, .mov, .mkv or .gif" +
+    throw UsageError("--video " + path + ": ffmpeg cannot write a " + std::to_string(width) + "x" +
+                     std::to_string(height) + " video under this name (" + reason +
+                     "); choose a size the codec takes, or name it with a video extension such as "
+                     ".mp4, .mov, .mkv or .gif" +
                      (format.codec == VideoCodec::kDefault ? "" : ", one that takes --codec's"));
   }
 }

@@ -38,6 +38,7 @@ TEST(Refusal, EveryOutcomeIsToldInWordsWithItsExitCode) {
   std::filesystem::create_directories(dir / "folder");
   WritePng(dir / "wide.png", refhost::Image(kMaxImageSide + 1, 1));
   WritePng(dir / "widest.png", refhost::Image(kMaxImageSide, 1));
+  WritePng(dir / "100%.png", refhost::Image(16, 12));
   std::ofstream(dir / "sheet.png") << "old";
   std::filesystem::create_directories(dir / "logo");
   WritePng(dir / "logo/logo_v2.png", scenes::SpawnDisc(16, 12));
@@ -112,6 +113,11 @@ TEST(Refusal, EveryOutcomeIsToldInWordsWithItsExitCode) {
       {{"--frames", "1", "--input", dir / "widest.png"}, "rendered 1 frame", 0},
       {{"--frames", "2", "--contact-sheet", dir / "link.png", "-y"}, "contact sheet", 0},
       {{"--frames", "2", "--video", dir / "a:b.mkv"}, "video", 0},
+      {{"--fps", "1000000000"}, "from 0.01 to 1000 frames a second"},
+      {{"--fps", "1/1000000000"}, "from 0.01 to 1000 frames a second"},
+      {{"--size", "16384x8", "--frames", "1", "--video", dir / "big.avi"},
+       "cannot write a 16384x8 video"},
+      {{"--frames", "1", "--input", dir / "100%.png"}, "rendered 1 frame", 0},
   };
   int run = 0;
   for (const Case& c : cases) {
