@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <map>
 #include <new>
@@ -543,7 +544,10 @@ refhost::Image Footage::Decode(long picture) {
     next_ = 0;
     currentFrame_ = -1;
   }
-  std::vector<unsigned char> bytes;
+  // Each picture is read straight into the one kept (current_), its RGBA bytes turned to
+  // ARGB in place: a frame is held once, not as bytes and again as pixels.
+  static_assert(sizeof(PF_Pixel) == 4);
+  currentFrame_ = -1;
   long width = 0;
   long height = 0;
   while (next_ <= picture) {
@@ -553,8 +557,10 @@ refhost::Image Footage::Decode(long picture) {
                                "x" + std::to_string(height_) + " to " + std::to_string(width) +
                                "x" + std::to_string(height));
     }
-    bytes.resize(static_cast<size_t>(width) * static_cast<size_t>(height) * 4);
-    if (!header || !ReadFully(decoder_->Fd(), bytes.data(), bytes.size())) {
+    current_.pixels.resize(static_cast<size_t>(width) * static_cast<size_t>(height));
+    if (!header ||
+        !ReadFully(decoder_->Fd(), reinterpret_cast<unsigned char*>(current_.pixels.data()),
+                   current_.pixels.size() * 4)) {
       const bool ended = decoder_->Wait();
       // The probe counted more pictures than ffmpeg now gives: the file changed or its end
       // is damaged; ffmpeg's words, if any, tell which.
@@ -566,11 +572,16 @@ refhost::Image Footage::Decode(long picture) {
   }
   width_ = static_cast<int>(width);
   height_ = static_cast<int>(height);
-  refhost::Image image = RgbaImage(bytes, width_, height_);
-  current_ = image;
+  current_.width = width_;
+  current_.height = height_;
+  for (PF_Pixel& pixel : current_.pixels) {
+    unsigned char rgba[4];
+    std::memcpy(rgba, &pixel, 4);
+    pixel = PF_Pixel{rgba[3], rgba[0], rgba[1], rgba[2]};
+  }
   currentFrame_ = picture;
-  if (picture == 0) first_ = image;
-  return image;
+  if (picture == 0) first_ = current_;
+  return current_;
 }
 
 }  // namespace velunary::cli
