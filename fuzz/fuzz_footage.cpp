@@ -16,29 +16,20 @@
 #include "errors.h"
 #include "footage.h"
 
-namespace {
-
 namespace fs = std::filesystem;
 
-const fs::path& Scratch() {
+static void WriteBytes(const fs::path& path, const uint8_t* data, size_t size) {
+  std::ofstream(path, std::ios::binary | std::ios::trunc)
+      .write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size == 0) return 0;
   static const fs::path dir = [] {
     std::string name = (fs::temp_directory_path() / "velunary-fuzz-footage-XXXXXX").string();
     if (::mkdtemp(name.data()) == nullptr) std::abort();
     return fs::path(name);
   }();
-  return dir;
-}
-
-void WriteBytes(const fs::path& path, const uint8_t* data, size_t size) {
-  std::ofstream(path, std::ios::binary | std::ios::trunc)
-      .write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
-}
-
-}  // namespace
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  if (size == 0) return 0;
-  const fs::path& dir = Scratch();
   std::error_code ignored;
   for (const auto& entry : fs::directory_iterator(dir, ignored)) fs::remove(entry.path(), ignored);
   std::string spec;

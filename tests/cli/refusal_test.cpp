@@ -39,6 +39,14 @@ TEST(Refusal, EveryOutcomeIsToldInWordsWithItsExitCode) {
   WritePng(dir / "wide.png", refhost::Image(kMaxImageSide + 1, 1));
   WritePng(dir / "widest.png", refhost::Image(kMaxImageSide, 1));
   WritePng(dir / "100%.png", refhost::Image(16, 12));
+  ASSERT_TRUE(RunProgram({FindProgram("ffmpeg"), "-v", "error", "-f", "lavfi", "-i",
+                          "testsrc=size=32x24:rate=10", "-frames:v", "3", dir / "c:d.mp4"})
+                  .ok);
+  std::ofstream(dir / "hls.mp4") << "#EXTM3U\n#EXT-X-TARGETDURATION:1\n#EXTINF:1,\n"
+                                 << dir / "c:d.mp4"
+                                 << "\n";
+  std::ofstream(dir / "list.mov") << "ffconcat version 1.0\nfile '" << dir / "c:d.mp4"
+                                  << "'\n";
   std::ofstream(dir / "sheet.png") << "old";
   std::filesystem::create_directories(dir / "logo");
   WritePng(dir / "logo/logo_v2.png", scenes::SpawnDisc(16, 12));
@@ -118,6 +126,13 @@ TEST(Refusal, EveryOutcomeIsToldInWordsWithItsExitCode) {
       {{"--size", "16384x8", "--frames", "1", "--video", dir / "big.avi"},
        "cannot write a 16384x8 video"},
       {{"--frames", "1", "--input", dir / "100%.png"}, "rendered 1 frame", 0},
+      // A manifest or playlist under a video's name would make the reader follow it.
+      {{"--input", dir / "hls.mp4"}, "names other files, which velunary does not follow"},
+      {{"--input", dir / "list.mov"}, "names other files"},
+      {{"--frames", "1", "--input", dir / "c:d.mp4"}, "rendered 1 frame", 0},
+      // ffprobe's count in these carries empty fields and lines after the number.
+      {{"--size", "64x48", "--frames", "3", "--video", dir / "v.ts"}, "video", 0},
+      {{"--size", "64x48", "--frames", "3", "--video", dir / "v.m2v"}, "video", 0},
   };
   int run = 0;
   for (const Case& c : cases) {
