@@ -53,7 +53,8 @@ RenderPlan PlanRender(const RenderOptions& options) {
   plan.rate = !options.fps.empty() ? ParseFrameRate(options.fps)
               : clip               ? *plan.layer->Rate()
                                    : ParseFrameRate("24");
-  CheckRenderRate(plan.rate, options.fps.empty() ? "the clip's rate" : "--fps " + options.fps);
+  CheckRenderRate(plan.rate,
+                  options.fps.empty() ? "the clip's rate (give --fps)" : "--fps " + options.fps);
   for (const auto& footage : {plan.layer, plan.spawn, plan.infected}) {
     if (footage != nullptr) footage->SetRenderRate(plan.rate);
   }
