@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <stdexcept>
 #include <vector>
 
@@ -101,9 +102,17 @@ void WriteFrameFile(const FrameFiles& files, const std::string& ffmpeg, int dirF
   }
   bool ok = true;
   std::string reason;
-  {
-    ChildProcess child(args, ChildProcess::Pipe::kToChild, output);
+  std::unique_ptr<ChildProcess> started;
+  try {
+    started = std::make_unique<ChildProcess>(args, ChildProcess::Pipe::kToChild, output);
+  } catch (const std::runtime_error&) {
     ::close(output);
+    ::unlinkat(dirFd, part.c_str(), 0);
+    throw;
+  }
+  ::close(output);
+  {
+    ChildProcess& child = *started;
     size_t done = 0;
     while (ok && done < bytes.size()) {
       const ssize_t n = ::write(child.Fd(), bytes.data() + done, bytes.size() - done);
@@ -113,6 +122,7 @@ void WriteFrameFile(const FrameFiles& files, const std::string& ffmpeg, int dirF
     }
     ok = child.Wait() && ok;
     reason = child.Reason();
+    started.reset();
   }
   if (ok && ::renameat(dirFd, part.c_str(), dirFd, name.c_str()) != 0) {
     ok = false;
