@@ -66,13 +66,6 @@ void EffectSession::PresentLayer(int index, std::shared_ptr<Footage> footage) {
   footage_.emplace_back(index, std::move(footage));
 }
 
-bool EffectSession::FootageFailed() const {
-  for (const auto& [index, footage] : footage_) {
-    if (!footage->Failure().empty()) return true;
-  }
-  return false;
-}
-
 std::string EffectSession::Render(long frame, bool reset) {
   // The effect's own output is its next layer; before frame 0 there is none (black).
   if (feedback_ && frame == 0) PresentLayer(0, nullptr);

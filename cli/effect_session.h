@@ -47,8 +47,6 @@ class EffectSession {
   // Presses "Reset particles" when `reset`, then renders `frame`. Returns "" or what
   // failed, in words (the effect's error by name, or the footage's reason).
   std::string Render(long frame, bool reset);
-  // Whether footage failed to read in the last render.
-  bool FootageFailed() const;
   // The output of the last successful render.
   refhost::Image Output() const { return session_->Output(); }
 

@@ -2,6 +2,8 @@
 
 #include <atomic>
 
+#include "child_process.h"
+
 namespace velunary::cli {
 namespace {
 
@@ -14,7 +16,14 @@ static_assert(std::atomic<int>::is_always_lock_free);
 
 extern "C" void OnInterrupt(int signal) {
   int none = 0;
-  g_signal.compare_exchange_strong(none, signal);
+  if (!g_signal.compare_exchange_strong(none, signal)) {
+    // The second: the renderer ends now, as by default, and its helpers with it.
+    EndAllChildren();
+    ::signal(signal, SIG_DFL);
+    ::raise(signal);
+    return;
+  }
+  RequestStop();
   if (refhost::Host* host = g_host.load()) host->RequestCancel();
 }
 
@@ -26,7 +35,8 @@ InterruptGuard::InterruptGuard(refhost::Host& host) {
   struct sigaction action {};
   action.sa_handler = OnInterrupt;
   sigemptyset(&action.sa_mask);
-  action.sa_flags = SA_RESETHAND | SA_RESTART;
+  // No SA_RESTART: a read waiting on a helper returns, so the first Ctrl-C stops it.
+  action.sa_flags = 0;
   for (int i = 0; i < 3; ++i) sigaction(kSignals[i], &action, &previous_[i]);
 }
 

@@ -209,7 +209,9 @@ int RunRender(const RenderPlan& plan) {
   // An interrupted render leaves an existing video as it was.
   std::error_code ignored;
   const bool videoExisted = !videoFile.empty() && fs::exists(videoFile, ignored);
-  if (!videoFile.empty()) CheckVideoTarget(ffmpeg, videoFile, plan.videoFormat);
+  if (!videoFile.empty()) {
+    CheckVideoTarget(ffmpeg, videoFile, plan.videoFormat, plan.width, plan.height, plan.rate);
+  }
   std::vector<std::string> ownFiles;
   if (plan.ownFolder) {
     for (const std::string& file : {plan.contactSheet, plan.video}) {
@@ -248,8 +250,8 @@ int RunRender(const RenderPlan& plan) {
     failure = effect.Render(frame, reset);
     catchUp.Stop();
     if (!failure.empty()) {
-      // A frame the user cancelled is no failure; footage that failed to read is one.
-      if (InterruptGuard::Interrupted() && !effect.FootageFailed()) failure.clear();
+      // A frame the user cancelled is no failure, nor footage whose read the interrupt ended.
+      if (InterruptGuard::Interrupted()) failure.clear();
       break;
     }
     refhost::Image output = effect.Output();

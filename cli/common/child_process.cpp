@@ -1,13 +1,18 @@
 #include "child_process.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
+#include <cctype>
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -17,6 +22,85 @@
 extern char** environ;
 
 namespace velunary::cli {
+namespace {
+
+// The children running now, for a signal handler that must end them: lock-free slots.
+constexpr int kSlots = 64;
+std::atomic<pid_t> g_children[kSlots];
+std::atomic<bool> g_stop{false};
+static_assert(std::atomic<pid_t>::is_always_lock_free);
+constexpr int kEndingSignals[3] = {SIGINT, SIGTERM, SIGHUP};
+
+void Track(pid_t pid) {
+  for (std::atomic<pid_t>& slot : g_children) {
+    pid_t empty = 0;
+    if (slot.compare_exchange_strong(empty, pid)) return;
+  }
+}
+
+void Untrack(pid_t pid) {
+  for (std::atomic<pid_t>& slot : g_children) {
+    pid_t mine = pid;
+    if (slot.compare_exchange_strong(mine, 0)) return;
+  }
+}
+
+// Where a signal would end the renderer outright, its children go with it: they run in
+// process groups of their own, which the terminal's Ctrl-C does not reach.
+extern "C" void EndWithChildren(int signal) {
+  EndAllChildren();
+  ::signal(signal, SIG_DFL);
+  ::raise(signal);
+}
+
+void GuardDefaultSignals() {
+  static std::atomic<bool> done{false};
+  if (done.exchange(true)) return;
+  for (const int signal : kEndingSignals) {
+    struct sigaction current {};
+    if (::sigaction(signal, nullptr, &current) != 0 || current.sa_handler != SIG_DFL) continue;
+    struct sigaction action {};
+    action.sa_handler = EndWithChildren;
+    sigemptyset(&action.sa_mask);
+    ::sigaction(signal, &action, nullptr);
+  }
+}
+
+}  // namespace
+
+void RequestStop() {
+  g_stop.store(true);
+}
+
+void EndAllChildren() {
+  for (std::atomic<pid_t>& slot : g_children) {
+    if (const pid_t pid = slot.load(); pid > 0) ::kill(-pid, SIGKILL);
+  }
+}
+
+size_t ReadFromChild(int fd, unsigned char* data, size_t size, int timeoutMs) {
+  // Waited for in slices, the stop request checked between them: a signal that comes just
+  // before a wait begins is seen within a slice, not missed.
+  constexpr int kSliceMs = 250;
+  for (int waited = 0;;) {
+    if (g_stop.load()) throw std::runtime_error("interrupted");
+    if (waited >= timeoutMs) {
+      char said[64];
+      std::snprintf(said, sizeof said, "stuck: no output for %.1f s", timeoutMs / 1000.0);
+      throw std::runtime_error(said);
+    }
+    pollfd ready{fd, POLLIN, 0};
+    const int slice = std::min(kSliceMs, timeoutMs - waited);
+    const int polled = ::poll(&ready, 1, slice);
+    if (polled < 0 && errno == EINTR) continue;
+    if (polled == 0) waited += slice;
+    if (polled <= 0) continue;
+    const ssize_t n = ::read(fd, data, size);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) throw std::runtime_error(std::string("cannot read: ") + std::strerror(errno));
+    return static_cast<size_t>(n);
+  }
+}
 
 std::string FindProgram(const std::string& name) {
   const char* path = std::getenv("PATH");
@@ -35,7 +119,8 @@ std::string FindProgram(const std::string& name) {
   return "";
 }
 
-ChildProcess::ChildProcess(const std::vector<std::string>& args, Pipe pipe) {
+ChildProcess::ChildProcess(const std::vector<std::string>& args, Pipe pipe, int output) {
+  GuardDefaultSignals();
   std::vector<std::string> copies = args;
   std::vector<char*> argv;
   for (std::string& a : copies) argv.push_back(a.data());
@@ -60,6 +145,8 @@ ChildProcess::ChildProcess(const std::vector<std::string>& args, Pipe pipe) {
   }
   if (pipe == Pipe::kFromChild) {
     posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
+  } else if (output >= 0) {
+    posix_spawn_file_actions_adddup2(&actions, output, STDOUT_FILENO);
   } else {
     posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
   }
@@ -76,6 +163,7 @@ ChildProcess::ChildProcess(const std::vector<std::string>& args, Pipe pipe) {
       ::posix_spawn(&pid_, args[0].c_str(), &actions, &attributes, argv.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
   posix_spawnattr_destroy(&attributes);
+  if (spawned == 0) Track(pid_);
   if (pipe == Pipe::kToChild) {
     ::close(fds[0]);
     fd_ = fds[1];
@@ -92,7 +180,7 @@ ChildProcess::ChildProcess(const std::vector<std::string>& args, Pipe pipe) {
 }
 
 ChildProcess::~ChildProcess() {
-  if (pid_ > 0) ::kill(pid_, SIGTERM);
+  if (pid_ > 0) ::kill(-pid_, SIGKILL);
   Wait();
   if (errors_ >= 0) ::close(errors_);
 }
@@ -107,28 +195,31 @@ bool ChildProcess::Wait() {
     while ((waited = ::waitpid(pid_, &status_, 0)) < 0 && errno == EINTR) {
     }
     if (waited < 0) status_ = -1;
+    Untrack(pid_);
     pid_ = -1;
   }
   return status_ == 0;
 }
 
 std::string ChildProcess::Errors() const {
-  std::string text;
-  char buffer[4096];
-  ssize_t n;
-  off_t offset = 0;
-  while ((n = ::pread(errors_, buffer, sizeof buffer, offset)) > 0) {
-    text.append(buffer, static_cast<size_t>(n));
-    offset += n;
-  }
-  return text;
+  constexpr off_t kKept = 4096;
+  struct stat status {};
+  const off_t size = ::fstat(errors_, &status) == 0 ? status.st_size : 0;
+  const auto read = [this](off_t from, off_t to) {
+    std::string text(static_cast<size_t>(to - from), '\0');
+    const ssize_t n = ::pread(errors_, text.data(), text.size(), from);
+    text.resize(n > 0 ? static_cast<size_t>(n) : 0);
+    return text;
+  };
+  if (size <= 2 * kKept) return read(0, size);
+  return read(0, kKept) + "\n...\n" + read(size - kKept, size);
 }
 
 namespace {
 
 // `line` without what names ffmpeg's internals or our own hidden names: "[mp4 @ 0x55d0c8]"
-// names an object at an address; "file:" is our prefix; ".part-PID-" and
-// ".velunary-probe-PID" are the names files are written under until they are whole.
+// names an object at an address; "file:" is our prefix; ".part-PID-RANDOM-" and
+// ".velunary-probe-PID-RANDOM-" are the names files are written under until they are whole.
 std::string WithoutInternals(const std::string& line) {
   std::string out;
   for (size_t i = 0; i < line.size();) {
@@ -149,9 +240,13 @@ std::string WithoutInternals(const std::string& line) {
       if (line.compare(i, prefix.size(), prefix) != 0) continue;
       size_t end = i + prefix.size();
       while (end < line.size() && line[end] >= '0' && line[end] <= '9') ++end;
-      if (end == i + prefix.size()) continue;
-      if (prefix == ".part-" && end < line.size() && line[end] == '-') ++end;
-      i = end;
+      if (end == i + prefix.size() || end >= line.size() || line[end] != '-') continue;
+      size_t random = end + 1;
+      while (random < line.size() && std::isxdigit(static_cast<unsigned char>(line[random]))) {
+        ++random;
+      }
+      if (random == end + 1 || random >= line.size() || line[random] != '-') continue;
+      i = random + 1;
       hidden = true;
     }
     if (!hidden) out += line[i++];
@@ -195,15 +290,17 @@ std::string ChildProcess::Reason() const {
   return "failed";
 }
 
-ProgramResult RunProgram(const std::vector<std::string>& args) {
+ProgramResult RunProgram(const std::vector<std::string>& args, int timeoutMs) {
   ProgramResult result;
   ChildProcess child(args, ChildProcess::Pipe::kFromChild);
-  char buffer[4096];
-  while (true) {
-    const ssize_t n = ::read(child.Fd(), buffer, sizeof buffer);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    result.output.append(buffer, static_cast<size_t>(n));
+  unsigned char buffer[4096];
+  try {
+    while (const size_t n = ReadFromChild(child.Fd(), buffer, sizeof buffer, timeoutMs)) {
+      result.output.append(reinterpret_cast<const char*>(buffer), n);
+    }
+  } catch (const std::runtime_error& e) {
+    result.reason = std::filesystem::path(args[0]).filename().string() + " " + e.what();
+    return result;  // the child is ended as it goes
   }
   result.ok = child.Wait();
   result.reason = child.Reason();

@@ -11,16 +11,29 @@
 
 namespace velunary::cli {
 
+// How long a helper may stay silent, its output awaited, before it counts as stuck.
+inline constexpr int kSilenceLimitMs = 60000;
+
+// Reads up to `size` bytes from a child's pipe `fd`, waiting at most `timeoutMs` for the
+// first; 0 at the end of the stream. Throws std::runtime_error when the child stays silent
+// that long ("stuck: no output for 60.0 s") or when a stop was requested (RequestStop).
+size_t ReadFromChild(int fd, unsigned char* data, size_t size, int timeoutMs);
+
+// Asks reads from children to give up (a signal handler may call it).
+void RequestStop();
+// Kills every child still running, with its process group: safe in a signal handler.
+void EndAllChildren();
+
 // The path of an executable `name` on PATH, or an empty string.
 std::string FindProgram(const std::string& name);
 
 class ChildProcess {
  public:
   enum class Pipe { kNone, kToChild, kFromChild };
-  // Starts args[0] with `pipe` on its standard input or output (the other is /dev/null).
-  // Throws std::runtime_error when it cannot be started.
-  ChildProcess(const std::vector<std::string>& args, Pipe pipe);
-  // Ends a child still running (SIGTERM) and waits for it.
+  // Starts args[0] with `pipe` on its standard input or output (the other is /dev/null,
+  // or the file `output` when given). Throws std::runtime_error when it cannot be started.
+  ChildProcess(const std::vector<std::string>& args, Pipe pipe, int output = -1);
+  // Ends a child still running (SIGKILL to its process group) and waits for it.
   ~ChildProcess();
   ChildProcess(const ChildProcess&) = delete;
   ChildProcess& operator=(const ChildProcess&) = delete;
@@ -35,7 +48,8 @@ class ChildProcess {
   // What the child wrote to standard error, cleaned and on one line (CleanToolWords), or
   // its exit status in words.
   std::string Reason() const;
-  // Everything it wrote to standard error.
+  // What it wrote to standard error: all of it, or of much its first and last few
+  // kilobytes, so a noisy helper costs no memory.
   std::string Errors() const;
 
  private:
@@ -56,8 +70,9 @@ struct ProgramResult {
   std::string reason;  // as ChildProcess::Reason
 };
 
-// Runs a program to its end, collecting its standard output.
-ProgramResult RunProgram(const std::vector<std::string>& args);
+// Runs a program to its end, collecting its standard output; one silent for `timeoutMs`
+// is ended and fails, with the reason "gave no answer for N s".
+ProgramResult RunProgram(const std::vector<std::string>& args, int timeoutMs = kSilenceLimitMs);
 
 }  // namespace velunary::cli
 

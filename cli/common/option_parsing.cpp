@@ -109,6 +109,17 @@ refhost::FrameRate ParseFrameRate(const std::string& text) {
   return rate;
 }
 
+void CheckRenderRate(refhost::FrameRate rate, const std::string& what) {
+  constexpr std::uint64_t kMaxTerm = 1000000;
+  const std::uint64_t scale = rate.timeScale;
+  const auto step = static_cast<std::uint64_t>(rate.timeStep);
+  if (scale > kMaxTerm || step > kMaxTerm || scale * 100 < step || scale > step * 1000) {
+    throw UsageError(what +
+                     ": velunary renders from 0.01 to 1000 frames a second, as a ratio "
+                     "of whole numbers up to 1000000 (such as 30000/1001)");
+  }
+}
+
 std::vector<long> ParseFrameList(const std::string& text) {
   std::vector<long> frames;
   size_t start = 0;

@@ -25,6 +25,12 @@ LayerSize ParseSize(const std::string& text);
 refhost::FrameRate ParseFrameRate(const std::string& text);
 
 // "0,1,2,5,2": frame indices from 0, in the order given, repeats allowed.
+// A render rate every video container takes as it is: from 0.01 to 1000 frames a
+// second, its time scale and step each at most a million (30000/1001 is fine; 1/1000000000
+// would be rounded or refused by the muxer after the whole render). UsageError naming
+// `what` otherwise.
+void CheckRenderRate(refhost::FrameRate rate, const std::string& what);
+
 std::vector<long> ParseFrameList(const std::string& text);
 
 // A control value given on the command line, before the effect's controls are known.

@@ -4,7 +4,10 @@
 // skips no destructor and leaks nothing but what png_destroy_*_struct frees.
 #include "png_io.h"
 
+#include <fcntl.h>
 #include <png.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <csetjmp>
@@ -43,18 +46,47 @@ void FlushData(png_structp png) {
   if (std::fflush(file) != 0) png_error(png, std::strerror(errno));
 }
 
-// The pixel size from the header, checked before libpng sees it: its own refusal of a
-// wide image says only "Invalid IHDR data".
-std::string CheckHeaderSize(const unsigned char* header) {
+// The header and the pixel size, checked before libpng sees them and before anything is
+// allocated: its own refusal of a wide image says only "Invalid IHDR data", and a file
+// whose first chunk is not the header would be reported with a size it never stated.
+std::string CheckHeader(const unsigned char* header) {
   const auto word = [header](int at) {
     return (png_uint_32{header[at]} << 24) | (png_uint_32{header[at + 1]} << 16) |
            (png_uint_32{header[at + 2]} << 8) | png_uint_32{header[at + 3]};
   };
+  if (word(8) != 13 || std::memcmp(header + 12, "IHDR", 4) != 0) {
+    return "is not a readable PNG image: its first chunk is not the image header (IHDR)";
+  }
   const png_uint_32 width = word(16);
   const png_uint_32 height = word(20);
-  if (width <= kMaxImageSide && height <= kMaxImageSide) return "";
-  return "is " + std::to_string(width) + "x" + std::to_string(height) +
-         " pixels; velunary takes layers up to " + std::to_string(kMaxImageSide) + " pixels a side";
+  const std::string size = std::to_string(width) + "x" + std::to_string(height) + " pixels";
+  if (width > kMaxImageSide || height > kMaxImageSide) {
+    return "is " + size + "; velunary takes layers up to " + std::to_string(kMaxImageSide) +
+           " pixels a side";
+  }
+  return CheckPixelBudget(width, height);
+}
+
+// Walks the chunks after the signature by their headers alone: libpng allocates what an
+// ancillary chunk says it holds before reading it, and knows no animation, so an APNG
+// would give its first picture and drop every other without a word.
+std::string CheckChunks(std::FILE* file) {
+  unsigned char head[8];
+  while (std::fread(head, 1, 8, file) == 8) {
+    const long length =
+        (long{head[0]} << 24) | (long{head[1]} << 16) | (long{head[2]} << 8) | long{head[3]};
+    const std::string name(reinterpret_cast<const char*>(head + 4), 4);
+    if (name == "acTL") {
+      return "is an animated PNG, which velunary does not read; give its frames as an image "
+             "sequence or a video";
+    }
+    if (name != "IDAT" && length > kMaxChunkBytes) {
+      return "is not a readable PNG image: its " + name + " chunk is too large (" +
+             std::to_string(length) + " bytes)";
+    }
+    if (name == "IEND" || std::fseek(file, length + 4, SEEK_CUR) != 0) break;
+  }
+  return "";
 }
 
 // Rows as libpng leaves them after the expansion to whole bytes per sample.
@@ -80,6 +112,9 @@ bool Decode(std::FILE* file, PngErrorText* error, DecodedPng* out) {
     return false;
   }
   png_set_user_limits(png, kMaxImageSide, kMaxImageSide);
+  // No ancillary chunk may cost more than this, however large it says it is.
+  png_set_chunk_malloc_max(png, kMaxChunkBytes);
+  png_set_chunk_cache_max(png, 1000);
   png_init_io(png, file);
   png_read_info(png, info);
   png_set_expand(png);  // palette to RGB, low-bit gray to 8 bits, tRNS to alpha
@@ -155,7 +190,77 @@ std::string SystemReason() {
   return std::strerror(errno);
 }
 
+// The image as PNG rows: one gray sample or RGBA a pixel, of `depth` bits.
+void PackRows(const refhost::Image& image, bool gray, int depth, std::vector<unsigned char>* bytes,
+              std::vector<png_bytep>* rows) {
+  const int channels = gray ? 1 : 4;
+  // 16-bit samples are v × 257 (the same fraction of full scale), big-endian as PNG wants:
+  // both bytes are v.
+  const size_t sampleBytes = depth == 16 ? 2 : 1;
+  const size_t rowBytes = static_cast<size_t>(image.width) * channels * sampleBytes;
+  bytes->assign(rowBytes * image.height, 0);
+  rows->resize(image.height);
+  for (int y = 0; y < image.height; ++y) {
+    unsigned char* row = bytes->data() + y * rowBytes;
+    (*rows)[y] = row;
+    for (int x = 0; x < image.width; ++x) {
+      const PF_Pixel& p = image.At(x, y);
+      const unsigned char samples[4] = {p.red, p.green, p.blue, p.alpha};
+      unsigned char* d = row + static_cast<size_t>(x) * channels * sampleBytes;
+      for (int c = 0; c < channels; ++c) {
+        for (size_t b = 0; b < sampleBytes; ++b) d[c * sampleBytes + b] = samples[c];
+      }
+    }
+  }
+}
+
+// Encodes under a new hidden name in the folder `dirFd` and renames it to `name` there.
+// The hidden file is created exclusively and without following links, and the rename
+// replaces a link at `name` rather than writing through it. `path` names it in messages.
+void WriteRowsAt(int dirFd, const std::string& name, const std::string& path,
+                 const refhost::Image& image, bool gray, int depth, png_bytepp rows) {
+  struct stat status {};
+  if (::fstatat(dirFd, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0 &&
+      !S_ISREG(status.st_mode) && !S_ISLNK(status.st_mode)) {
+    throw std::runtime_error("cannot write " + path +
+                             ": it is not a regular file, and velunary writes only those");
+  }
+  const std::string temporary = HiddenName("part", name);
+  const int fd = CreateNewFile(dirFd, temporary);
+  std::FILE* file = fd < 0 ? nullptr : ::fdopen(fd, "wb");
+  if (file == nullptr) {
+    const std::string reason = SystemReason();
+    if (fd >= 0) ::close(fd);
+    throw std::runtime_error("cannot write " + path + ": " + reason);
+  }
+  PngErrorText error;
+  std::string failure;
+  if (!Encode(file, &error, image.width, image.height, gray, depth, rows)) {
+    failure = error.text;
+  } else if (std::fflush(file) != 0 || std::ferror(file)) {
+    failure = SystemReason();
+  }
+  if (std::fclose(file) != 0 && failure.empty()) failure = SystemReason();
+  if (failure.empty() && ::renameat(dirFd, temporary.c_str(), dirFd, name.c_str()) != 0) {
+    failure = SystemReason();
+  }
+  if (!failure.empty()) {
+    ::unlinkat(dirFd, temporary.c_str(), 0);
+    throw std::runtime_error("cannot write " + path + ": " + failure);
+  }
+}
+
 }  // namespace
+
+std::string CheckPixelBudget(long width, long height) {
+  if (width * height <= kMaxImagePixels) return "";
+  char millions[64];
+  std::snprintf(millions, sizeof millions,
+                "%.1f million pixels; velunary reads images of up to %.1f",
+                static_cast<double>(width) * height / 1e6, kMaxImagePixels / 1e6);
+  return "is " + std::to_string(width) + "x" + std::to_string(height) + " pixels, " + millions +
+         " million";
+}
 
 bool IsOpaqueGray(const refhost::Image& image) {
   for (const PF_Pixel& p : image.pixels) {
@@ -165,15 +270,22 @@ bool IsOpaqueGray(const refhost::Image& image) {
 }
 
 refhost::Image ReadPng(const std::string& path) {
-  std::FILE* file = std::fopen(path.c_str(), "rb");
+  std::FILE* file = std::fopen(path.c_str(), "rbe");
   if (file == nullptr) throw std::runtime_error("cannot open " + path + ": " + SystemReason());
   unsigned char signature[24] = {};
   const size_t got = std::fread(signature, 1, sizeof signature, file);
   const bool isPng = got >= 8 && png_sig_cmp(signature, 0, 8) == 0;
-  const std::string tooLarge = got == sizeof signature && isPng ? CheckHeaderSize(signature) : "";
-  if (!tooLarge.empty()) {
+  std::string refused = !isPng                    ? ""
+                        : got == sizeof signature ? CheckHeader(signature)
+                                                  : "is not a readable PNG image: it ends "
+                                                    "in its header";
+  if (refused.empty() && isPng) {
+    std::fseek(file, 8, SEEK_SET);
+    refused = CheckChunks(file);
+  }
+  if (!refused.empty()) {
     std::fclose(file);
-    throw std::runtime_error(path + " " + tooLarge);
+    throw std::runtime_error(path + " " + refused);
   }
   PngErrorText error;
   DecodedPng decoded;
@@ -193,57 +305,25 @@ void WritePng(const std::string& path, const refhost::Image& image) {
 }
 
 void WritePngOfDepth(const std::string& path, const refhost::Image& image, int depth) {
-  const bool gray = IsOpaqueGray(image);
-  const int channels = gray ? 1 : 4;
-  // 16-bit samples are v × 257 (the same fraction of full scale), big-endian as PNG wants:
-  // both bytes are v.
-  const size_t sampleBytes = depth == 16 ? 2 : 1;
-  const size_t rowBytes = static_cast<size_t>(image.width) * channels * sampleBytes;
-  std::vector<unsigned char> bytes(rowBytes * image.height);
-  std::vector<png_bytep> rows(image.height);
-  for (int y = 0; y < image.height; ++y) {
-    unsigned char* row = bytes.data() + y * rowBytes;
-    rows[y] = row;
-    for (int x = 0; x < image.width; ++x) {
-      const PF_Pixel& p = image.At(x, y);
-      const unsigned char samples[4] = {p.red, p.green, p.blue, p.alpha};
-      unsigned char* d = row + static_cast<size_t>(x) * channels * sampleBytes;
-      for (int c = 0; c < channels; ++c) {
-        for (size_t b = 0; b < sampleBytes; ++b) d[c * sampleBytes + b] = samples[c];
-      }
-    }
+  const std::filesystem::path target(path);
+  const int dirFd = OpenFolder(target.parent_path().string());
+  if (dirFd < 0) throw std::runtime_error("cannot write " + path + ": " + SystemReason());
+  try {
+    WritePngAt(dirFd, target.filename().string(), path, image, depth);
+  } catch (...) {
+    ::close(dirFd);
+    throw;
   }
+  ::close(dirFd);
+}
 
-  std::filesystem::path target(path);
-  std::error_code linkError;
-  // A symlink is written through: the new frame replaces its target, the link stays.
-  if (std::filesystem::is_symlink(target, linkError)) {
-    const std::filesystem::path link = std::filesystem::read_symlink(target, linkError);
-    if (!linkError) target = link.is_absolute() ? link : target.parent_path() / link;
-  }
-  if (std::filesystem::exists(target, linkError) &&
-      !std::filesystem::is_regular_file(target, linkError)) {
-    throw std::runtime_error("cannot write " + path +
-                             ": it is not a regular file, and velunary writes only those");
-  }
-  const std::string temporary = PartPath(target.string());
-  std::FILE* file = std::fopen(temporary.c_str(), "wb");
-  if (file == nullptr) throw std::runtime_error("cannot write " + path + ": " + SystemReason());
-  PngErrorText error;
-  std::string failure;
-  if (!Encode(file, &error, image.width, image.height, gray, depth, rows.data())) {
-    failure = error.text;
-  } else if (std::fflush(file) != 0 || std::ferror(file)) {
-    failure = SystemReason();
-  }
-  if (std::fclose(file) != 0 && failure.empty()) failure = SystemReason();
-  if (failure.empty() && std::rename(temporary.c_str(), target.c_str()) != 0) {
-    failure = SystemReason();
-  }
-  if (!failure.empty()) {
-    std::remove(temporary.c_str());
-    throw std::runtime_error("cannot write " + path + ": " + failure);
-  }
+void WritePngAt(int dirFd, const std::string& name, const std::string& path,
+                const refhost::Image& image, int depth) {
+  const bool gray = IsOpaqueGray(image);
+  std::vector<unsigned char> bytes;
+  std::vector<png_bytep> rows;
+  PackRows(image, gray, depth, &bytes, &rows);
+  WriteRowsAt(dirFd, name, path, image, gray, depth, rows.data());
 }
 
 }  // namespace velunary::cli

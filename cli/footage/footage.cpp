@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <map>
 #include <new>
@@ -46,6 +47,18 @@ std::vector<std::string> InOrder(const std::string& option, const std::string& s
 
 bool AllDigits(const std::string& text) {
   return !text.empty() && text.find_first_not_of("0123456789") == std::string::npos;
+}
+
+// Whether the file name holds a number field in the printf form a pattern is written in
+// ("%d", "%4d", "%05d"); any other "%" ("100%.png") is part of a plain name.
+bool IsPatternName(const std::string& spec) {
+  const std::string name = fs::path(spec).filename().string();
+  for (size_t at = name.find('%'); at != std::string::npos; at = name.find('%', at + 1)) {
+    size_t end = at + 1;
+    while (end < name.size() && end - at <= 2 && name[end] >= '0' && name[end] <= '9') ++end;
+    if (end < name.size() && name[end] == 'd') return true;
+  }
+  return false;
 }
 
 // "a_%05d.png" or "a_%d.png": one integer conversion, nothing else.
@@ -144,7 +157,7 @@ void CheckSize(const std::string& option, const std::string& spec, long width, l
 }
 
 bool LooksLikePng(const std::string& path) {
-  std::FILE* file = std::fopen(path.c_str(), "rb");
+  std::FILE* file = std::fopen(path.c_str(), "rbe");
   if (file == nullptr) return false;
   unsigned char signature[8] = {};
   const bool png = std::fread(signature, 1, 8, file) == 8 && signature[0] == 0x89 &&
@@ -171,14 +184,14 @@ std::optional<refhost::FrameRate> ClipRate(const std::string& stated, const std:
   return std::abs(rFps - avgFps) > 0.01 * avgFps ? avg : r;
 }
 
-// Reads exactly `size` bytes; false at the end of the stream.
+// Reads exactly `size` bytes; false at the end of the stream. Throws std::runtime_error
+// when the decoder is stuck or a stop was requested.
 bool ReadFully(int fd, unsigned char* data, size_t size) {
   size_t done = 0;
   while (done < size) {
-    const ssize_t n = ::read(fd, data + done, size - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    done += static_cast<size_t>(n);
+    const size_t n = ReadFromChild(fd, data + done, size - done, kSilenceLimitMs);
+    if (n == 0) return false;
+    done += n;
   }
   return true;
 }
@@ -207,7 +220,36 @@ bool ReadPamHeader(int fd, long* width, long* height) {
       *height < 1 || *width > kMaxImageSide || *height > kMaxImageSide) {
     throw std::runtime_error("ffmpeg delivered a picture that is not 8-bit RGBA of a usable size");
   }
+  // Checked before the picture's bytes are read into memory.
+  if (const std::string over = CheckPixelBudget(*width, *height); !over.empty()) {
+    throw std::runtime_error("its picture " + over);
+  }
   return true;
+}
+
+// The demuxers footage may be read with: media files only. A manifest or playlist (HLS,
+// DASH, concat, a subtitle or text format that names other files) would make ffmpeg read
+// whatever files it names, anywhere on the machine, whatever the name it came under.
+constexpr const char* kMediaFormats =
+    "mov,matroska,avi,mpegts,mpeg,mpegvideo,m4v,h264,hevc,flv,gif,ogg,mxf,asf,ivf,nut,"
+    "yuv4mpegpipe,mjpeg,image2,png_pipe,jpeg_pipe,exr_pipe,tiff_pipe,dpx_pipe,webp_pipe,"
+    "bmp_pipe";
+
+// The arguments that name footage to ffmpeg or ffprobe: the file and only it, by its
+// absolute path behind "file:" (a name that begins with "-" or holds a colon is still
+// a file), read through the file protocol with a media demuxer.
+std::vector<std::string> InputArgs(const std::string& path) {
+  std::error_code error;
+  const fs::path absolute = fs::absolute(path, error);
+  return {"-protocol_whitelist", "file", "-format_whitelist",
+          kMediaFormats,         "-i",   "file:" + (error ? path : absolute.string())};
+}
+
+// ffmpeg's refusal of a demuxer outside kMediaFormats, in the user's words.
+std::string ExplainRefusal(const std::string& reason) {
+  if (reason.find("not on whitelist") == std::string::npos) return reason;
+  return "it is a playlist, manifest or other file that names other files, which velunary "
+         "does not follow";
 }
 
 // ARGB pixels from RGBA bytes.
@@ -232,10 +274,11 @@ refhost::Image ReadSequenceImage(const std::string& path) {
                              " is not a PNG image; reading other images needs ffmpeg "
                              "(on Debian: apt-get install ffmpeg)");
   }
-  ChildProcess decoder(
-      {ffmpeg, "-hide_banner", "-loglevel", "error", "-nostdin", "-i", "file:" + path, "-frames:v",
-       "1", "-f", "image2pipe", "-c:v", "pam", "-pix_fmt", "rgba", "pipe:1"},
-      ChildProcess::Pipe::kFromChild);
+  std::vector<std::string> args = {ffmpeg, "-hide_banner", "-loglevel", "error", "-nostdin"};
+  for (std::string& arg : InputArgs(path)) args.push_back(std::move(arg));
+  args.insert(args.end(),
+              {"-frames:v", "1", "-f", "image2pipe", "-c:v", "pam", "-pix_fmt", "rgba", "pipe:1"});
+  ChildProcess decoder(args, ChildProcess::Pipe::kFromChild);
   long width = 0;
   long height = 0;
   std::vector<unsigned char> bytes;
@@ -245,7 +288,8 @@ refhost::Image ReadSequenceImage(const std::string& path) {
     ok = ReadFully(decoder.Fd(), bytes.data(), bytes.size());
   }
   if (!decoder.Wait() || !ok) {
-    throw std::runtime_error(path + " is not an image ffmpeg can read (" + decoder.Reason() + ")");
+    throw std::runtime_error(path + " is not an image ffmpeg can read (" +
+                             ExplainRefusal(decoder.Reason()) + ")");
   }
   return RgbaImage(bytes, static_cast<int>(width), static_cast<int>(height));
 }
@@ -272,7 +316,7 @@ std::shared_ptr<Footage> Footage::Open(const std::string& option, const std::str
   };
   std::error_code error;
   const bool isDir = fs::is_directory(spec, error);
-  if (spec.find('%') != std::string::npos || isDir) {
+  if (IsPatternName(spec) || isDir) {
     std::shared_ptr<Footage> footage(new Footage());
     footage->option_ = option;
     footage->spec_ = spec;
@@ -312,11 +356,19 @@ std::shared_ptr<Footage> Footage::Open(const std::string& option, const std::str
   }
   // Every picture the decoder shows, with its time: pictures, not packets, so an edit list
   // (a clip trimmed by stream copy) or a dropped picture counts as the player shows it.
-  const ProgramResult probe = RunProgram(
-      {ffprobe, "-v", "error", "-select_streams", "v:0", "-show_entries",
-       "stream=r_frame_rate,avg_frame_rate,time_base:frame=best_effort_timestamp,pkt_duration:"
-       "format=format_name",
-       "-of", "default=noprint_wrappers=1", "file:" + spec});
+  std::vector<std::string> probeArgs = {
+      ffprobe,
+      "-v",
+      "error",
+      "-select_streams",
+      "v:0",
+      "-show_entries",
+      "stream=r_frame_rate,avg_frame_rate,time_base:frame=best_effort_timestamp,pkt_duration:"
+      "format=format_name",
+      "-of",
+      "default=noprint_wrappers=1"};
+  for (std::string& arg : InputArgs(spec)) probeArgs.push_back(std::move(arg));
+  const ProgramResult probe = RunProgram(probeArgs);
   std::map<std::string, std::string> stream;
   std::vector<std::pair<std::string, std::string>> pictures;  // timestamp, duration
   size_t start = 0;
@@ -337,8 +389,9 @@ std::shared_ptr<Footage> Footage::Open(const std::string& option, const std::str
     }
   }
   if (!probe.ok || stream.count("time_base") == 0) {
-    throw UsageError(option + " " + spec + " is neither a PNG image nor a video ffmpeg can read" +
-                     (probe.ok ? std::string(" (no video stream)") : " (" + probe.reason + ")"));
+    throw UsageError(
+        option + " " + spec + " is neither a PNG image nor a video ffmpeg can read" +
+        (probe.ok ? std::string(" (no video stream)") : " (" + ExplainRefusal(probe.reason) + ")"));
   }
   if (pictures.empty()) throw UsageError(option + " " + spec + ": the video holds no pictures");
   std::shared_ptr<Footage> footage(new Footage());
@@ -350,7 +403,11 @@ std::shared_ptr<Footage> Footage::Open(const std::string& option, const std::str
   footage->SetTimes(stream["time_base"], pictures);
   // The size is what the decoder delivers (a phone clip's rotation applied), not the
   // stored one, so the first picture is decoded now; it also proves the clip decodes.
-  footage->Decode(0);
+  try {
+    footage->Decode(0);
+  } catch (const std::runtime_error& e) {
+    throw UsageError(option + " " + spec + ": " + e.what());
+  }
   CheckSize(option, spec, footage->width_, footage->height_);
   // A single image ffmpeg reads (EXR, JPEG, TIFF: an image "pipe" format) is a still, as
   // a PNG is, with no frame rate or length of its own.
@@ -462,7 +519,8 @@ refhost::Image Footage::FrameAt(int frame) noexcept {
   } catch (const std::bad_alloc&) {
     failure_ = option_ + " " + spec_ + ": out of memory reading frame " + std::to_string(k);
   } catch (const std::exception& e) {
-    failure_ = option_ + " " + spec_ + ": frame " + std::to_string(k) + ": " + e.what();
+    failure_ = option_ + " " + spec_ + ": frame " + std::to_string(k) + ": " +
+               (std::string(e.what()).starts_with("stuck") ? "ffmpeg is " : "") + e.what();
   }
   decoder_.reset();
   return refhost::Image();
@@ -476,17 +534,20 @@ refhost::Image Footage::Decode(long picture) {
     decoder_.reset();
     // -xerror: a damaged picture stops the decoder (ffmpeg may not pass on the last one or
     // two before it). Without it ffmpeg drops the picture and every later one would arrive
-    // early. "file:" keeps a name with a colon from being read as a protocol.
-    decoder_ = std::make_unique<ChildProcess>(
-        std::vector<std::string>{ffmpeg_, "-hide_banner", "-loglevel", "error", "-nostdin",
-                                 "-xerror", "-i", "file:" + spec_, "-map", "0:v:0", "-fps_mode",
-                                 "passthrough", "-f", "image2pipe", "-c:v", "pam", "-pix_fmt",
-                                 "rgba", "pipe:1"},
-        ChildProcess::Pipe::kFromChild);
+    // early.
+    std::vector<std::string> args = {ffmpeg_, "-hide_banner", "-loglevel",
+                                     "error", "-nostdin",     "-xerror"};
+    for (std::string& arg : InputArgs(spec_)) args.push_back(std::move(arg));
+    args.insert(args.end(), {"-map", "0:v:0", "-fps_mode", "passthrough", "-f", "image2pipe",
+                             "-c:v", "pam", "-pix_fmt", "rgba", "pipe:1"});
+    decoder_ = std::make_unique<ChildProcess>(args, ChildProcess::Pipe::kFromChild);
     next_ = 0;
     currentFrame_ = -1;
   }
-  std::vector<unsigned char> bytes;
+  // Each picture is read straight into the one kept (current_), its RGBA bytes turned to
+  // ARGB in place: a frame is held once, not as bytes and again as pixels.
+  static_assert(sizeof(PF_Pixel) == 4);
+  currentFrame_ = -1;
   long width = 0;
   long height = 0;
   while (next_ <= picture) {
@@ -496,8 +557,10 @@ refhost::Image Footage::Decode(long picture) {
                                "x" + std::to_string(height_) + " to " + std::to_string(width) +
                                "x" + std::to_string(height));
     }
-    bytes.resize(static_cast<size_t>(width) * static_cast<size_t>(height) * 4);
-    if (!header || !ReadFully(decoder_->Fd(), bytes.data(), bytes.size())) {
+    current_.pixels.resize(static_cast<size_t>(width) * static_cast<size_t>(height));
+    if (!header ||
+        !ReadFully(decoder_->Fd(), reinterpret_cast<unsigned char*>(current_.pixels.data()),
+                   current_.pixels.size() * 4)) {
       const bool ended = decoder_->Wait();
       // The probe counted more pictures than ffmpeg now gives: the file changed or its end
       // is damaged; ffmpeg's words, if any, tell which.
@@ -509,11 +572,16 @@ refhost::Image Footage::Decode(long picture) {
   }
   width_ = static_cast<int>(width);
   height_ = static_cast<int>(height);
-  refhost::Image image = RgbaImage(bytes, width_, height_);
-  current_ = image;
+  current_.width = width_;
+  current_.height = height_;
+  for (PF_Pixel& pixel : current_.pixels) {
+    unsigned char rgba[4];
+    std::memcpy(rgba, &pixel, 4);
+    pixel = PF_Pixel{rgba[3], rgba[0], rgba[1], rgba[2]};
+  }
   currentFrame_ = picture;
-  if (picture == 0) first_ = image;
-  return image;
+  if (picture == 0) first_ = current_;
+  return current_;
 }
 
 }  // namespace velunary::cli

@@ -1,11 +1,13 @@
 #include "frame_files.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <stdexcept>
 #include <vector>
 
@@ -64,9 +66,9 @@ std::string FrameFileName(const FrameFiles& files, long frame) {
   return files.before + number + files.after;
 }
 
-void WriteFrameFile(const FrameFiles& files, const std::string& ffmpeg, const std::string& path,
-                    const refhost::Image& image) {
-  if (!files.NeedsFfmpeg()) return WritePngOfDepth(path, image, files.depth);
+void WriteFrameFile(const FrameFiles& files, const std::string& ffmpeg, int dirFd,
+                    const std::string& name, const std::string& path, const refhost::Image& image) {
+  if (!files.NeedsFfmpeg()) return WritePngAt(dirFd, name, path, image, files.depth);
   const std::string extension = Lower(path.substr(path.find_last_of('.')));
   const bool tiff = extension == ".tif" || extension == ".tiff";
   // 16-bit samples are made here, v × 257: ffmpeg's own widening is not exact.
@@ -80,14 +82,16 @@ void WriteFrameFile(const FrameFiles& files, const std::string& ffmpeg, const st
       "-i",    "pipe:0",       "-frames:v",
       "1",     "-update",      "1"};
   if (tiff) {
-    args.insert(args.end(), {"-pix_fmt", format});
+    args.insert(args.end(), {"-pix_fmt", format, "-c:v", "tiff"});
   } else {
     // Full-range 4:4:4 at ffmpeg's finest quantiser: as near the rendered pixels as JPEG is.
-    args.insert(args.end(), {"-pix_fmt", "yuvj444p", "-q:v", "1"});
+    args.insert(args.end(), {"-pix_fmt", "yuvj444p", "-q:v", "1", "-c:v", "mjpeg"});
   }
-  const std::string part = PartPath(path);
-  // ffmpeg picks its image writer from the name's extension, so the hidden name keeps it.
-  args.insert(args.end(), {"-f", "image2", "file:" + part});
+  // ffmpeg writes to its standard output, the hidden file made here: it opens no name.
+  args.insert(args.end(), {"-f", "image2pipe", "pipe:1"});
+  const std::string part = HiddenName("part", name);
+  const int output = CreateNewFile(dirFd, part);
+  if (output < 0) throw std::runtime_error("cannot write " + path + ": " + std::strerror(errno));
   std::vector<unsigned char> bytes;
   bytes.reserve(image.pixels.size() * (sixteen ? 8 : 4));
   for (const PF_Pixel& p : image.pixels) {
@@ -98,8 +102,17 @@ void WriteFrameFile(const FrameFiles& files, const std::string& ffmpeg, const st
   }
   bool ok = true;
   std::string reason;
+  std::unique_ptr<ChildProcess> started;
+  try {
+    started = std::make_unique<ChildProcess>(args, ChildProcess::Pipe::kToChild, output);
+  } catch (const std::runtime_error&) {
+    ::close(output);
+    ::unlinkat(dirFd, part.c_str(), 0);
+    throw;
+  }
+  ::close(output);
   {
-    ChildProcess child(args, ChildProcess::Pipe::kToChild);
+    ChildProcess& child = *started;
     size_t done = 0;
     while (ok && done < bytes.size()) {
       const ssize_t n = ::write(child.Fd(), bytes.data() + done, bytes.size() - done);
@@ -109,13 +122,14 @@ void WriteFrameFile(const FrameFiles& files, const std::string& ffmpeg, const st
     }
     ok = child.Wait() && ok;
     reason = child.Reason();
+    started.reset();
   }
-  if (ok && std::rename(part.c_str(), path.c_str()) != 0) {
+  if (ok && ::renameat(dirFd, part.c_str(), dirFd, name.c_str()) != 0) {
     ok = false;
     reason = std::strerror(errno);
   }
   if (!ok) {
-    std::remove(part.c_str());
+    ::unlinkat(dirFd, part.c_str(), 0);
     throw std::runtime_error("cannot write " + path + ": " + reason);
   }
 }

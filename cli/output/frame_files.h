@@ -25,11 +25,13 @@ FrameFiles ParseFrameFiles(const std::string& name, const std::string& depth);
 // "shot_0012.jpg".
 std::string FrameFileName(const FrameFiles& files, long frame);
 
-// Writes the frame under a hidden name beside `path` and renames it into place, so `path`
-// is never half written. `ffmpeg` writes the formats other than PNG. Throws
-// std::runtime_error with the path and the reason.
-void WriteFrameFile(const FrameFiles& files, const std::string& ffmpeg, const std::string& path,
-                    const refhost::Image& image);
+// Writes the frame `name` in the folder `dirFd` under a new hidden name and renames it
+// into place, so it is never half written and a link planted at `name` is replaced, not
+// written through. `ffmpeg` writes the formats other than PNG, into the hidden file this
+// process created. `path` names it in messages. Throws std::runtime_error with the path
+// and the reason.
+void WriteFrameFile(const FrameFiles& files, const std::string& ffmpeg, int dirFd,
+                    const std::string& name, const std::string& path, const refhost::Image& image);
 
 }  // namespace velunary::cli
 

@@ -1,8 +1,12 @@
 #include "frame_writer.h"
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <exception>
+#include <stdexcept>
 
+#include "hidden_parts.h"
 #include "png_io.h"
 
 namespace velunary::cli {
@@ -18,10 +22,12 @@ FrameWriter::FrameWriter(std::string outDir, FrameFiles files, std::string ffmpe
       ffmpeg_(std::move(ffmpeg)),
       video_(video),
       sheet_(sheet),
+      dirFd_(outDir_.empty() ? -1 : OpenFolder(outDir_)),
       thread_([this] { Run(); }) {}
 
 FrameWriter::~FrameWriter() {
   Finish();
+  if (dirFd_ >= 0) ::close(dirFd_);
 }
 
 bool FrameWriter::Submit(long frame, refhost::Image image) {
@@ -58,8 +64,9 @@ void FrameWriter::Run() {
     std::string failure;
     try {
       if (!outDir_.empty()) {
-        WriteFrameFile(files_, ffmpeg_, outDir_ + "/" + FrameFileName(files_, job.first),
-                       job.second);
+        const std::string name = FrameFileName(files_, job.first);
+        if (dirFd_ < 0) throw std::runtime_error("cannot open " + outDir_);
+        WriteFrameFile(files_, ffmpeg_, dirFd_, name, outDir_ + "/" + name, job.second);
       }
       if (video_ != nullptr) video_->Write(job.second);
       if (sheet_ != nullptr) sheet_->Add(job.first, job.second);

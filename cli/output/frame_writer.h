@@ -54,6 +54,9 @@ class FrameWriter {
   std::deque<std::pair<long, refhost::Image>> queue_;
   bool closing_ = false;
   std::string failure_;
+  // The frames folder as checked before the render: a link planted in place of it or of
+  // a frame's name afterwards is not followed.
+  const int dirFd_;
   std::thread thread_;
 };
 

@@ -31,8 +31,8 @@ void CheckWritableDirectory(const std::string& option, const fs::path& dir, bool
     throw UsageError(option + ": cannot create the directory " + dir.string() + ": " +
                      (error ? error.message() : "a file of that name exists"));
   }
-  const fs::path probe = dir / (".velunary-probe-" + std::to_string(::getpid()));
-  const int fd = ::open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+  const fs::path probe = dir / HiddenName("velunary-probe", "");
+  const int fd = ::open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
   if (fd < 0) {
     throw UsageError(option + ": cannot write into " + dir.string() + ": " + std::strerror(errno));
   }
@@ -141,20 +141,11 @@ void FramesFolder::Clear() {
     }
   }
   // Written before the first frame, so a render killed outright is recognised too.
-  const std::string manifest = (fs::path(dir_) / kManifestName).string();
-  const std::string part = PartPath(manifest);
-  {
-    std::ofstream out(part, std::ios::trunc);
-    out << "# The files a velunary render wrote here; --overwrite removes only these.\n";
-    for (const std::string& name : record) out << name << "\n";
-    if (!out.flush()) {
-      throw UsageError("--out " + dir_ + ": cannot write " + manifest);
-    }
-  }
-  if (std::rename(part.c_str(), manifest.c_str()) != 0) {
-    const std::string reason = std::strerror(errno);
-    std::remove(part.c_str());
-    throw UsageError("--out " + dir_ + ": cannot write " + manifest + ": " + reason);
+  std::string text = "# The files a velunary render wrote here; --overwrite removes only these.\n";
+  for (const std::string& name : record) text += name + "\n";
+  if (const std::string said = WriteWholeFileAt(lock_, kManifestName, text); !said.empty()) {
+    throw UsageError("--out " + dir_ + ": cannot write " +
+                     (fs::path(dir_) / kManifestName).string() + ": " + said);
   }
 }
 

@@ -1,5 +1,6 @@
 // Where a render writes, checked before the first frame so that nothing of the user's is
-// harmed: only regular files are written (a symlink is written through to its target),
+// harmed: only regular files are written (a symlink the user names is written through
+// to its target; one planted at a frame's name is replaced by the frame),
 // an earlier render's frames are not mixed with new ones, and two renders do not share a
 // frames folder.
 #ifndef VELUNARY_CLI_OUTPUT_PLACES_H

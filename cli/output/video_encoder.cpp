@@ -1,7 +1,9 @@
 #include "video_encoder.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -77,6 +79,19 @@ std::vector<std::string> EncoderArgs(const std::string& ffmpeg, const std::strin
   return args;
 }
 
+// Creates `path` as a new empty file of ours (never through a link or over a file) for
+// ffmpeg to write; false with errno when it cannot.
+bool ReserveName(const std::string& path) {
+  const std::filesystem::path target(path);
+  const int dirFd = OpenFolder(target.parent_path().string());
+  const int fd = dirFd < 0 ? -1 : CreateNewFile(dirFd, target.filename().string());
+  const int reason = errno;
+  if (fd >= 0) ::close(fd);
+  if (dirFd >= 0) ::close(dirFd);
+  errno = reason;
+  return fd >= 0;
+}
+
 }  // namespace
 
 std::string FindFfmpeg() {
@@ -95,30 +110,43 @@ VideoCodec ParseVideoCodec(const std::string& name) {
   throw UsageError("--codec " + name + ": expected h264, prores-hq, prores-4444, ffv1 or png");
 }
 
-void CheckVideoTarget(const std::string& ffmpeg, const std::string& path,
-                      const VideoFormat& format) {
+void CheckVideoTarget(const std::string& ffmpeg, const std::string& path, const VideoFormat& format,
+                      int width, int height, refhost::FrameRate rate) {
   const std::filesystem::path target(path);
   const std::filesystem::path folder =
       target.parent_path().empty() ? std::filesystem::path(".") : target.parent_path();
-  const std::string hidden = ".velunary-probe-" + std::to_string(::getpid());
+  // A new hidden name, made here first so that ffmpeg writes a file of ours, not through a
+  // link planted under a name it could guess.
+  const std::string hidden = HiddenName("velunary-probe", "");
   const std::filesystem::path probe = folder / (hidden + target.filename().string());
+  if (!ReserveName(probe.string())) {
+    throw UsageError("--video " + path + ": cannot write into " + folder.string() + ": " +
+                     std::strerror(errno));
+  }
   // Two frames: an image name (render.png) takes one and fails on the second, as the
-  // render would after its last frame.
-  std::vector<std::string> args =
-      EncoderArgs(ffmpeg, probe.string(), "2x2", "24", "pipe:0", format);
+  // render would after its last frame. At the render's size and rate, so a codec's limits
+  // (H.264's largest picture) are found before the render, not at its first frame.
+  std::vector<std::string> args = EncoderArgs(
+      ffmpeg, probe.string(), std::to_string(width) + "x" + std::to_string(height),
+      std::to_string(rate.timeScale) + "/" + std::to_string(rate.timeStep), "pipe:0", format);
   args.insert(args.end() - 1, {"-frames:v", "2"});
-  bool ok = false;
+  bool ok = true;
   std::string reason;
   {
     ChildProcess child(args, ChildProcess::Pipe::kToChild);
-    const unsigned char pixels[32] = {};
-    ok = ::write(child.Fd(), pixels, sizeof pixels) == static_cast<ssize_t>(sizeof pixels);
+    static const unsigned char kBlack[65536] = {};
+    for (size_t left = 2 * static_cast<size_t>(width) * height * 4; ok && left > 0;) {
+      const ssize_t n = ::write(child.Fd(), kBlack, std::min(left, sizeof kBlack));
+      if (n < 0 && errno == EINTR) continue;
+      ok = n > 0;
+      if (ok) left -= static_cast<size_t>(n);
+    }
     ok = child.Wait() && ok;
     reason = child.Reason();
   }
   std::error_code ignored;
   // A pattern (render%03d.png) writes numbered files, not the one named.
-  if (ok && !std::filesystem::is_regular_file(probe, ignored)) {
+  if (ok && std::filesystem::file_size(probe, ignored) == 0) {
     ok = false;
     reason = "the name is a pattern of numbered images, not one video file";
   }
@@ -129,8 +157,10 @@ void CheckVideoTarget(const std::string& ffmpeg, const std::string& path,
     }
   }
   if (!ok) {
-    throw UsageError("--video " + path + ": ffmpeg cannot write a video under this name (" +
-                     reason + "); name it with a video extension such as .mp4, .mov, .mkv or .gif" +
+    throw UsageError("--video " + path + ": ffmpeg cannot write a " + std::to_string(width) + "x" +
+                     std::to_string(height) + " video under this name (" + reason +
+                     "); choose a size the codec takes, or name it with a video extension such as "
+                     ".mp4, .mov, .mkv or .gif" +
                      (format.codec == VideoCodec::kDefault ? "" : ", one that takes --codec's"));
   }
 }
@@ -138,6 +168,9 @@ void CheckVideoTarget(const std::string& ffmpeg, const std::string& path,
 VideoEncoder::VideoEncoder(const std::string& ffmpeg, const std::string& path, int width,
                            int height, refhost::FrameRate rate, const VideoFormat& format)
     : path_(path), part_(PartPath(path)) {
+  if (!ReserveName(part_)) {
+    throw std::runtime_error("cannot write " + path + ": " + std::strerror(errno));
+  }
   ffmpeg_ = std::make_unique<ChildProcess>(
       EncoderArgs(ffmpeg, part_, std::to_string(width) + "x" + std::to_string(height),
                   std::to_string(rate.timeScale) + "/" + std::to_string(rate.timeStep), "pipe:0",
@@ -177,8 +210,9 @@ void VideoEncoder::Finish(const std::string& ffprobe) {
   const ProgramResult probe =
       RunProgram({ffprobe, "-v", "error", "-select_streams", "v:0", "-count_packets",
                   "-show_entries", "stream=nb_read_packets", "-of", "csv=p=0", "file:" + part_});
-  std::string count = probe.output;
-  while (!count.empty() && (count.back() == '\n' || count.back() == '\r')) count.pop_back();
+  // The count is the number that leads ffprobe's answer; some containers (MPEG-TS, an
+  // elementary MPEG-2 stream) add empty fields and lines after it.
+  const std::string count = probe.output.substr(0, probe.output.find_first_not_of("0123456789"));
   if (!probe.ok || count != std::to_string(written_)) {
     // ffmpeg's own words name the cause (File too large, No space left on device).
     const std::string said = ffmpeg_->Errors().empty() ? "" : ffmpeg_->Reason() + "; ";

@@ -34,10 +34,11 @@ struct VideoFormat {
 VideoCodec ParseVideoCodec(const std::string& name);
 
 // Proves before rendering that ffmpeg can write a video named `path` (it knows the
-// container from the name and the folder takes the file) by encoding one small frame
-// under a hidden name beside it; UsageError in ffmpeg's words otherwise.
-void CheckVideoTarget(const std::string& ffmpeg, const std::string& path,
-                      const VideoFormat& format);
+// container from the name, the codec takes the size and rate, and the folder takes the
+// file) by encoding two black frames under a hidden name beside it; UsageError in
+// ffmpeg's words otherwise.
+void CheckVideoTarget(const std::string& ffmpeg, const std::string& path, const VideoFormat& format,
+                      int width, int height, refhost::FrameRate rate);
 
 class VideoEncoder {
  public:

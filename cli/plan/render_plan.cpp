@@ -56,11 +56,18 @@ RenderPlan PlanRender(const RenderOptions& given) {
   plan.rate = !options.fps.empty() ? ParseFrameRate(options.fps)
               : clip               ? *plan.layer->Rate()
                                    : ParseFrameRate("24");
+  CheckRenderRate(plan.rate,
+                  options.fps.empty() ? "the clip's rate (give --fps)" : "--fps " + options.fps);
   for (const auto& footage : {plan.layer, plan.spawn, plan.infected}) {
     if (footage != nullptr) footage->SetRenderRate(plan.rate);
   }
   if (options.frameListGiven) {
     plan.frames = ParseFrameList(options.frameList);
+    if (plan.frames.size() > static_cast<size_t>(kMaxFrames)) {
+      throw UsageError("--frame-list holds " + std::to_string(plan.frames.size()) +
+                       " frames; velunary renders up to " + std::to_string(kMaxFrames) +
+                       " at once");
+    }
   } else {
     // Footage on the layer sets the default length; a still renders kDefaultFrames.
     const bool footage = plan.layer != nullptr && !plan.layer->IsStill();

@@ -3,9 +3,12 @@
 #include <imgui.h>
 #include <imgui_stdlib.h>
 
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <stdexcept>
 
 #include "errors.h"
@@ -30,21 +33,15 @@ ControlPanel::ControlPanel(PreviewEngine& engine, const std::map<int, std::strin
     : engine_(engine), layerPaths_(layerPaths), saveKeys_(std::move(saveKeys)) {}
 
 std::string ControlPanel::SaveKeys() {
-  try {
-    const std::string part = cli::PartPath(saveKeys_);
-    {
-      std::ofstream out(part, std::ios::trunc);
-      out << cli::KeysFileText(engine_.Recording());
-      if (!out.flush()) throw std::runtime_error("cannot write " + saveKeys_);
-    }
-    if (std::rename(part.c_str(), saveKeys_.c_str()) != 0) {
-      std::remove(part.c_str());
-      throw std::runtime_error("cannot write " + saveKeys_);
-    }
-    return "";
-  } catch (const std::exception& e) {
-    return e.what();
-  }
+  const std::filesystem::path path(saveKeys_);
+  const std::string folder = path.has_parent_path() ? path.parent_path().string() : ".";
+  const int dirFd = cli::OpenFolder(folder);
+  const std::string said = dirFd < 0
+                               ? std::strerror(errno)
+                               : cli::WriteWholeFileAt(dirFd, path.filename().string(),
+                                                       cli::KeysFileText(engine_.Recording()));
+  if (dirFd >= 0) ::close(dirFd);
+  return said.empty() ? "" : "cannot write " + saveKeys_ + ": " + said;
 }
 
 void ControlPanel::Draw(const ShownFrame& shown, long generation, float width, double displayRate) {

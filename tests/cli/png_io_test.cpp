@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 #include <png.h>
+#include <zlib.h>
 
 #include <cstdio>
 
@@ -65,6 +66,57 @@ TEST(PngIo, ReadsEveryFormatExactlyAndWritesGrayOnlyWhenItLosesNothing) {
     EXPECT_EQ(testing::ReadFileBytes(dir / "out.png")[25], c.written);  // IHDR's colour type
     EXPECT_TRUE(ReadPng(dir / "out.png") == image);
   }
+}
+
+// A chunk as it stands in a file: length, name, data, CRC.
+std::string Chunk(const std::string& name, const std::string& data, uint32_t length) {
+  const std::string typed = name + data;
+  const uLong crc =
+      crc32(0, reinterpret_cast<const Bytef*>(typed.data()), static_cast<uInt>(typed.size()));
+  std::string bytes;
+  for (const uint32_t word : {length, static_cast<uint32_t>(crc)}) {
+    for (int shift = 24; shift >= 0; shift -= 8) bytes += static_cast<char>(word >> shift);
+    if (bytes.size() == 4) bytes += typed;
+  }
+  return bytes;
+}
+
+// Hostile files are refused before libpng allocates for them, with the file and the cause.
+TEST(PngIo, HostileFilesAreRefusedCheaplyInWords) {
+  const ScratchDir dir;
+  WriteRawPng(dir / "good.png", 2, PNG_COLOR_TYPE_GRAY, 8, {1, 2});
+  const std::string good = testing::ReadFileBytes(dir / "good.png");
+  const std::string signature = good.substr(0, 8);
+  const std::string header = good.substr(8, 25);
+  const auto ihdr = [](char side) {  // side x side gray, side in units of 256 pixels
+    return Chunk("IHDR", std::string{0, 0, side, 0, 0, 0, side, 0, 8, 0, 0, 0, 0}, 13);
+  };
+  const struct {
+    std::string bytes;
+    std::string said;
+  } cases[] = {
+      // 16384 x 16384 in 60 bytes: 268 million pixels to decode.
+      {signature + ihdr(64) + Chunk("IDAT", "x", 1), "16384x16384 pixels, 268.4 million"},
+      {signature + ihdr(33) + Chunk("IDAT", "x", 1), "8448x8448 pixels, 71.4 million"},
+      // One ancillary chunk that says it holds 2 GB.
+      {signature + header + Chunk("zTXt", "a", 0x7ffffff0u), "too large"},
+      {signature + Chunk("tEXt", std::string(13, '\x7f'), 13) + header, "first chunk is not"},
+      {signature + header + Chunk("acTL", std::string(8, '\0'), 8) + good.substr(33),
+       "animated PNG"},
+  };
+  for (const auto& c : cases) {
+    std::ofstream(dir / "bad.png", std::ios::binary) << c.bytes;
+    try {
+      ReadPng(dir / "bad.png");
+      ADD_FAILURE() << c.said;
+      continue;
+    } catch (const std::runtime_error& e) {
+      EXPECT_NE(std::string(e.what()).find(dir / "bad.png"), std::string::npos) << e.what();
+      EXPECT_NE(std::string(e.what()).find(c.said), std::string::npos)
+          << c.said << ": " << e.what();
+    }
+  }
+  EXPECT_EQ(ReadPng(dir / "good.png").width, 2);
 }
 
 }  // namespace

@@ -38,6 +38,15 @@ TEST(Refusal, EveryOutcomeIsToldInWordsWithItsExitCode) {
   std::filesystem::create_directories(dir / "folder");
   WritePng(dir / "wide.png", refhost::Image(kMaxImageSide + 1, 1));
   WritePng(dir / "widest.png", refhost::Image(kMaxImageSide, 1));
+  WritePng(dir / "100%.png", refhost::Image(16, 12));
+  ASSERT_TRUE(RunProgram({FindProgram("ffmpeg"), "-v", "error", "-f", "lavfi", "-i",
+                          "testsrc=size=32x24:rate=10", "-frames:v", "3", dir / "c:d.mp4"})
+                  .ok);
+  std::ofstream(dir / "hls.mp4") << "#EXTM3U\n#EXT-X-TARGETDURATION:1\n#EXTINF:1,\n"
+                                 << dir / "c:d.mp4"
+                                 << "\n";
+  std::ofstream(dir / "list.mov") << "ffconcat version 1.0\nfile '" << dir / "c:d.mp4"
+                                  << "'\n";
   std::ofstream(dir / "sheet.png") << "old";
   std::filesystem::create_directories(dir / "logo");
   WritePng(dir / "logo/logo_v2.png", scenes::SpawnDisc(16, 12));
@@ -112,6 +121,18 @@ TEST(Refusal, EveryOutcomeIsToldInWordsWithItsExitCode) {
       {{"--frames", "1", "--input", dir / "widest.png"}, "rendered 1 frame", 0},
       {{"--frames", "2", "--contact-sheet", dir / "link.png", "-y"}, "contact sheet", 0},
       {{"--frames", "2", "--video", dir / "a:b.mkv"}, "video", 0},
+      {{"--fps", "1000000000"}, "from 0.01 to 1000 frames a second"},
+      {{"--fps", "1/1000000000"}, "from 0.01 to 1000 frames a second"},
+      {{"--size", "16384x8", "--frames", "1", "--video", dir / "big.avi"},
+       "cannot write a 16384x8 video"},
+      {{"--frames", "1", "--input", dir / "100%.png"}, "rendered 1 frame", 0},
+      // A manifest or playlist under a video's name would make the reader follow it.
+      {{"--input", dir / "hls.mp4"}, "names other files, which velunary does not follow"},
+      {{"--input", dir / "list.mov"}, "names other files"},
+      {{"--frames", "1", "--input", dir / "c:d.mp4"}, "rendered 1 frame", 0},
+      // ffprobe's count in these carries empty fields and lines after the number.
+      {{"--size", "64x48", "--frames", "3", "--video", dir / "v.ts"}, "video", 0},
+      {{"--size", "64x48", "--frames", "3", "--video", dir / "v.m2v"}, "video", 0},
   };
   int run = 0;
   for (const Case& c : cases) {
@@ -158,13 +179,22 @@ TEST(Refusal, OutputOfAnEarlierOrConcurrentRenderIsNotMixedWithNewFrames) {
   EXPECT_THAT(busy, ExitsSaying(2, "another render"));
 
   // --overwrite replaces the whole earlier render, and the hidden part of a dead one; the
-  // part of a live one (this test's) stays, and its writer hears nothing.
-  std::ofstream(dir / "out/.part-4194305-00004.png") << "left by a killed render";
-  const std::string live = ".part-" + std::to_string(::getpid()) + "-00009.png";
+  // part of a live one (this test's) stays, and its writer hears nothing; so do the user's
+  // files named almost like a part, and a link under a part's name.
+  const std::string random = "-0123456789abcdef-";
+  std::ofstream(dir / ("out/.part-4194305" + random + "00004.png")) << "left by a killed render";
+  const std::string live = ".part-" + std::to_string(::getpid()) + random + "00009.png";
+  const std::vector<std::string> users = {".part-4194305-00004.png", ".part-4194305-0123-0.png",
+                                          ".part-4194305" + random + "link.png"};
   std::ofstream(dir / ("out/" + live)) << "being written";
+  std::ofstream(dir / ("out/" + users[0])) << "the user's";
+  std::ofstream(dir / ("out/" + users[1])) << "the user's";
+  std::filesystem::create_symlink(dir / ("out/" + users[0]), dir / ("out/" + users[2]));
   ASSERT_THAT(RunVelunary(again), ExitsSaying(0, ""));
-  EXPECT_EQ(ListFiles(out),
-            (std::vector<std::string>{live, "00000.png", "00001.png", "00002.png"}));
+  std::vector<std::string> kept = {live,        users[0],    users[1],   users[2],
+                                   "00000.png", "00001.png", "00002.png"};
+  std::sort(kept.begin(), kept.end());
+  EXPECT_EQ(ListFiles(out), kept);
   EXPECT_EQ(ReadPng(FramePath(out, 0)).width, 32);
 }
 

@@ -1,0 +1,91 @@
+// Hostile places and signals: a link planted after the checks is not followed, and a
+// stuck helper neither hangs the renderer nor outlives it.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+
+#include <chrono>
+#include <thread>
+
+#include "velunary_process.h"
+
+namespace velunary::cli::testing {
+namespace {
+
+// A link planted in the frames folder after the checks (here by a stand-in encoder, which
+// starts after them) is replaced by the frame, never written through.
+TEST(HostileInput, ALinkPlantedAfterTheChecksIsNotWrittenThrough) {
+  const ScratchDir dir;
+  std::ofstream(dir / "victim") << "the user's";
+  for (const std::string name : {"ffmpeg", "ffprobe"}) {
+    std::ofstream(dir / name) << "#!/bin/sh\nfor a; do last=${a#file:}; done\n"
+                              << (name == "ffprobe" ? "echo 2\n"
+                                                    : "ln -s " + dir / "victim " + dir / "out/" +
+                                                          "00001.png\nexec cat > \"$last\"\n");
+    ASSERT_EQ(chmod((dir / name).c_str(), 0755), 0);
+  }
+  EXPECT_THAT(RunVelunary({"render", "--size", "16x12", "--frames", "2", "--quiet", "-o",
+                           dir / "out", "--video", dir / "v.mp4"},
+                          {"env", "PATH=" + dir / "" + ":/usr/bin:/bin"}),
+              ExitsSaying(0, ""));
+  EXPECT_EQ(ReadFileBytes(dir / "victim"), "the user's");
+  EXPECT_FALSE(std::filesystem::is_symlink(dir / "out/00001.png"));
+}
+
+// A stand-in decoder that hangs, at once or after one 16x12 picture, its process id in a
+// file: a signal to the renderer stops it at once, while it opens the clip (no handler of
+// the render's yet) or renders, and ends the decoder too.
+TEST(HostileInput, SignalsStopAStuckDecoderAndLeaveNoHelperRunning) {
+  // Waits up to `seconds` for `done`.
+  const auto within = [](int seconds, const auto& done) {
+    for (int wait = 0; wait < seconds * 100 && !done(); ++wait) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+  };
+  const struct {
+    int signal;
+    const char* waitFor;  // on standard error before the signal; "": hang at once
+    int exitCode;         // -1: ended by the signal
+  } cases[] = {{SIGTERM, "", -1}, {SIGINT, "catching up", 130}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(strsignal(c.signal));
+    const ScratchDir dir;
+    std::ofstream(dir / "clip.mp4") << "a clip";
+    std::ofstream(dir / "ffprobe") << "#!/bin/sh\necho time_base=1/24\necho r_frame_rate=24/1\n"
+                                      "for i in 0 1 2; do echo best_effort_timestamp=$i; done\n";
+    std::ofstream(dir / "ffmpeg") << "#!/bin/sh\necho $$ > " << dir / "pid"
+                                  << "\nfor i in " << (*c.waitFor ? "1" : "")
+                                  << "; do printf 'P7\\nWIDTH 16\\nHEIGHT 12\\nDEPTH 4\\nMAXVAL "
+                                     "255\\nTUPLTYPE RGB_ALPHA\\nENDHDR\\n'; head -c 768 "
+                                     "/dev/zero; done\nexec sleep 1000\n";
+    for (const char* name : {"ffprobe", "ffmpeg"}) ASSERT_EQ(chmod((dir / name).c_str(), 0755), 0);
+    const auto velunary =
+        StartVelunary({"render", "--size", "16x12", "-i", dir / "clip.mp4", "--frames", "3"},
+                      {"env", "PATH=" + dir / "" + ":/usr/bin:/bin"});
+    within(30, [&] {
+      return std::filesystem::exists(dir / "pid") &&
+             velunary->Errors().find(c.waitFor) != std::string::npos;
+    });
+    const pid_t decoder = std::stoi(ReadFileBytes(dir / "pid"));
+    ASSERT_EQ(kill(velunary->Pid(), c.signal), 0);
+    // A renderer deaf to the signal is ended here, so the test fails instead of hanging.
+    siginfo_t ended{};
+    within(5, [&] {
+      ::waitid(P_PID, static_cast<id_t>(velunary->Pid()), &ended, WEXITED | WNOHANG | WNOWAIT);
+      return ended.si_pid != 0;
+    });
+    kill(velunary->Pid(), SIGKILL);
+    EXPECT_EQ(WaitFor(*velunary).exitCode, c.exitCode);
+    const auto gone = [decoder] {
+      return kill(decoder, 0) != 0 ||
+             ReadFileBytes("/proc/" + std::to_string(decoder) + "/stat").find(") Z") !=
+                 std::string::npos;
+    };
+    within(5, gone);
+    EXPECT_TRUE(gone());
+    kill(decoder, SIGKILL);
+  }
+}
+
+}  // namespace
+}  // namespace velunary::cli::testing
