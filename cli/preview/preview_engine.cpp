@@ -49,9 +49,11 @@ PreviewEngine::PreviewEngine(const cli::RenderPlan& plan, const LayerPaths& path
   const std::vector<std::string> frameNames = cli::FrameNames(plan_);
   cli::CheckApart(plan_, pluginPath, frameNames);
   session_ = std::make_unique<cli::EffectSession>(plan_, pluginPath);
-  layerPaths_[0] = paths.input;
-  layerPaths_[session_->LayerIndex("Spawn Layer")] = paths.spawn;
-  layerPaths_[session_->LayerIndex("Infected Layer")] = paths.infected;
+  // The layers' options by index, read now: later the host is the simulation thread's.
+  const int spawn = session_->LayerIndex("Spawn Layer");
+  const int infected = session_->LayerIndex("Infected Layer");
+  layerOptions_ = {{0, "--input"}, {spawn, "--spawn"}, {infected, "--infected"}};
+  layerPaths_ = {{0, paths.input}, {spawn, paths.spawn}, {infected, paths.infected}};
   session_->RequireResetButton();
   timeline_ =
       std::make_unique<RecordedTimeline>(session_->Host(), plan_.controls, plan_.resetBefore);
@@ -171,11 +173,9 @@ std::vector<cli::KeysEntry> PreviewEngine::Recording() const {
   entries.emplace_back("--size", std::to_string(plan_.width) + "x" + std::to_string(plan_.height));
   entries.emplace_back("--fps", RateText(plan_.rate));
   for (const auto& [index, path] : layerPaths_) {
-    const char* option = index == 0                                     ? "--input"
-                         : index == session_->LayerIndex("Spawn Layer") ? "--spawn"
-                                                                        : "--infected";
-    if (!path.empty()) entries.emplace_back(option, path);
+    if (!path.empty()) entries.emplace_back(layerOptions_.at(index), path);
   }
+
   // The frames of the pass the window shows now: a render of them ends on its frame.
   if (shown_.frame >= 0) entries.emplace_back("--frames", std::to_string(shown_.frame + 1));
   for (cli::KeysEntry& entry : timeline_->Entries()) entries.push_back(std::move(entry));

@@ -122,7 +122,8 @@ class PreviewEngine {
   void Apply(Request& request);
 
   cli::RenderPlan plan_;
-  std::map<int, std::string> layerPaths_;  // by parameter index
+  std::map<int, std::string> layerPaths_;    // by parameter index
+  std::map<int, const char*> layerOptions_;  // the render option of each layer
   const std::optional<long> stopAfter_;
   std::unique_ptr<cli::EffectSession> session_;
   std::unique_ptr<RecordedTimeline> timeline_;
