@@ -68,6 +68,19 @@ void GuardDefaultSignals() {
 
 }  // namespace
 
+int SilenceLimitMs() {
+  static const int limit = [] {
+    const char* given = std::getenv("VELUNARY_SILENCE_LIMIT");
+    if (given == nullptr || *given == '\0') return kSilenceLimitMs;
+    char* end = nullptr;
+    errno = 0;
+    const long seconds = std::strtol(given, &end, 10);
+    const bool whole = *end == '\0' && errno == 0 && seconds >= 1 && seconds <= 3600;
+    return whole ? static_cast<int>(seconds * 1000) : kSilenceLimitMs;
+  }();
+  return limit;
+}
+
 void RequestStop() {
   g_stop.store(true);
 }

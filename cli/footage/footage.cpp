@@ -189,7 +189,7 @@ std::optional<refhost::FrameRate> ClipRate(const std::string& stated, const std:
 bool ReadFully(int fd, unsigned char* data, size_t size) {
   size_t done = 0;
   while (done < size) {
-    const size_t n = ReadFromChild(fd, data + done, size - done, kSilenceLimitMs);
+    const size_t n = ReadFromChild(fd, data + done, size - done, SilenceLimitMs());
     if (n == 0) return false;
     done += n;
   }

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "errors.h"
+#include "render_plan.h"
 
 namespace velunary::cli {
 namespace {
@@ -31,6 +32,22 @@ TEST(OptionParsing, FrameListsKeepOrderAndRepeats) {
   EXPECT_EQ(ParseFrameList("0,1,2,5,2"), (std::vector<long>{0, 1, 2, 5, 2}));
   for (const char* bad : {"", "1,,2", "-1", "3,", "1.5"}) {
     EXPECT_THROW(ParseFrameList(bad), UsageError) << bad;
+  }
+}
+
+// A list holds no more frames than --frames takes. The kernel's limit on arguments keeps
+// such a list off a command line, so the plan is asked directly.
+TEST(OptionParsing, FrameListsAreCappedLikeFrames) {
+  for (const long count : {kMaxFrames, kMaxFrames + 1}) {
+    RenderOptions options;
+    options.frameListGiven = true;
+    options.frameList = "0";
+    for (long i = 1; i < count; ++i) options.frameList += ",0";
+    if (count > kMaxFrames) {
+      EXPECT_THROW(PlanRender(options), UsageError);
+    } else {
+      EXPECT_EQ(PlanRender(options).frames.size(), static_cast<size_t>(count));
+    }
   }
 }
 
