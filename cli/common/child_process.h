@@ -6,6 +6,7 @@
 
 #include <sys/types.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -52,14 +53,15 @@ class ChildProcess {
   // What the child wrote to standard error, cleaned and on one line (CleanToolWords), or
   // its exit status in words.
   std::string Reason() const;
-  // What it wrote to standard error: all of it, or of much its first and last few
-  // kilobytes, so a noisy helper costs no memory.
+  // What it wrote to standard error so far: all of it, or of much its first and last few
+  // kilobytes, so a noisy helper costs neither memory nor disk.
   std::string Errors() const;
 
  private:
+  class ErrorsReader;
   pid_t pid_ = -1;
   int fd_ = -1;
-  int errors_ = -1;  // an unlinked temporary file
+  std::unique_ptr<ErrorsReader> errors_;
   int status_ = 0;
 };
 

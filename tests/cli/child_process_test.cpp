@@ -22,7 +22,8 @@ TEST(ChildProcess, FfmpegsWordsLoseAddressesHiddenNamesOurPrefixAndRepeats) {
 }
 
 // A helper that says nothing is stuck and is ended; one that says too much costs a few
-// kilobytes, its first words (the cause) and its last kept.
+// kilobytes, its first words (the cause) and its last kept, and no disk: its words come
+// through a pipe, not a file that would grow with them.
 TEST(ChildProcess, SilentHelpersFailAndNoisyOnesAreKeptShort) {
   const std::string sh = FindProgram("sh");
   const ProgramResult silent = RunProgram({sh, "-c", "sleep 30"}, 300);
@@ -34,6 +35,9 @@ TEST(ChildProcess, SilentHelpersFailAndNoisyOnesAreKeptShort) {
   EXPECT_LT(noisy.Errors().size(), 10000u);
   EXPECT_TRUE(noisy.Errors().starts_with("first\n"));
   EXPECT_TRUE(noisy.Errors().ends_with("last\n"));
+  ChildProcess told({sh, "-c", "readlink /proc/$$/fd/2 >&2"}, ChildProcess::Pipe::kNone);
+  told.Wait();
+  EXPECT_TRUE(told.Errors().starts_with("pipe:")) << told.Errors();
 }
 
 }  // namespace
