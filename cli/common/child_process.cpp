@@ -299,7 +299,8 @@ namespace {
 
 // `line` without what names ffmpeg's internals or our own hidden names: "[mp4 @ 0x55d0c8]"
 // names an object at an address; "file:" is our prefix; ".part-PID-RANDOM-" and
-// ".velunary-probe-PID-RANDOM-" are the names files are written under until they are whole.
+// ".velunary-probe-PID-RANDOM-" are the names files (and the private folders of videos)
+// are written under until they are whole.
 std::string WithoutInternals(const std::string& line) {
   std::string out;
   for (size_t i = 0; i < line.size();) {
@@ -328,6 +329,8 @@ std::string WithoutInternals(const std::string& line) {
       if (random == end + 1 || random >= line.size() || line[random] != '-') continue;
       i = random + 1;
       hidden = true;
+      // A private folder's "…-/NAME" stands for the file NAME.
+      if (i < line.size() && line[i] == '/') ++i;
     }
     if (!hidden) out += line[i++];
   }

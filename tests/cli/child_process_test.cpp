@@ -15,6 +15,7 @@ TEST(ChildProcess, FfmpegsWordsLoseAddressesHiddenNamesOurPrefixAndRepeats) {
       {"a\n    Last message repeated 3 times\na\n\nb\n", "a; b"},
       {"no format for 'file:/x/.velunary-probe-1203-0a9f-v.mp4'", "no format for '/x/v.mp4'"},
       {"cannot write file:/x/.part-402-1b-00001.png", "cannot write /x/00001.png"},
+      {"file:/x/.part-40-1b-/v.mp4: Broken pipe", "/x/v.mp4: Broken pipe"},
       {"cannot write /x/.part-402-00001.png", "cannot write /x/.part-402-00001.png"},
       {"[in] profile:file:x .part-y", "[in] profile:file:x .part-y"},
   };

@@ -13,13 +13,15 @@ namespace velunary::cli::testing {
 namespace {
 
 // A link planted in the frames folder after the checks (here by a stand-in encoder, which
-// starts after them) is replaced by the frame, never written through; and no file or
-// folder the renderer holds open reaches a helper (each lists its descriptors beyond 2).
+// starts after them) is replaced by the frame, never written through; no file or folder
+// the renderer holds open reaches a helper (each lists its descriptors beyond 2); and the
+// video is written, proof and render, only in a folder nobody else may enter.
 TEST(HostileInput, ALinkPlantedAfterTheChecksIsNotWrittenThroughAndNoFileLeaks) {
   for (const std::string extension : {"png", "jpg"}) {
     SCOPED_TRACE(extension);
     const ScratchDir dir;
     std::ofstream(dir / "victim") << "the user's";
+    std::filesystem::create_directory(dir / "videos");
     for (const std::string name : {"ffmpeg", "ffprobe"}) {
       std::ofstream(dir / name) << "#!/bin/sh\nfor a; do last=${a#file:}; done\n"
                                 << (name == "ffprobe"
@@ -29,21 +31,37 @@ TEST(HostileInput, ALinkPlantedAfterTheChecksIsNotWrittenThroughAndNoFileLeaks) 
                                               dir / "fds" + "\nln -s " + dir / "victim " +
                                               dir / "out/00001." + extension +
                                               " 2>/dev/null\n[ \"$last\" = pipe:1 ] && exec "
-                                              "cat\nexec cat > \"$last\"\n");
+                                              "cat\nstat -c %a \"${last%/*}\" >> " +
+                                              dir / "modes" + "\nexec cat > \"$last\"\n");
       ASSERT_EQ(chmod((dir / name).c_str(), 0755), 0);
     }
     EXPECT_THAT(
         RunVelunary({"render", "--size", "16x12", "--frames", "2", "--quiet", "-o", dir / "out",
-                     "--frame-name", "#####." + extension, "--video", dir / "v.mp4"},
+                     "--frame-name", "#####." + extension, "--video", dir / "videos/v.mp4"},
                     {"env", "PATH=" + dir / "" + ":/usr/bin:/bin"}),
         ExitsSaying(0, ""));
     EXPECT_EQ(ReadFileBytes(dir / "victim"), "the user's");
     EXPECT_FALSE(std::filesystem::is_symlink(dir / ("out/00001." + extension)));
+    EXPECT_EQ(ReadFileBytes(dir / "modes"), "700\n700\n");
+    EXPECT_EQ(ListFiles(dir / "videos"), std::vector<std::string>{"v.mp4"});
     std::istringstream fds(ReadFileBytes(dir / "fds"));
     for (std::string file; std::getline(fds, file);) {
       EXPECT_TRUE(!file.starts_with(dir / "") || file == dir / "ffmpeg") << file;
     }
   }
+}
+
+// An ffmpeg that cannot start leaves nothing of the video's proof behind.
+TEST(HostileInput, AVideoWhoseFfmpegCannotStartLeavesNothing) {
+  const ScratchDir dir;
+  for (const std::string name : {"ffmpeg", "ffprobe"}) {
+    std::ofstream(dir / name) << "#!/no/such/shell\n";
+    ASSERT_EQ(chmod((dir / name).c_str(), 0755), 0);
+  }
+  EXPECT_THAT(RunVelunary({"render", "--size", "16x12", "--video", dir / "videos/v.mp4"},
+                          {"env", "PATH=" + dir / "" + ":/usr/bin:/bin"}),
+              ExitsSaying(1, "cannot start"));
+  EXPECT_EQ(ListFiles(dir / "videos"), std::vector<std::string>{});
 }
 
 // A stand-in decoder that hangs, at once or after one 16x12 picture, its process id in a

@@ -190,9 +190,18 @@ TEST(Refusal, OutputOfAnEarlierOrConcurrentRenderIsNotMixedWithNewFrames) {
   std::ofstream(dir / ("out/" + users[0])) << "the user's";
   std::ofstream(dir / ("out/" + users[1])) << "the user's";
   std::filesystem::create_symlink(dir / ("out/" + users[0]), dir / ("out/" + users[2]));
+  // A dead render's proof that the folder takes files, and its private video folder, go;
+  // a folder others may enter is the user's.
+  std::ofstream(dir / ("out/.velunary-probe-4194305" + random)) << "";
+  const std::string video = dir / ("out/.part-4194305" + random);
+  std::filesystem::create_directory(video);
+  std::filesystem::permissions(video, std::filesystem::perms::owner_all);
+  std::ofstream(video + "/v.mp4") << "left by a killed render";
+  std::filesystem::create_directory(dir / ("out/.part-4194305" + random + "album"));
   ASSERT_THAT(RunVelunary(again), ExitsSaying(0, ""));
-  std::vector<std::string> kept = {live,        users[0],    users[1],   users[2],
-                                   "00000.png", "00001.png", "00002.png"};
+  std::vector<std::string> kept = {
+      live,        users[0],    users[1],    users[2],
+      "00000.png", "00001.png", "00002.png", ".part-4194305" + random + "album"};
   std::sort(kept.begin(), kept.end());
   EXPECT_EQ(ListFiles(out), kept);
   EXPECT_EQ(ReadPng(FramePath(out, 0)).width, 32);
