@@ -1,10 +1,12 @@
 // The video path: the frames reach ffmpeg as raw RGBA in render order (a stand-in ffmpeg on
 // PATH copies its input to the output file, so the bytes can be checked without depending
 // on a real encoder), the real ffmpeg makes of them a fast-start BT.709 MP4, and each
-// codec is what ffprobe reads back.
+// codec is what ffprobe reads back; a clip read as footage is held once.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include "footage.h"
+#include "option_parsing.h"
 #include "velunary_process.h"
 
 namespace velunary::cli::testing {
@@ -44,6 +46,22 @@ TEST(Video, RenderedFramesReachFfmpegAsRawRgbaInOrderAndMakeAFastStartBt709Mp4) 
                         "stream=color_primaries,nb_frames", "-of", "csv=p=0", dir / "r.mp4"})
                 .output,
             "bt709,5\n");
+}
+
+// A clip's picture is held once: handed out shared rather than copied, and never
+// overwritten by the next one while still held.
+TEST(Video, AClipsPictureIsOneSharedBufferNeverOverwrittenWhileHeld) {
+  const ScratchDir dir;
+  ASSERT_TRUE(RunProgram({FindProgram("ffmpeg"), "-v", "error", "-f", "lavfi", "-i",
+                          "testsrc=size=32x24:rate=24", "-frames:v", "4", dir / "clip.mkv"})
+                  .ok);
+  const auto clip = Footage::Open("--input", dir / "clip.mkv");
+  clip->SetRenderRate(ParseFrameRate("24"));
+  const std::shared_ptr<const refhost::Image> held = clip->FrameAt(1);
+  const refhost::Image kept = *held;
+  EXPECT_EQ(clip->FrameAt(1), held);
+  EXPECT_FALSE(*clip->FrameAt(2) == kept);
+  EXPECT_TRUE(*held == kept);
 }
 
 // Each codec as editors receive it, read back by ffprobe at the footage's own rate (a
