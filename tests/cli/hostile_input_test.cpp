@@ -22,23 +22,18 @@ TEST(HostileInput, ALinkPlantedAfterTheChecksIsNotWrittenThroughAndNoFileLeaks) 
     const ScratchDir dir;
     std::ofstream(dir / "victim") << "the user's";
     std::filesystem::create_directory(dir / "videos");
-    for (const std::string name : {"ffmpeg", "ffprobe"}) {
-      std::ofstream(dir / name) << "#!/bin/sh\nfor a; do last=${a#file:}; done\n"
-                                << (name == "ffprobe"
-                                        ? "echo 2\n"
-                                        : "(cd /proc/$$/fd && for f in *; do [ $f -gt 2 ] && "
-                                          "readlink $f; done) >> " +
-                                              dir / "fds" + "\nln -s " + dir / "victim " +
-                                              dir / "out/00001." + extension +
-                                              " 2>/dev/null\n[ \"$last\" = pipe:1 ] && exec "
-                                              "cat\nstat -c %a \"${last%/*}\" >> " +
-                                              dir / "modes" + "\nexec cat > \"$last\"\n");
-      ASSERT_EQ(chmod((dir / name).c_str(), 0755), 0);
-    }
+    StandIn(dir, "ffprobe", "echo 2\n");
+    const auto path = StandIn(
+        dir, "ffmpeg",
+        "for a; do last=${a#file:}; done\n(cd /proc/$$/fd && for f in *; do [ $f -gt 2 ] && "
+        "readlink $f; done) >> " +
+            dir / "fds" + "\nln -s " + dir / "victim " + dir / "out/00001." + extension +
+            " 2>/dev/null\n[ \"$last\" = pipe:1 ] && exec cat\nstat -c %a \"${last%/*}\" >> " +
+            dir / "modes" + "\nexec cat > \"$last\"\n");
     EXPECT_THAT(
         RunVelunary({"render", "--size", "16x12", "--frames", "2", "--quiet", "-o", dir / "out",
                      "--frame-name", "#####." + extension, "--video", dir / "videos/v.mp4"},
-                    {"env", "PATH=" + dir / "" + ":/usr/bin:/bin"}),
+                    path),
         ExitsSaying(0, ""));
     EXPECT_EQ(ReadFileBytes(dir / "victim"), "the user's");
     EXPECT_FALSE(std::filesystem::is_symlink(dir / ("out/00001." + extension)));
@@ -54,12 +49,10 @@ TEST(HostileInput, ALinkPlantedAfterTheChecksIsNotWrittenThroughAndNoFileLeaks) 
 // An ffmpeg that cannot start leaves nothing of the video's proof behind.
 TEST(HostileInput, AVideoWhoseFfmpegCannotStartLeavesNothing) {
   const ScratchDir dir;
-  for (const std::string name : {"ffmpeg", "ffprobe"}) {
-    std::ofstream(dir / name) << "#!/no/such/shell\n";
-    ASSERT_EQ(chmod((dir / name).c_str(), 0755), 0);
-  }
-  EXPECT_THAT(RunVelunary({"render", "--size", "16x12", "--video", dir / "videos/v.mp4"},
-                          {"env", "PATH=" + dir / "" + ":/usr/bin:/bin"}),
+  StandIn(dir, "ffprobe", "");
+  const auto path = StandIn(dir, "ffmpeg", "");
+  std::ofstream(dir / "ffmpeg") << "#!/no/such/shell\n";  // still executable
+  EXPECT_THAT(RunVelunary({"render", "--size", "16x12", "--video", dir / "videos/v.mp4"}, path),
               ExitsSaying(1, "cannot start"));
   EXPECT_EQ(ListFiles(dir / "videos"), std::vector<std::string>{});
 }
@@ -88,18 +81,17 @@ TEST(HostileInput, SignalsOrTheSilenceLimitStopAStuckDecoderAndLeaveNoHelperRunn
     SCOPED_TRACE(std::string(strsignal(c.signal)) + " " + c.waitFor);
     const ScratchDir dir;
     std::ofstream(dir / "clip.mp4") << "a clip";
-    std::ofstream(dir / "ffprobe") << "#!/bin/sh\necho time_base=1/24\necho r_frame_rate=24/1\n"
-                                      "for i in 0 1 2; do echo best_effort_timestamp=$i; done\n";
-    std::ofstream(dir / "ffmpeg") << "#!/bin/sh\necho $$ > " << dir / "pid"
-                                  << "\nfor i in " << (*c.waitFor ? "1" : "")
-                                  << "; do printf 'P7\\nWIDTH 16\\nHEIGHT 12\\nDEPTH 4\\nMAXVAL "
-                                     "255\\nTUPLTYPE RGB_ALPHA\\nENDHDR\\n'; head -c 768 "
-                                     "/dev/zero; done\nexec sleep 1000\n";
-    for (const char* name : {"ffprobe", "ffmpeg"}) ASSERT_EQ(chmod((dir / name).c_str(), 0755), 0);
+    StandIn(dir, "ffprobe",
+            "echo time_base=1/24\necho r_frame_rate=24/1\n"
+            "for i in 0 1 2; do echo best_effort_timestamp=$i; done\n");
+    std::vector<std::string> path =
+        StandIn(dir, "ffmpeg",
+                "echo $$ > " + dir / "pid" + "\nfor i in " + (*c.waitFor ? "1" : "") +
+                    "; do printf 'P7\\nWIDTH 16\\nHEIGHT 12\\nDEPTH 4\\nMAXVAL 255\\nTUPLTYPE "
+                    "RGB_ALPHA\\nENDHDR\\n'; head -c 768 /dev/zero; done\nexec sleep 1000\n");
+    path.push_back(std::string("VELUNARY_SILENCE_LIMIT=") + (c.signal ? "60" : "1"));
     const auto velunary =
-        StartVelunary({"render", "--size", "16x12", "-i", dir / "clip.mp4", "--frames", "3"},
-                      {"env", "PATH=" + dir / "" + ":/usr/bin:/bin",
-                       std::string("VELUNARY_SILENCE_LIMIT=") + (c.signal ? "60" : "1")});
+        StartVelunary({"render", "--size", "16x12", "-i", dir / "clip.mp4", "--frames", "3"}, path);
     within(30, [&] {
       return std::filesystem::exists(dir / "pid") &&
              velunary->Errors().find(c.waitFor) != std::string::npos;

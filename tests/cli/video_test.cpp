@@ -14,14 +14,11 @@ namespace {
 
 TEST(Video, RenderedFramesReachFfmpegAsRawRgbaInOrderAndMakeAFastStartBt709Mp4) {
   const ScratchDir dir;
-  const std::vector<std::string> path = {"env", "PATH=" + dir / "" + ":/usr/bin:/bin"};
-  const auto script = [&](const std::string& name, const std::string& body) {
-    std::ofstream(dir / name) << "#!/bin/sh\nfor a; do last=${a#file:}; done\n" << body;
-    ASSERT_EQ(chmod((dir / name).c_str(), 0755), 0);
-  };
-  script("ffmpeg", "exec cat > \"$last\"\n");
+  const auto path =
+      StandIn(dir, "ffmpeg", "for a; do last=${a#file:}; done\nexec cat > \"$last\"\n");
   // The stand-in reader finds as many frames as were sent (16 × 12 × 4 bytes each).
-  script("ffprobe", "echo $(( $(wc -c < \"$last\") / 768 ))\n");
+  StandIn(dir, "ffprobe",
+          "for a; do last=${a#file:}; done\necho $(( $(wc -c < \"$last\") / 768 ))\n");
   const Outcome run = RunVelunary({"render", "--size", "16x12", "--frame-list", "0,1,3,1", "--out",
                                    dir / "out", "--video", dir / "v.mp4", "--quiet"},
                                   path);
@@ -29,7 +26,7 @@ TEST(Video, RenderedFramesReachFfmpegAsRawRgbaInOrderAndMakeAFastStartBt709Mp4) 
   EXPECT_TRUE(ReadFileBytes(dir / "v.mp4") == RawFrames(dir / "out", {0, 1, 3, 1}, false));
 
   // ffmpeg exits 0, but the file lacks frames (a trailer it could not write): failure.
-  script("ffprobe", "echo 3\n");
+  StandIn(dir, "ffprobe", "echo 3\n");
   const Outcome incomplete = RunVelunary(
       {"render", "--size", "16x12", "--frames", "4", "--video", dir / "w.mp4", "--quiet"}, path);
   EXPECT_THAT(incomplete, ExitsSaying(1, "holds 3 of the 4 frames"));
