@@ -144,7 +144,12 @@ class ChildProcess::ErrorsReader {
     sigset_t before;
     sigfillset(&all);
     pthread_sigmask(SIG_BLOCK, &all, &before);
-    thread_ = std::thread([this] { Run(); });
+    try {
+      thread_ = std::thread([this] { Run(); });
+    } catch (...) {
+      pthread_sigmask(SIG_SETMASK, &before, nullptr);
+      throw;
+    }
     pthread_sigmask(SIG_SETMASK, &before, nullptr);
   }
   ~ErrorsReader() {
@@ -266,7 +271,15 @@ ChildProcess::ChildProcess(const std::vector<std::string>& args, Pipe pipe, int 
     pid_ = -1;
     throw std::runtime_error("cannot start " + args[0] + ": " + std::strerror(spawned));
   }
-  errors_ = std::make_unique<ErrorsReader>(errors[0]);
+  try {
+    errors_ = std::make_unique<ErrorsReader>(errors[0]);
+  } catch (const std::exception& e) {
+    // Nothing would drain its standard error: the child is not left to block on it.
+    ::close(errors[0]);
+    ::kill(-pid_, SIGKILL);
+    Wait();
+    throw std::runtime_error("cannot start " + args[0] + ": " + e.what());
+  }
 }
 
 ChildProcess::~ChildProcess() {
@@ -286,13 +299,13 @@ bool ChildProcess::Wait() {
     if (waited < 0) status_ = -1;
     Untrack(pid_);
     pid_ = -1;
-    errors_->Finish();
+    if (errors_ != nullptr) errors_->Finish();
   }
   return status_ == 0;
 }
 
 std::string ChildProcess::Errors() const {
-  return errors_->Text();
+  return errors_ != nullptr ? errors_->Text() : std::string();
 }
 
 namespace {
