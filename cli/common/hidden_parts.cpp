@@ -115,9 +115,8 @@ PrivateFolder::PrivateFolder(const std::string& target, const std::string& kind)
   const fs::path path(target);
   const fs::path parent = path.parent_path().empty() ? fs::path(".") : path.parent_path();
   const std::string name = path.filename().string();
-  // mkdir never follows a link or takes over what is there.
-  // The folder's name holds no part of the target's: a "%" in it would be read as a
-  // pattern of numbered images in the folder's name too.
+  // mkdir never follows a link or takes over what is there. The folder's name holds no
+  // part of the target's: ffmpeg would read a "%" in it as a pattern of numbered images.
   path_ = (parent / HiddenName(kind, "")).string();
   if (::mkdir(path_.c_str(), 0700) != 0) throw std::runtime_error(std::strerror(errno));
   file_ = path_ + "/" + name;
