@@ -38,17 +38,13 @@ TEST(OptionParsing, FrameListsKeepOrderAndRepeats) {
 // A list holds no more frames than --frames takes. The kernel's limit on arguments keeps
 // such a list off a command line, so the plan is asked directly.
 TEST(OptionParsing, FrameListsAreCappedLikeFrames) {
-  for (const long count : {kMaxFrames, kMaxFrames + 1}) {
-    RenderOptions options;
-    options.frameListGiven = true;
-    options.frameList = "0";
-    for (long i = 1; i < count; ++i) options.frameList += ",0";
-    if (count > kMaxFrames) {
-      EXPECT_THROW(PlanRender(options), UsageError);
-    } else {
-      EXPECT_EQ(PlanRender(options).frames.size(), static_cast<size_t>(count));
-    }
-  }
+  RenderOptions options;
+  options.frameListGiven = true;
+  options.frameList = "0";
+  for (long i = 1; i < kMaxFrames; ++i) options.frameList += ",0";
+  EXPECT_EQ(PlanRender(options).frames.size(), static_cast<size_t>(kMaxFrames));
+  options.frameList += ",0";
+  EXPECT_THROW(PlanRender(options), UsageError);
 }
 
 TEST(OptionParsing, KeysSplitNameFrameAndValue) {

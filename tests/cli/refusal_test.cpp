@@ -163,12 +163,9 @@ TEST(Refusal, OutputOfAnEarlierOrConcurrentRenderIsNotMixedWithNewFrames) {
   const std::string out = dir / "out";
   ASSERT_THAT(RunVelunary({"render", "--size", "24x16", "--frames", "10", "--out", out, "--quiet"}),
               ExitsSaying(0, ""));
-  std::vector<std::string> again = {"render", "--size", "32x16", "--frames", "3", "--out", out};
-  EXPECT_THAT(RunVelunary(again), ExitsSaying(2, "--overwrite"));
-  EXPECT_EQ(ListFiles(out).size(), 10u);
-
   // A render in progress holds the folder; the second one is refused.
-  again.push_back("--overwrite");
+  const std::vector<std::string> again = {"render", "--size", "32x16", "--frames",
+                                          "3",      "--out",  out,     "--overwrite"};
   const int held = ::open(out.c_str(), O_RDONLY | O_DIRECTORY);
   ASSERT_EQ(::flock(held, LOCK_EX), 0);
   const Outcome busy = RunVelunary(again);
