@@ -59,8 +59,14 @@ void EffectSession::PresentLayer(int index, std::shared_ptr<Footage> footage) {
     host_.SetLayer(index, Fitted(footage->StillImage(), width_, height_, fit_));
   } else {
     Footage* source = footage.get();
+    // A frame the layer shows as it is is handed over shared, not copied.
     host_.SetLayerProvider(index, [this, source](int frame) {
-      return Fitted(source->FrameAt(frame), width_, height_, fit_);
+      std::shared_ptr<const refhost::Image> image = source->FrameAt(frame);
+      if (image == nullptr || fit_ == Fit::kStretch ||
+          (image->width == width_ && image->height == height_)) {
+        return image;
+      }
+      return std::make_shared<const refhost::Image>(Fitted(*image, width_, height_, fit_));
     });
   }
   footage_.emplace_back(index, std::move(footage));

@@ -52,8 +52,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       if (!footage->Failure().empty()) break;
       // A sequence's images may differ in size (the host fits each to the layer), but every
       // image read is a real one within the pixel budget.
-      if (image.Empty() ||
-          static_cast<long>(image.width) * image.height > velunary::cli::kMaxImagePixels) {
+      if (image == nullptr || image->Empty() ||
+          static_cast<long>(image->width) * image->height > velunary::cli::kMaxImagePixels) {
         std::abort();
       }
     }

@@ -3,7 +3,6 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -16,7 +15,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <mutex>
 #include <stdexcept>
+#include <thread>
 #include <vector>
 
 extern char** environ;
@@ -67,6 +68,19 @@ void GuardDefaultSignals() {
 }
 
 }  // namespace
+
+int SilenceLimitMs() {
+  static const int limit = [] {
+    const char* given = std::getenv("VELUNARY_SILENCE_LIMIT");
+    if (given == nullptr || *given == '\0') return kSilenceLimitMs;
+    char* end = nullptr;
+    errno = 0;
+    const long seconds = std::strtol(given, &end, 10);
+    const bool whole = *end == '\0' && errno == 0 && seconds >= 1 && seconds <= 3600;
+    return whole ? static_cast<int>(seconds * 1000) : kSilenceLimitMs;
+  }();
+  return limit;
+}
 
 void RequestStop() {
   g_stop.store(true);
@@ -119,6 +133,86 @@ std::string FindProgram(const std::string& name) {
   return "";
 }
 
+// A child's standard error, drained from its pipe by a thread of its own, so that a noisy
+// child never blocks on a full pipe while the renderer waits on its other end, and what it
+// says costs neither memory nor disk beyond its first and last kKept bytes.
+class ChildProcess::ErrorsReader {
+ public:
+  explicit ErrorsReader(int fd) : fd_(fd) {
+    // Signals are the main thread's to take, so that a read there is interrupted.
+    sigset_t all;
+    sigset_t before;
+    sigfillset(&all);
+    pthread_sigmask(SIG_BLOCK, &all, &before);
+    try {
+      thread_ = std::thread([this] { Run(); });
+    } catch (...) {
+      pthread_sigmask(SIG_SETMASK, &before, nullptr);
+      throw;
+    }
+    pthread_sigmask(SIG_SETMASK, &before, nullptr);
+  }
+  ~ErrorsReader() {
+    Finish();
+    ::close(fd_);
+  }
+  ErrorsReader(const ErrorsReader&) = delete;
+  ErrorsReader& operator=(const ErrorsReader&) = delete;
+
+  // Once the child has ended: reads what the pipe still holds and stops, also when a
+  // process the child left behind keeps the pipe open.
+  void Finish() {
+    ending_.store(true);
+    if (thread_.joinable()) thread_.join();
+  }
+
+  std::string Text() const {
+    std::lock_guard lock(mutex_);
+    if (!cut_ && tail_.size() <= kKept) return head_ + tail_;
+    return head_ + "\n...\n" + tail_.substr(tail_.size() - std::min(tail_.size(), kKept));
+  }
+
+ private:
+  static constexpr size_t kKept = 4096;
+
+  void Run() {
+    char buffer[4096];
+    while (true) {
+      pollfd ready{fd_, POLLIN, 0};
+      const bool ending = ending_.load();
+      const int polled = ::poll(&ready, 1, ending ? 0 : 100);
+      if (polled < 0 && errno == EINTR) continue;
+      if (polled <= 0) {
+        if (ending || polled < 0) return;
+        continue;
+      }
+      const ssize_t n = ::read(fd_, buffer, sizeof buffer);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) return;
+      Keep(buffer, static_cast<size_t>(n));
+    }
+  }
+
+  void Keep(const char* data, size_t size) {
+    std::lock_guard lock(mutex_);
+    const size_t toHead = std::min(size, kKept - head_.size());
+    head_.append(data, toHead);
+    tail_.append(data + toHead, size - toHead);
+    if (tail_.size() > 2 * kKept) {
+      tail_.erase(0, tail_.size() - kKept);
+      cut_ = true;
+    }
+  }
+
+  const int fd_;
+  std::atomic<bool> ending_{false};
+  mutable std::mutex mutex_;
+  std::string head_;
+  std::string tail_;
+  bool cut_ = false;  // bytes between head_ and tail_ were dropped
+  std::thread thread_;
+};
+
 ChildProcess::ChildProcess(const std::vector<std::string>& args, Pipe pipe, int output) {
   GuardDefaultSignals();
   std::vector<std::string> copies = args;
@@ -126,15 +220,14 @@ ChildProcess::ChildProcess(const std::vector<std::string>& args, Pipe pipe, int 
   for (std::string& a : copies) argv.push_back(a.data());
   argv.push_back(nullptr);
 
-  char errorsName[] = "/tmp/velunary-errors-XXXXXX";
-  errors_ = ::mkostemp(errorsName, O_CLOEXEC);
-  if (errors_ < 0) {
-    throw std::runtime_error("cannot start " + args[0] + ": " + std::strerror(errno));
-  }
-  ::unlink(errorsName);
+  int errors[2] = {-1, -1};
   int fds[2] = {-1, -1};
-  if (pipe != Pipe::kNone && ::pipe2(fds, O_CLOEXEC) != 0) {
-    throw std::runtime_error("cannot start " + args[0] + ": " + std::strerror(errno));
+  if (::pipe2(errors, O_CLOEXEC) != 0 || (pipe != Pipe::kNone && ::pipe2(fds, O_CLOEXEC) != 0)) {
+    const int reason = errno;
+    for (const int fd : {errors[0], errors[1]}) {
+      if (fd >= 0) ::close(fd);
+    }
+    throw std::runtime_error("cannot start " + args[0] + ": " + std::strerror(reason));
   }
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
@@ -150,7 +243,7 @@ ChildProcess::ChildProcess(const std::vector<std::string>& args, Pipe pipe, int 
   } else {
     posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
   }
-  posix_spawn_file_actions_adddup2(&actions, errors_, STDERR_FILENO);
+  posix_spawn_file_actions_adddup2(&actions, errors[1], STDERR_FILENO);
   posix_spawnattr_t attributes;
   posix_spawnattr_init(&attributes);
   posix_spawnattr_setpgroup(&attributes, 0);
@@ -164,6 +257,7 @@ ChildProcess::ChildProcess(const std::vector<std::string>& args, Pipe pipe, int 
   posix_spawn_file_actions_destroy(&actions);
   posix_spawnattr_destroy(&attributes);
   if (spawned == 0) Track(pid_);
+  ::close(errors[1]);
   if (pipe == Pipe::kToChild) {
     ::close(fds[0]);
     fd_ = fds[1];
@@ -173,16 +267,24 @@ ChildProcess::ChildProcess(const std::vector<std::string>& args, Pipe pipe, int 
   }
   if (spawned != 0) {
     if (fd_ >= 0) ::close(fd_);
-    ::close(errors_);
+    ::close(errors[0]);
     pid_ = -1;
     throw std::runtime_error("cannot start " + args[0] + ": " + std::strerror(spawned));
+  }
+  try {
+    errors_ = std::make_unique<ErrorsReader>(errors[0]);
+  } catch (const std::exception& e) {
+    // Nothing would drain its standard error: the child is not left to block on it.
+    ::close(errors[0]);
+    ::kill(-pid_, SIGKILL);
+    Wait();
+    throw std::runtime_error("cannot start " + args[0] + ": " + e.what());
   }
 }
 
 ChildProcess::~ChildProcess() {
   if (pid_ > 0) ::kill(-pid_, SIGKILL);
   Wait();
-  if (errors_ >= 0) ::close(errors_);
 }
 
 bool ChildProcess::Wait() {
@@ -197,29 +299,21 @@ bool ChildProcess::Wait() {
     if (waited < 0) status_ = -1;
     Untrack(pid_);
     pid_ = -1;
+    if (errors_ != nullptr) errors_->Finish();
   }
   return status_ == 0;
 }
 
 std::string ChildProcess::Errors() const {
-  constexpr off_t kKept = 4096;
-  struct stat status {};
-  const off_t size = ::fstat(errors_, &status) == 0 ? status.st_size : 0;
-  const auto read = [this](off_t from, off_t to) {
-    std::string text(static_cast<size_t>(to - from), '\0');
-    const ssize_t n = ::pread(errors_, text.data(), text.size(), from);
-    text.resize(n > 0 ? static_cast<size_t>(n) : 0);
-    return text;
-  };
-  if (size <= 2 * kKept) return read(0, size);
-  return read(0, kKept) + "\n...\n" + read(size - kKept, size);
+  return errors_ != nullptr ? errors_->Text() : std::string();
 }
 
 namespace {
 
 // `line` without what names ffmpeg's internals or our own hidden names: "[mp4 @ 0x55d0c8]"
 // names an object at an address; "file:" is our prefix; ".part-PID-RANDOM-" and
-// ".velunary-probe-PID-RANDOM-" are the names files are written under until they are whole.
+// ".velunary-probe-PID-RANDOM-" are the names files (and the private folders of videos)
+// are written under until they are whole.
 std::string WithoutInternals(const std::string& line) {
   std::string out;
   for (size_t i = 0; i < line.size();) {
@@ -248,6 +342,8 @@ std::string WithoutInternals(const std::string& line) {
       if (random == end + 1 || random >= line.size() || line[random] != '-') continue;
       i = random + 1;
       hidden = true;
+      // A private folder's "…-/NAME" stands for the file NAME.
+      if (i < line.size() && line[i] == '/') ++i;
     }
     if (!hidden) out += line[i++];
   }

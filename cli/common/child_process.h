@@ -6,13 +6,18 @@
 
 #include <sys/types.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
 namespace velunary::cli {
 
-// How long a helper may stay silent, its output awaited, before it counts as stuck.
+// How long a helper may stay silent, its output awaited, before it counts as stuck: a
+// minute, or the whole seconds (1 to 3600) that the environment variable
+// VELUNARY_SILENCE_LIMIT gives, so a stuck helper can be shown to fail without a minute's
+// wait.
 inline constexpr int kSilenceLimitMs = 60000;
+int SilenceLimitMs();
 
 // Reads up to `size` bytes from a child's pipe `fd`, waiting at most `timeoutMs` for the
 // first; 0 at the end of the stream. Throws std::runtime_error when the child stays silent
@@ -48,14 +53,15 @@ class ChildProcess {
   // What the child wrote to standard error, cleaned and on one line (CleanToolWords), or
   // its exit status in words.
   std::string Reason() const;
-  // What it wrote to standard error: all of it, or of much its first and last few
-  // kilobytes, so a noisy helper costs no memory.
+  // What it wrote to standard error so far: all of it, or of much its first and last few
+  // kilobytes, so a noisy helper costs neither memory nor disk.
   std::string Errors() const;
 
  private:
+  class ErrorsReader;
   pid_t pid_ = -1;
   int fd_ = -1;
-  int errors_ = -1;  // an unlinked temporary file
+  std::unique_ptr<ErrorsReader> errors_;
   int status_ = 0;
 };
 
@@ -71,8 +77,8 @@ struct ProgramResult {
 };
 
 // Runs a program to its end, collecting its standard output; one silent for `timeoutMs`
-// is ended and fails, with the reason "gave no answer for N s".
-ProgramResult RunProgram(const std::vector<std::string>& args, int timeoutMs = kSilenceLimitMs);
+// is ended and fails, with the reason "NAME stuck: no output for N s".
+ProgramResult RunProgram(const std::vector<std::string>& args, int timeoutMs = SilenceLimitMs());
 
 }  // namespace velunary::cli
 

@@ -1,5 +1,6 @@
 #include "hidden_parts.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/random.h>
@@ -10,6 +11,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <stdexcept>
 #include <system_error>
 
 namespace velunary::cli {
@@ -37,15 +39,43 @@ std::string RandomHex() {
   return text;
 }
 
+// Empties a private folder of ours (what a helper wrote there) and removes it.
+void RemovePrivateFolder(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) return;
+  if (DIR* dir = ::fdopendir(fd)) {
+    while (const dirent* entry = ::readdir(dir)) {
+      const std::string name = entry->d_name;
+      if (name != "." && name != "..") ::unlinkat(fd, name.c_str(), 0);
+    }
+    ::closedir(dir);
+  } else {
+    ::close(fd);
+  }
+  ::rmdir(path.c_str());
+}
+
+// The process id in a hidden name of exactly our form (".KIND-PID-RANDOM-" then any name,
+// KIND one of ours), or 0.
+pid_t HiddenNameOwner(const std::string& name) {
+  for (const std::string prefix : {".part-", ".velunary-probe-"}) {
+    if (!name.starts_with(prefix)) continue;
+    const size_t dash = name.find('-', prefix.size());
+    if (dash == std::string::npos || dash > prefix.size() + 9 ||
+        !AllOf(name.substr(prefix.size(), dash - prefix.size()), "0123456789") ||
+        name.size() < dash + kRandomDigits + 2 || name[dash + kRandomDigits + 1] != '-' ||
+        !AllOf(name.substr(dash + 1, kRandomDigits), "0123456789abcdef")) {
+      return 0;
+    }
+    return static_cast<pid_t>(std::stol(name.substr(prefix.size(), dash - prefix.size())));
+  }
+  return 0;
+}
+
 }  // namespace
 
 std::string HiddenName(const std::string& kind, const std::string& name) {
   return "." + kind + "-" + std::to_string(::getpid()) + "-" + RandomHex() + "-" + name;
-}
-
-std::string PartPath(const std::string& target) {
-  const fs::path path(target);
-  return (path.parent_path() / HiddenName("part", path.filename().string())).string();
 }
 
 int OpenFolder(const std::string& dir) {
@@ -81,26 +111,34 @@ std::string WriteWholeFileAt(int dirFd, const std::string& name, const std::stri
   return std::strerror(reason);
 }
 
+PrivateFolder::PrivateFolder(const std::string& target, const std::string& kind) {
+  const fs::path path(target);
+  const fs::path parent = path.parent_path().empty() ? fs::path(".") : path.parent_path();
+  const std::string name = path.filename().string();
+  // mkdir never follows a link or takes over what is there. The folder's name holds no
+  // part of the target's: ffmpeg would read a "%" in it as a pattern of numbered images.
+  path_ = (parent / HiddenName(kind, "")).string();
+  if (::mkdir(path_.c_str(), 0700) != 0) throw std::runtime_error(std::strerror(errno));
+  file_ = path_ + "/" + name;
+}
+
+PrivateFolder::~PrivateFolder() {
+  RemovePrivateFolder(path_);
+}
+
 void RemoveStaleParts(const std::string& dir) {
   std::error_code error;
   for (const auto& entry : fs::directory_iterator(dir, error)) {
-    // ".part-PID-RANDOM-NAME"
-    const std::string name = entry.path().filename().string();
-    const size_t dash = name.find('-', 6);
-    if (!name.starts_with(".part-") || dash == std::string::npos || dash > 15 ||
-        !AllOf(name.substr(6, dash - 6), "0123456789") || name.size() < dash + kRandomDigits + 3 ||
-        name[dash + kRandomDigits + 1] != '-' ||
-        !AllOf(name.substr(dash + 1, kRandomDigits), "0123456789abcdef")) {
-      continue;
-    }
+    const pid_t owner = HiddenNameOwner(entry.path().filename().string());
     struct stat status {};
-    if (::lstat(entry.path().c_str(), &status) != 0 || !S_ISREG(status.st_mode) ||
-        status.st_uid != ::geteuid()) {
+    if (owner == 0 || owner == ::getpid() || ::lstat(entry.path().c_str(), &status) != 0 ||
+        status.st_uid != ::geteuid() || (::kill(owner, 0) == 0 || errno != ESRCH)) {
       continue;
     }
-    const pid_t owner = static_cast<pid_t>(std::stol(name.substr(6, dash - 6)));
-    if (owner != ::getpid() && ::kill(owner, 0) != 0 && errno == ESRCH) {
+    if (S_ISREG(status.st_mode)) {
       fs::remove(entry.path(), error);
+    } else if (S_ISDIR(status.st_mode) && (status.st_mode & 077) == 0) {
+      RemovePrivateFolder(entry.path().string());
     }
   }
 }

@@ -122,12 +122,13 @@ void CheckRenderRate(refhost::FrameRate rate, const std::string& what) {
 
 std::vector<long> ParseFrameList(const std::string& text) {
   std::vector<long> frames;
+  // Made once: per item, a long list would be copied once for every frame it holds.
+  const std::string what = "--frame-list " + Quoted(text);
   size_t start = 0;
   while (true) {
     const auto comma = text.find(',', start);
     const std::string item = text.substr(start, comma == std::string::npos ? comma : comma - start);
-    frames.push_back(ParseWholeNumber(item, 0, std::numeric_limits<A_long>::max(),
-                                      "--frame-list " + Quoted(text)));
+    frames.push_back(ParseWholeNumber(item, 0, std::numeric_limits<A_long>::max(), what));
     if (comma == std::string::npos) break;
     start = comma + 1;
   }

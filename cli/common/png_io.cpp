@@ -253,13 +253,12 @@ void WriteRowsAt(int dirFd, const std::string& name, const std::string& path,
 }  // namespace
 
 std::string CheckPixelBudget(long width, long height) {
+  // Inclusive: an image of exactly the budget (16384x4096 as well as 8192x8192) is read.
+  // The counts are given whole: rounded to millions, one pixel over would read as equal.
   if (width * height <= kMaxImagePixels) return "";
-  char millions[64];
-  std::snprintf(millions, sizeof millions,
-                "%.1f million pixels; velunary reads images of up to %.1f",
-                static_cast<double>(width) * height / 1e6, kMaxImagePixels / 1e6);
-  return "is " + std::to_string(width) + "x" + std::to_string(height) + " pixels, " + millions +
-         " million";
+  return "is " + std::to_string(width) + "x" + std::to_string(height) + " pixels, " +
+         std::to_string(width * height) + " in all; velunary reads images of up to " +
+         std::to_string(kMaxImagePixels) + " pixels (8192x8192, or any size of that area)";
 }
 
 bool IsOpaqueGray(const refhost::Image& image) {

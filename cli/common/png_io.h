@@ -28,7 +28,7 @@ inline constexpr long kMaxImagePixels = 8192L * 8192L;
 inline constexpr long kMaxChunkBytes = 8L << 20;
 
 // "" when a width x height image fits the pixel budget, or else the words that say how
-// large it is and what velunary reads ("is 16384x16384 pixels, 268.4 million ...").
+// large it is and what velunary reads ("is 16384x16384 pixels, 268435456 in all; ...").
 std::string CheckPixelBudget(long width, long height);
 
 // Throws std::runtime_error with the path and the reason when the file is missing,

@@ -189,7 +189,7 @@ std::optional<refhost::FrameRate> ClipRate(const std::string& stated, const std:
 bool ReadFully(int fd, unsigned char* data, size_t size) {
   size_t done = 0;
   while (done < size) {
-    const size_t n = ReadFromChild(fd, data + done, size - done, kSilenceLimitMs);
+    const size_t n = ReadFromChild(fd, data + done, size - done, SilenceLimitMs());
     if (n == 0) return false;
     done += n;
   }
@@ -302,7 +302,7 @@ std::shared_ptr<Footage> Footage::Still(refhost::Image image) {
   std::shared_ptr<Footage> footage(new Footage());
   footage->width_ = image.width;
   footage->height_ = image.height;
-  footage->still_ = std::move(image);
+  footage->still_ = std::make_shared<const refhost::Image>(std::move(image));
   return footage;
 }
 
@@ -322,13 +322,13 @@ std::shared_ptr<Footage> Footage::Open(const std::string& option, const std::str
     footage->spec_ = spec;
     footage->files_ =
         InOrder(option, spec, isDir ? NumberedImages(option, spec) : MatchPattern(option, spec));
-    const refhost::Image first = read(footage->files_.front());
+    refhost::Image first = read(footage->files_.front());
     footage->width_ = first.width;
     footage->height_ = first.height;
     footage->length_ = static_cast<long>(footage->files_.size());
     footage->sources_ = footage->files_;
     if (footage->length_ == 1) {
-      std::shared_ptr<Footage> still = Still(first);
+      std::shared_ptr<Footage> still = Still(std::move(first));
       still->sources_ = footage->files_;
       return still;
     }
@@ -413,7 +413,7 @@ std::shared_ptr<Footage> Footage::Open(const std::string& option, const std::str
   // a PNG is, with no frame rate or length of its own.
   const std::string& format = stream["format_name"];
   if (pictures.size() == 1 && (format == "image2" || format.ends_with("_pipe"))) {
-    std::shared_ptr<Footage> still = Still(footage->first_);
+    std::shared_ptr<Footage> still = Still(std::move(*footage->current_));
     still->sources_ = {spec};
     return still;
   }
@@ -509,12 +509,15 @@ long Footage::PictureAt(int frame) const {
   return std::max<long>(0, static_cast<long>(after - starts_.begin()) - 1);
 }
 
-refhost::Image Footage::FrameAt(int frame) noexcept {
+std::shared_ptr<const refhost::Image> Footage::FrameAt(int frame) noexcept {
   if (IsStill()) return still_;
-  if (!failure_.empty()) return refhost::Image();
+  if (!failure_.empty()) return nullptr;
   const long k = std::clamp<long>(frame, 0, files_.empty() ? frame : length_ - 1);
   try {
-    if (!files_.empty()) return ReadSequenceImage(files_[static_cast<size_t>(k)]);
+    if (!files_.empty()) {
+      return std::make_shared<const refhost::Image>(
+          ReadSequenceImage(files_[static_cast<size_t>(k)]));
+    }
     return Decode(PictureAt(frame));
   } catch (const std::bad_alloc&) {
     failure_ = option_ + " " + spec_ + ": out of memory reading frame " + std::to_string(k);
@@ -523,13 +526,11 @@ refhost::Image Footage::FrameAt(int frame) noexcept {
                (std::string(e.what()).starts_with("stuck") ? "ffmpeg is " : "") + e.what();
   }
   decoder_.reset();
-  return refhost::Image();
+  return nullptr;
 }
 
-refhost::Image Footage::Decode(long picture) {
+std::shared_ptr<const refhost::Image> Footage::Decode(long picture) {
   if (picture == currentFrame_) return current_;
-  // A replay starts at picture 0: kept, it spares one restart of the decoder per replay.
-  if (picture == 0 && !first_.Empty()) return first_;
   if (decoder_ == nullptr || picture < next_) {
     decoder_.reset();
     // -xerror: a damaged picture stops the decoder (ffmpeg may not pass on the last one or
@@ -545,9 +546,14 @@ refhost::Image Footage::Decode(long picture) {
     currentFrame_ = -1;
   }
   // Each picture is read straight into the one kept (current_), its RGBA bytes turned to
-  // ARGB in place: a frame is held once, not as bytes and again as pixels.
+  // ARGB in place: a frame is held once, not as bytes and again as pixels. The buffer is
+  // reused unless the last picture is still held elsewhere.
   static_assert(sizeof(PF_Pixel) == 4);
   currentFrame_ = -1;
+  if (current_ == nullptr || current_.use_count() > 1) {
+    current_ = std::make_shared<refhost::Image>();
+  }
+  refhost::Image& image = *current_;
   long width = 0;
   long height = 0;
   while (next_ <= picture) {
@@ -557,10 +563,9 @@ refhost::Image Footage::Decode(long picture) {
                                "x" + std::to_string(height_) + " to " + std::to_string(width) +
                                "x" + std::to_string(height));
     }
-    current_.pixels.resize(static_cast<size_t>(width) * static_cast<size_t>(height));
-    if (!header ||
-        !ReadFully(decoder_->Fd(), reinterpret_cast<unsigned char*>(current_.pixels.data()),
-                   current_.pixels.size() * 4)) {
+    image.pixels.resize(static_cast<size_t>(width) * static_cast<size_t>(height));
+    if (!header || !ReadFully(decoder_->Fd(), reinterpret_cast<unsigned char*>(image.pixels.data()),
+                              image.pixels.size() * 4)) {
       const bool ended = decoder_->Wait();
       // The probe counted more pictures than ffmpeg now gives: the file changed or its end
       // is damaged; ffmpeg's words, if any, tell which.
@@ -572,15 +577,14 @@ refhost::Image Footage::Decode(long picture) {
   }
   width_ = static_cast<int>(width);
   height_ = static_cast<int>(height);
-  current_.width = width_;
-  current_.height = height_;
-  for (PF_Pixel& pixel : current_.pixels) {
+  image.width = width_;
+  image.height = height_;
+  for (PF_Pixel& pixel : image.pixels) {
     unsigned char rgba[4];
     std::memcpy(rgba, &pixel, 4);
     pixel = PF_Pixel{rgba[3], rgba[0], rgba[1], rgba[2]};
   }
   currentFrame_ = picture;
-  if (picture == 0) first_ = current_;
   return current_;
 }
 

@@ -32,8 +32,8 @@ class Footage {
   static std::shared_ptr<Footage> Still(refhost::Image image);
   ~Footage();
 
-  bool IsStill() const { return !still_.Empty(); }
-  const refhost::Image& StillImage() const { return still_; }
+  bool IsStill() const { return still_ != nullptr; }
+  const refhost::Image& StillImage() const { return *still_; }
   int Width() const { return width_; }
   int Height() const { return height_; }
   // Frames of the render at `rate` until the footage ends: a sequence's image count, the
@@ -47,9 +47,11 @@ class Footage {
   // A video's frame rate (its average for a variable-rate clip); none for images.
   std::optional<refhost::FrameRate> Rate() const { return rate_; }
 
-  // Frame k, or past the end the last frame. Never throws (it runs inside the effect's
-  // call): a frame that cannot be read gives an empty image and records Failure().
-  refhost::Image FrameAt(int frame) noexcept;
+  // Frame k, or past the end the last frame: a clip's picture is the one buffer it is
+  // decoded into, shared, and decoded into again once the caller has let it go. Never
+  // throws (it runs inside the effect's call): a frame that cannot be read gives null and
+  // records Failure().
+  std::shared_ptr<const refhost::Image> FrameAt(int frame) noexcept;
   // Empty, or what went wrong, with the frame and the reader's reason.
   const std::string& Failure() const { return failure_; }
 
@@ -62,11 +64,11 @@ class Footage {
                 const std::vector<std::pair<std::string, std::string>>& pictures);
   Clock ClockAt(refhost::FrameRate rate) const;
   long PictureAt(int frame) const;
-  refhost::Image Decode(long picture);
+  std::shared_ptr<const refhost::Image> Decode(long picture);
 
   std::string option_;
   std::string spec_;
-  refhost::Image still_;
+  std::shared_ptr<const refhost::Image> still_;
   std::vector<std::string> sources_;
   std::vector<std::string> files_;  // an image sequence
   std::string ffmpeg_;              // a video
@@ -82,8 +84,7 @@ class Footage {
   std::unique_ptr<ChildProcess> decoder_;
   long next_ = 0;  // the picture the decoder yields next
   long currentFrame_ = -1;
-  refhost::Image current_;
-  refhost::Image first_;
+  std::shared_ptr<refhost::Image> current_;  // the picture decoded last
   std::string failure_;
 };
 

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 #include <stdexcept>
 #include <vector>
 
@@ -79,19 +80,6 @@ std::vector<std::string> EncoderArgs(const std::string& ffmpeg, const std::strin
   return args;
 }
 
-// Creates `path` as a new empty file of ours (never through a link or over a file) for
-// ffmpeg to write; false with errno when it cannot.
-bool ReserveName(const std::string& path) {
-  const std::filesystem::path target(path);
-  const int dirFd = OpenFolder(target.parent_path().string());
-  const int fd = dirFd < 0 ? -1 : CreateNewFile(dirFd, target.filename().string());
-  const int reason = errno;
-  if (fd >= 0) ::close(fd);
-  if (dirFd >= 0) ::close(dirFd);
-  errno = reason;
-  return fd >= 0;
-}
-
 }  // namespace
 
 std::string FindFfmpeg() {
@@ -112,22 +100,21 @@ VideoCodec ParseVideoCodec(const std::string& name) {
 
 void CheckVideoTarget(const std::string& ffmpeg, const std::string& path, const VideoFormat& format,
                       int width, int height, refhost::FrameRate rate) {
-  const std::filesystem::path target(path);
-  const std::filesystem::path folder =
-      target.parent_path().empty() ? std::filesystem::path(".") : target.parent_path();
-  // A new hidden name, made here first so that ffmpeg writes a file of ours, not through a
-  // link planted under a name it could guess.
-  const std::string hidden = HiddenName("velunary-probe", "");
-  const std::filesystem::path probe = folder / (hidden + target.filename().string());
-  if (!ReserveName(probe.string())) {
-    throw UsageError("--video " + path + ": cannot write into " + folder.string() + ": " +
-                     std::strerror(errno));
+  // In a private folder of ours, so that ffmpeg writes a file nobody else can reach, and
+  // the whole proof goes with the folder, also when ffmpeg cannot start.
+  std::optional<PrivateFolder> probe;
+  try {
+    probe.emplace(path, "velunary-probe");
+  } catch (const std::runtime_error& e) {
+    const std::filesystem::path folder = std::filesystem::path(path).parent_path();
+    throw UsageError("--video " + path + ": cannot write into " +
+                     (folder.empty() ? std::string(".") : folder.string()) + ": " + e.what());
   }
   // Two frames: an image name (render.png) takes one and fails on the second, as the
   // render would after its last frame. At the render's size and rate, so a codec's limits
   // (H.264's largest picture) are found before the render, not at its first frame.
   std::vector<std::string> args = EncoderArgs(
-      ffmpeg, probe.string(), std::to_string(width) + "x" + std::to_string(height),
+      ffmpeg, probe->File(), std::to_string(width) + "x" + std::to_string(height),
       std::to_string(rate.timeScale) + "/" + std::to_string(rate.timeStep), "pipe:0", format);
   args.insert(args.end() - 1, {"-frames:v", "2"});
   bool ok = true;
@@ -144,17 +131,12 @@ void CheckVideoTarget(const std::string& ffmpeg, const std::string& path, const 
     ok = child.Wait() && ok;
     reason = child.Reason();
   }
-  std::error_code ignored;
   // A pattern (render%03d.png) writes numbered files, not the one named.
-  if (ok && std::filesystem::file_size(probe, ignored) == 0) {
+  std::error_code ignored;
+  if (ok && (!std::filesystem::exists(probe->File(), ignored) ||
+             std::filesystem::file_size(probe->File(), ignored) == 0)) {
     ok = false;
     reason = "the name is a pattern of numbered images, not one video file";
-  }
-  // Whatever the proof left, numbered files of a pattern included.
-  for (const auto& entry : std::filesystem::directory_iterator(folder, ignored)) {
-    if (entry.path().filename().string().starts_with(hidden)) {
-      std::filesystem::remove(entry.path(), ignored);
-    }
   }
   if (!ok) {
     throw UsageError("--video " + path + ": ffmpeg cannot write a " + std::to_string(width) + "x" +
@@ -167,21 +149,22 @@ void CheckVideoTarget(const std::string& ffmpeg, const std::string& path, const 
 
 VideoEncoder::VideoEncoder(const std::string& ffmpeg, const std::string& path, int width,
                            int height, refhost::FrameRate rate, const VideoFormat& format)
-    : path_(path), part_(PartPath(path)) {
-  if (!ReserveName(part_)) {
-    throw std::runtime_error("cannot write " + path + ": " + std::strerror(errno));
+    : path_(path) {
+  try {
+    part_.emplace(path, "part");
+  } catch (const std::runtime_error& e) {
+    throw std::runtime_error("cannot write " + path + ": " + e.what());
   }
   ffmpeg_ = std::make_unique<ChildProcess>(
-      EncoderArgs(ffmpeg, part_, std::to_string(width) + "x" + std::to_string(height),
+      EncoderArgs(ffmpeg, part_->File(), std::to_string(width) + "x" + std::to_string(height),
                   std::to_string(rate.timeScale) + "/" + std::to_string(rate.timeStep), "pipe:0",
                   format),
       ChildProcess::Pipe::kToChild);
 }
 
+// ffmpeg is ended before its folder goes, with an unfinished video in it.
 VideoEncoder::~VideoEncoder() {
   ffmpeg_.reset();
-  std::error_code ignored;
-  std::filesystem::remove(part_, ignored);  // nothing left after Finish has renamed it
 }
 
 void VideoEncoder::Write(const refhost::Image& image) {
@@ -207,9 +190,9 @@ void VideoEncoder::Finish(const std::string& ffprobe) {
   if (!ffmpeg_->Wait()) {
     throw std::runtime_error("ffmpeg could not write " + path_ + ": " + ffmpeg_->Reason());
   }
-  const ProgramResult probe =
-      RunProgram({ffprobe, "-v", "error", "-select_streams", "v:0", "-count_packets",
-                  "-show_entries", "stream=nb_read_packets", "-of", "csv=p=0", "file:" + part_});
+  const ProgramResult probe = RunProgram(
+      {ffprobe, "-v", "error", "-select_streams", "v:0", "-count_packets", "-show_entries",
+       "stream=nb_read_packets", "-of", "csv=p=0", "file:" + part_->File()});
   // The count is the number that leads ffprobe's answer; some containers (MPEG-TS, an
   // elementary MPEG-2 stream) add empty fields and lines after it.
   const std::string count = probe.output.substr(0, probe.output.find_first_not_of("0123456789"));
@@ -223,7 +206,7 @@ void VideoEncoder::Finish(const std::string& ffprobe) {
                                        : probe.reason) +
                              ")");
   }
-  if (std::rename(part_.c_str(), path_.c_str()) != 0) {
+  if (std::rename(part_->File().c_str(), path_.c_str()) != 0) {
     throw std::runtime_error("cannot write " + path_ + ": " + std::strerror(errno));
   }
 }

@@ -3,9 +3,11 @@
 #define VELUNARY_CLI_VIDEO_ENCODER_H
 
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "child_process.h"
+#include "hidden_parts.h"
 #include "refhost/image.h"
 #include "refhost/session.h"
 
@@ -43,8 +45,8 @@ void CheckVideoTarget(const std::string& ffmpeg, const std::string& path, const 
 class VideoEncoder {
  public:
   // Starts `ffmpeg` writing `path` (container and codec from its extension) at `rate`,
-  // under a hidden name beside it until Finish has proved the video whole: a render that
-  // fails keeps an earlier file of that name and leaves no broken one.
+  // in a private hidden folder beside it until Finish has proved the video whole: a render
+  // that fails keeps an earlier file of that name and leaves no broken one.
   // ffmpeg runs in a process group of its own, so Ctrl-C reaches only the renderer, which
   // then closes the pipe and lets ffmpeg finish the frames it already has. Throws
   // std::runtime_error when it cannot be started.
@@ -66,7 +68,7 @@ class VideoEncoder {
 
  private:
   std::string path_;
-  std::string part_;  // the hidden name ffmpeg writes (PartPath)
+  std::optional<PrivateFolder> part_;  // where ffmpeg writes the video until it is whole
   long written_ = 0;
   std::unique_ptr<ChildProcess> ffmpeg_;
 };

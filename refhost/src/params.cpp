@@ -72,7 +72,9 @@ const OwnedWorld* ProvidedAt(const ParamSlot& slot, int frame, bool presented) {
   for (const auto* entry : {&slot.presented, &newest, &older}) {
     if (entry->second != nullptr && entry->first == frame) world = entry->second;
   }
-  if (world == nullptr) world = WorldOf(slot.provider(frame));
+  if (world == nullptr) {
+    if (const std::shared_ptr<const Image> image = slot.provider(frame)) world = WorldOf(*image);
+  }
   if (presented) {
     slot.presented = {frame, world};
   } else if (newest.first != frame || newest.second != world) {

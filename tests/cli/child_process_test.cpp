@@ -15,6 +15,7 @@ TEST(ChildProcess, FfmpegsWordsLoseAddressesHiddenNamesOurPrefixAndRepeats) {
       {"a\n    Last message repeated 3 times\na\n\nb\n", "a; b"},
       {"no format for 'file:/x/.velunary-probe-1203-0a9f-v.mp4'", "no format for '/x/v.mp4'"},
       {"cannot write file:/x/.part-402-1b-00001.png", "cannot write /x/00001.png"},
+      {"file:/x/.part-40-1b-/v.mp4: Broken pipe", "/x/v.mp4: Broken pipe"},
       {"cannot write /x/.part-402-00001.png", "cannot write /x/.part-402-00001.png"},
       {"[in] profile:file:x .part-y", "[in] profile:file:x .part-y"},
   };
@@ -22,7 +23,8 @@ TEST(ChildProcess, FfmpegsWordsLoseAddressesHiddenNamesOurPrefixAndRepeats) {
 }
 
 // A helper that says nothing is stuck and is ended; one that says too much costs a few
-// kilobytes, its first words (the cause) and its last kept.
+// kilobytes, its first words (the cause) and its last kept, and no disk: its words come
+// through a pipe, not a file that would grow with them.
 TEST(ChildProcess, SilentHelpersFailAndNoisyOnesAreKeptShort) {
   const std::string sh = FindProgram("sh");
   const ProgramResult silent = RunProgram({sh, "-c", "sleep 30"}, 300);
@@ -34,6 +36,9 @@ TEST(ChildProcess, SilentHelpersFailAndNoisyOnesAreKeptShort) {
   EXPECT_LT(noisy.Errors().size(), 10000u);
   EXPECT_TRUE(noisy.Errors().starts_with("first\n"));
   EXPECT_TRUE(noisy.Errors().ends_with("last\n"));
+  ChildProcess told({sh, "-c", "readlink /proc/$$/fd/2 >&2"}, ChildProcess::Pipe::kNone);
+  told.Wait();
+  EXPECT_TRUE(told.Errors().starts_with("pipe:")) << told.Errors();
 }
 
 }  // namespace

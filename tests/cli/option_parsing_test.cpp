@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "errors.h"
+#include "render_plan.h"
 
 namespace velunary::cli {
 namespace {
@@ -32,6 +33,18 @@ TEST(OptionParsing, FrameListsKeepOrderAndRepeats) {
   for (const char* bad : {"", "1,,2", "-1", "3,", "1.5"}) {
     EXPECT_THROW(ParseFrameList(bad), UsageError) << bad;
   }
+}
+
+// A list holds no more frames than --frames takes. The kernel's limit on arguments keeps
+// such a list off a command line, so the plan is asked directly.
+TEST(OptionParsing, FrameListsAreCappedLikeFrames) {
+  RenderOptions options;
+  options.frameListGiven = true;
+  options.frameList = "0";
+  for (long i = 1; i < kMaxFrames; ++i) options.frameList += ",0";
+  EXPECT_EQ(PlanRender(options).frames.size(), static_cast<size_t>(kMaxFrames));
+  options.frameList += ",0";
+  EXPECT_THROW(PlanRender(options), UsageError);
 }
 
 TEST(OptionParsing, KeysSplitNameFrameAndValue) {

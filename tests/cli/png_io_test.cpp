@@ -88,16 +88,18 @@ TEST(PngIo, HostileFilesAreRefusedCheaplyInWords) {
   const std::string good = testing::ReadFileBytes(dir / "good.png");
   const std::string signature = good.substr(0, 8);
   const std::string header = good.substr(8, 25);
-  const auto ihdr = [](char side) {  // side x side gray, side in units of 256 pixels
-    return Chunk("IHDR", std::string{0, 0, side, 0, 0, 0, side, 0, 8, 0, 0, 0, 0}, 13);
+  const auto ihdr = [](char wide, char high, char more) {  // gray, sides in 256 pixels
+    return Chunk("IHDR", std::string{0, 0, wide, 0, 0, 0, high, more, 8, 0, 0, 0, 0}, 13);
   };
   const struct {
     std::string bytes;
     std::string said;
   } cases[] = {
       // 16384 x 16384 in 60 bytes: 268 million pixels to decode.
-      {signature + ihdr(64) + Chunk("IDAT", "x", 1), "16384x16384 pixels, 268.4 million"},
-      {signature + ihdr(33) + Chunk("IDAT", "x", 1), "8448x8448 pixels, 71.4 million"},
+      {signature + ihdr(64, 64, 0) + Chunk("IDAT", "x", 1), "16384x16384 pixels, 268435456 in"},
+      // One row over the budget: in millions both would read 67.1.
+      {signature + ihdr(32, 32, 1) + Chunk("IDAT", "x", 1),
+       "8192x8193 pixels, 67117056 in all; velunary reads images of up to 67108864 pixels"},
       // One ancillary chunk that says it holds 2 GB.
       {signature + header + Chunk("zTXt", "a", 0x7ffffff0u), "too large"},
       {signature + Chunk("tEXt", std::string(13, '\x7f'), 13) + header, "first chunk is not"},
@@ -117,6 +119,10 @@ TEST(PngIo, HostileFilesAreRefusedCheaplyInWords) {
     }
   }
   EXPECT_EQ(ReadPng(dir / "good.png").width, 2);
+  // The budget itself is read, in any shape.
+  for (const auto& [width, height] : {std::pair(8192L, 8192L), {16384L, 4096L}, {4096L, 16384L}}) {
+    EXPECT_EQ(CheckPixelBudget(width, height), "") << width << "x" << height;
+  }
 }
 
 }  // namespace

@@ -78,8 +78,6 @@ TEST(Refusal, EveryOutcomeIsToldInWordsWithItsExitCode) {
       {{"--contact-sheet", dir / "file/sheet.png"}, "--contact-sheet"},
       {{"--input", "feedback", "--frame-list", "0,1"}, "--frame-list"},
       {{"--frames", "3", "--frame-list", "1"}, "--frame-list"},
-      {{"--frame-list", "0,x"}, "0,x"},
-      {{"--fps", "0"}, "--fps"},
       {{"--size", "64by48"}, "--size"},
       {{"--reset-before", "500"}, "--reset-before 500"},
       {{"--plugin", dir / "missing.so"}, "missing.so"},
@@ -91,7 +89,6 @@ TEST(Refusal, EveryOutcomeIsToldInWordsWithItsExitCode) {
       {{"--contact-sheet", dir / "fifo"}, "not a regular file"},
       {{"--video", dir / "folder"}, "not a regular file"},
       {{"--video", dir / "w3.xyz"}, "ffmpeg cannot write"},
-      {{"--video", dir / "noext"}, "ffmpeg cannot write"},
       {{"--video", dir / "v.png"}, "ffmpeg cannot write"},
       {{"--video", dir / "v%03d.png"}, "a pattern of numbered images"},
       {{"--input", dir / "fifo"}, "not a regular file"},
@@ -166,12 +163,9 @@ TEST(Refusal, OutputOfAnEarlierOrConcurrentRenderIsNotMixedWithNewFrames) {
   const std::string out = dir / "out";
   ASSERT_THAT(RunVelunary({"render", "--size", "24x16", "--frames", "10", "--out", out, "--quiet"}),
               ExitsSaying(0, ""));
-  std::vector<std::string> again = {"render", "--size", "32x16", "--frames", "3", "--out", out};
-  EXPECT_THAT(RunVelunary(again), ExitsSaying(2, "--overwrite"));
-  EXPECT_EQ(ListFiles(out).size(), 10u);
-
   // A render in progress holds the folder; the second one is refused.
-  again.push_back("--overwrite");
+  const std::vector<std::string> again = {"render", "--size", "32x16", "--frames",
+                                          "3",      "--out",  out,     "--overwrite"};
   const int held = ::open(out.c_str(), O_RDONLY | O_DIRECTORY);
   ASSERT_EQ(::flock(held, LOCK_EX), 0);
   const Outcome busy = RunVelunary(again);
@@ -190,9 +184,18 @@ TEST(Refusal, OutputOfAnEarlierOrConcurrentRenderIsNotMixedWithNewFrames) {
   std::ofstream(dir / ("out/" + users[0])) << "the user's";
   std::ofstream(dir / ("out/" + users[1])) << "the user's";
   std::filesystem::create_symlink(dir / ("out/" + users[0]), dir / ("out/" + users[2]));
+  // A dead render's proof that the folder takes files, and its private video folder, go;
+  // a folder others may enter is the user's.
+  std::ofstream(dir / ("out/.velunary-probe-4194305" + random)) << "";
+  const std::string video = dir / ("out/.part-4194305" + random);
+  std::filesystem::create_directory(video);
+  std::filesystem::permissions(video, std::filesystem::perms::owner_all);
+  std::ofstream(video + "/v.mp4") << "left by a killed render";
+  std::filesystem::create_directory(dir / ("out/.part-4194305" + random + "album"));
   ASSERT_THAT(RunVelunary(again), ExitsSaying(0, ""));
-  std::vector<std::string> kept = {live,        users[0],    users[1],   users[2],
-                                   "00000.png", "00001.png", "00002.png"};
+  std::vector<std::string> kept = {
+      live,        users[0],    users[1],    users[2],
+      "00000.png", "00001.png", "00002.png", ".part-4194305" + random + "album"};
   std::sort(kept.begin(), kept.end());
   EXPECT_EQ(ListFiles(out), kept);
   EXPECT_EQ(ReadPng(FramePath(out, 0)).width, 32);

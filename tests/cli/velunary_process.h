@@ -5,6 +5,7 @@
 
 #include <gmock/gmock.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <algorithm>
@@ -74,6 +75,15 @@ class ScratchDir {
  private:
   std::string path_;
 };
+
+// Writes the shell script `body` as the program `name` in `dir` and returns the wrapper
+// that puts `dir` first on PATH, so that the renderer runs this stand-in for the real one.
+inline std::vector<std::string> StandIn(const ScratchDir& dir, const std::string& name,
+                                        const std::string& body) {
+  std::ofstream(dir / name) << "#!/bin/sh\n" << body;
+  if (::chmod((dir / name).c_str(), 0755) != 0) throw std::runtime_error("chmod " + dir / name);
+  return {"env", "PATH=" + dir / "" + ":/usr/bin:/bin"};
+}
 
 inline std::string ReadFileBytes(const std::string& path) {
   std::ostringstream bytes;

@@ -1,10 +1,12 @@
 // The video path: the frames reach ffmpeg as raw RGBA in render order (a stand-in ffmpeg on
 // PATH copies its input to the output file, so the bytes can be checked without depending
 // on a real encoder), the real ffmpeg makes of them a fast-start BT.709 MP4, and each
-// codec is what ffprobe reads back.
+// codec is what ffprobe reads back; a clip read as footage is held once.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include "footage.h"
+#include "option_parsing.h"
 #include "velunary_process.h"
 
 namespace velunary::cli::testing {
@@ -12,14 +14,11 @@ namespace {
 
 TEST(Video, RenderedFramesReachFfmpegAsRawRgbaInOrderAndMakeAFastStartBt709Mp4) {
   const ScratchDir dir;
-  const std::vector<std::string> path = {"env", "PATH=" + dir / "" + ":/usr/bin:/bin"};
-  const auto script = [&](const std::string& name, const std::string& body) {
-    std::ofstream(dir / name) << "#!/bin/sh\nfor a; do last=${a#file:}; done\n" << body;
-    ASSERT_EQ(chmod((dir / name).c_str(), 0755), 0);
-  };
-  script("ffmpeg", "exec cat > \"$last\"\n");
+  const auto path =
+      StandIn(dir, "ffmpeg", "for a; do last=${a#file:}; done\nexec cat > \"$last\"\n");
   // The stand-in reader finds as many frames as were sent (16 × 12 × 4 bytes each).
-  script("ffprobe", "echo $(( $(wc -c < \"$last\") / 768 ))\n");
+  StandIn(dir, "ffprobe",
+          "for a; do last=${a#file:}; done\necho $(( $(wc -c < \"$last\") / 768 ))\n");
   const Outcome run = RunVelunary({"render", "--size", "16x12", "--frame-list", "0,1,3,1", "--out",
                                    dir / "out", "--video", dir / "v.mp4", "--quiet"},
                                   path);
@@ -27,7 +26,7 @@ TEST(Video, RenderedFramesReachFfmpegAsRawRgbaInOrderAndMakeAFastStartBt709Mp4) 
   EXPECT_TRUE(ReadFileBytes(dir / "v.mp4") == RawFrames(dir / "out", {0, 1, 3, 1}, false));
 
   // ffmpeg exits 0, but the file lacks frames (a trailer it could not write): failure.
-  script("ffprobe", "echo 3\n");
+  StandIn(dir, "ffprobe", "echo 3\n");
   const Outcome incomplete = RunVelunary(
       {"render", "--size", "16x12", "--frames", "4", "--video", dir / "w.mp4", "--quiet"}, path);
   EXPECT_THAT(incomplete, ExitsSaying(1, "holds 3 of the 4 frames"));
@@ -44,6 +43,22 @@ TEST(Video, RenderedFramesReachFfmpegAsRawRgbaInOrderAndMakeAFastStartBt709Mp4) 
                         "stream=color_primaries,nb_frames", "-of", "csv=p=0", dir / "r.mp4"})
                 .output,
             "bt709,5\n");
+}
+
+// A clip's picture is held once: handed out shared rather than copied, and never
+// overwritten by the next one while still held.
+TEST(Video, AClipsPictureIsOneSharedBufferNeverOverwrittenWhileHeld) {
+  const ScratchDir dir;
+  ASSERT_TRUE(RunProgram({FindProgram("ffmpeg"), "-v", "error", "-f", "lavfi", "-i",
+                          "testsrc=size=32x24:rate=24", "-frames:v", "4", dir / "clip.mkv"})
+                  .ok);
+  const auto clip = Footage::Open("--input", dir / "clip.mkv");
+  clip->SetRenderRate(ParseFrameRate("24"));
+  const std::shared_ptr<const refhost::Image> held = clip->FrameAt(1);
+  const refhost::Image kept = *held;
+  EXPECT_EQ(clip->FrameAt(1), held);
+  EXPECT_FALSE(*clip->FrameAt(2) == kept);
+  EXPECT_TRUE(*held == kept);
 }
 
 // Each codec as editors receive it, read back by ffprobe at the footage's own rate (a

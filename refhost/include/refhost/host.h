@@ -208,9 +208,11 @@ class Host {
   // A layer whose image at each frame is asked of `provider` when a command or a check-out
   // needs it, rather than held: footage longer than memory. The host keeps only the image
   // of the latest command and of the two latest check-outs, so a checked-out world stays
-  // valid until it is checked in; an empty Image means none at that frame. The provider
-  // runs inside the effect's call and must not throw. SetLayer replaces it.
-  using LayerProvider = std::function<Image(int frame)>;
+  // valid until it is checked in; null or an empty Image means none at that frame. The
+  // image is shared, not copied: the host copies it into its world and lets it go, so the
+  // provider may keep it (and reuse it once no one else holds it). The provider runs
+  // inside the effect's call and must not throw. SetLayer replaces it.
+  using LayerProvider = std::function<std::shared_ptr<const Image>(int frame)>;
   void SetLayerProvider(int index, LayerProvider provider);
   // The what_time of the latest parameter check-out; safe to read from another thread
   // (a progress display while the effect catches up).
