@@ -51,6 +51,12 @@ void ReadWholeSource(Host::Impl* host, const PF_EffectWorld& from, const PF_Rect
   sourceRead = static_cast<unsigned char>(seen.load(std::memory_order_relaxed));
 }
 
+// out pixel x = the pixel at in + offsets[x], for x < count.
+void ScaleRow(const unsigned char* in, unsigned char* __restrict out,
+              const size_t* __restrict offsets, size_t count) {
+  for (size_t x = 0; x < count; ++x) std::memcpy(out + x * 4, in + offsets[x], 4);
+}
+
 // `sourceOffset[x]`: the byte of the source row that destination pixel x takes. A
 // destination row taking the same source row as the one above is a copy of that row.
 void CopyScaled(Host::Impl* host, const PF_EffectWorld& from, const PF_EffectWorld& dst,
@@ -58,6 +64,7 @@ void CopyScaled(Host::Impl* host, const PF_EffectWorld& from, const PF_EffectWor
   const std::int64_t sh = r.s.bottom - r.s.top;
   const std::int64_t dh = r.d.bottom - r.d.top;
   const size_t dw = sourceOffset.size();
+  const size_t* const offsets = sourceOffset.data();
   const std::int64_t half = host->flavour == Host::Flavour::Down ? 1 : 0;
   const auto sourceRow = [&](std::int64_t y) {
     return static_cast<A_long>(r.s.top + (2 * y + half) * sh / (2 * dh));
@@ -70,7 +77,7 @@ void CopyScaled(Host::Impl* host, const PF_EffectWorld& from, const PF_EffectWor
         continue;
       }
       const unsigned char* in = Row(from, sourceRow(y));
-      for (size_t x = 0; x < dw; ++x) std::memcpy(out + x * 4, in + sourceOffset[x], 4);
+      ScaleRow(in, out, offsets, dw);
     }
   });
 }

@@ -94,6 +94,33 @@ Image ReferenceConvolve(const Image& src, int n, const std::vector<A_long> kerne
   return out;
 }
 
+// d = (s1 · (65536 − r) + s2 · r + half) >> 16 on every byte, r clamped to 0 … 65536.
+Image ReferenceBlend(const Image& a, const Image& b, PF_Fixed ratio, std::uint32_t half) {
+  const auto r = static_cast<std::uint32_t>(std::clamp(ratio, 0, 65536));
+  Image out(a.width, a.height);
+  for (size_t i = 0; i < out.pixels.size(); ++i) {
+    A_u_char d[4];
+    for (int c = 0; c < 4; ++c) {
+      d[c] = static_cast<A_u_char>(
+          (Channel(a.pixels[i], c) * (65536 - r) + Channel(b.pixels[i], c) * r + half) >> 16);
+    }
+    out.pixels[i] = PF_Pixel{d[0], d[1], d[2], d[3]};
+  }
+  return out;
+}
+
+// Destination pixel (x, y) takes source pixel (⌊(2x + half) · sw / 2dw⌋, likewise in y).
+Image ReferenceScaledCopy(const Image& src, int width, int height, int half) {
+  Image out(width, height);
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      out.At(x, y) = src.At(static_cast<int>((2LL * x + half) * src.width / (2LL * width)),
+                            static_cast<int>((2LL * y + half) * src.height / (2LL * height)));
+    }
+  }
+  return out;
+}
+
 class RefHostTest : public ::testing::Test {
  protected:
   RefHostTest() : in(host.MakeInData(64, 48)) {
@@ -118,6 +145,11 @@ class RefHostTest : public ::testing::Test {
     World wa = MakeWorld(a), wb = MakeWorld(b), out = MakeWorld(Image(a.width, a.height));
     EXPECT_EQ(transform->blend(ref(), &wa.world, &wb.world, ratio, &out.world), PF_Err_NONE);
     return Image::FromWorld(out.world);
+  }
+  Image Copy(const Image& source, int width, int height) {
+    World src = MakeWorld(source), dst = MakeWorld(Image(width, height, PF_Pixel{1, 2, 3, 4}));
+    EXPECT_EQ(utils().copy(ref(), &src.world, &dst.world, nullptr, nullptr), PF_Err_NONE);
+    return Image::FromWorld(dst.world);
   }
   // Into a world of other bytes, so a pixel left unwritten shows.
   Image Convolve(const Image& source, A_long n, std::vector<A_long> k[4]) {
@@ -294,7 +326,9 @@ TEST_F(RefHostTest, ConvolveRefusesWhatItCannotServeAndLeavesTheDestination) {
 // Small worlds reuse freed memory and full-HD ones come from their own mappings: either
 // way each starts zeroed, padding included, after the one before was scribbled on.
 TEST_F(RefHostTest, NewWorldIsZeroedWithPaddedRowsAndPoisonedWhenGivenBack) {
-  for (auto [width, height] : {std::pair{5, 3}, std::pair{1920, 1080}}) {
+  for (auto [width, height, threads] :
+       {std::tuple{5, 3, 1u}, std::tuple{1920, 1080, 1u}, std::tuple{1920, 1080, 3u}}) {
+    host.SetThreads(threads);
     void* previous = nullptr;
     for (int round = 0; round < 2; ++round) {
       PF_EffectWorld world = NewWorld(width, height);
@@ -305,13 +339,15 @@ TEST_F(RefHostTest, NewWorldIsZeroedWithPaddedRowsAndPoisonedWhenGivenBack) {
       }
       auto* bytes = static_cast<unsigned char*>(world.data);
       const std::ptrdiff_t size = std::ptrdiff_t{world.rowbytes} * world.height;
-      ASSERT_EQ(std::count(bytes, bytes + size, 0), size) << width << "x" << height;
+      ASSERT_EQ(std::count(bytes, bytes + size, 0), size)
+          << width << "x" << height << ", " << threads;
       std::fill(bytes, bytes + size, 0xA5);
       EXPECT_TRUE(host.IsLiveEffectWorld(world));
       EXPECT_EQ(host.GetLedger().liveWorlds, 1);
       previous = world.data;
       EXPECT_EQ(utils().dispose_world(ref(), &world), PF_Err_NONE);
-      EXPECT_EQ(std::count(bytes, bytes + size, 0xDB), size);  // poisoned, though still pooled
+      // Poisoned, though still pooled.
+      EXPECT_EQ(std::count(bytes, bytes + size, 0xDB), size) << threads << " threads";
       Ledger ledger = host.GetLedger();
       --ledger.acquiredSuites;  // the fixture's transform suite
       EXPECT_TRUE(ledger.Empty());
@@ -351,6 +387,102 @@ TEST_F(RefHostTest, FillSetsTheRectangleOrEveryPixelAndNoPadding) {
   ASSERT_EQ(utils().fill(ref(), &c, nullptr, &world.world), PF_Err_NONE);
   EXPECT_EQ(Image::FromWorld(world.world), Image(4, 3, c));
   EXPECT_EQ(world.bytes[4 * 4], 0xEE);
+}
+
+// Images large enough for the host to split into bands of rows (an odd width, so rows end
+// in a partial vector, and padded rows; an odd height, so the 3 × 3 pass's last band ends
+// on a lone row): on 1, 2, 3 and 7 threads, with the band boundaries each gives, and in
+// both flavours, every operation gives its formula's bytes.
+TEST_F(RefHostTest, ImageOperationsGiveTheirFormulasBytesOnAnyNumberOfThreads) {
+  const Image first = Pattern(523, 509, 3), second = Pattern(523, 509, 4);
+  const Image small = Pattern(311, 257, 5);
+  const std::vector<A_long> diffusion = std::vector<A_long>(9, 255);
+  struct Kernel {
+    A_long n;
+    std::vector<A_long> taps[4];
+  };
+  const Kernel kernels[] = {
+      {3, {std::vector<A_long>(9, 2295), diffusion, diffusion, diffusion}},
+      {1, {{255}, {230}, {230}, {230}}},
+      {3, {{1, 2, 1, 2, 4, 2, 1, 2, 1}, diffusion, {0, 0, 0, 0, 9, 0, 0, 0, 1}, diffusion}},
+      {5,
+       {std::vector<A_long>(25, 255), std::vector<A_long>(25, 7), std::vector<A_long>(25, 0),
+        std::vector<A_long>(25, 255)}}};
+  std::vector<Image> convolved;
+  for (const Kernel& k : kernels) convolved.push_back(ReferenceConvolve(first, k.n, k.taps));
+  const PF_Pixel colour{9, 8, 7, 6};
+  const PF_Rect rect{3, 5, 517, 508};
+  Image filled = first;
+  for (int y = rect.top; y < rect.bottom; ++y) {
+    for (int x = rect.left; x < rect.right; ++x) filled.At(x, y) = colour;
+  }
+  for (unsigned threads : {1u, 2u, 3u, 7u}) {
+    host.SetThreads(threads);
+    for (bool wide : {true, false}) {
+      host.SetWideVectors(wide);
+      for (auto [flavour, half] :
+           {std::pair{Host::Flavour::Nearest, 32768u}, {Host::Flavour::Down, 0u}}) {
+        host.SetFlavour(flavour);
+        const auto where = ::testing::Message()
+                           << threads << " threads, wide " << wide << ", half " << half;
+        for (PF_Fixed ratio : {1, 40000, 65536}) {
+          EXPECT_EQ(Blend(first, second, ratio), ReferenceBlend(first, second, ratio, half))
+              << where << ", ratio " << ratio;
+        }
+        for (size_t k = 0; k < std::size(kernels); ++k) {
+          std::vector<A_long> taps[4] = {kernels[k].taps[0], kernels[k].taps[1], kernels[k].taps[2],
+                                         kernels[k].taps[3]};
+          EXPECT_EQ(Convolve(first, kernels[k].n, taps), convolved[k]) << where << ", kernel " << k;
+        }
+        const int h = half == 0 ? 1 : 0;
+        EXPECT_EQ(Copy(first, 523, 509), first) << where;
+        EXPECT_EQ(Copy(small, 523, 509), ReferenceScaledCopy(small, 523, 509, h)) << where;
+        EXPECT_EQ(Copy(first, 311, 257), ReferenceScaledCopy(first, 311, 257, h)) << where;
+        World world = MakeWorld(first);
+        ASSERT_EQ(utils().fill(ref(), &colour, &rect, &world.world), PF_Err_NONE);
+        EXPECT_EQ(Image::FromWorld(world.world), filled) << where;
+        ASSERT_EQ(utils().fill(ref(), &colour, nullptr, &world.world), PF_Err_NONE);
+        EXPECT_EQ(Image::FromWorld(world.world), Image(523, 509, colour)) << where;
+        EXPECT_EQ(world.bytes[523 * 4], 0xEE) << where;  // the padding
+      }
+    }
+  }
+}
+
+// A single row wider than any band's threshold, and of a width no vector divides.
+TEST_F(RefHostTest, BlendOfOneLongRowMatchesTheFormula) {
+  const Image a = Pattern(300001, 1, 1), b = Pattern(300001, 1, 2);
+  EXPECT_EQ(Blend(a, b, 12345), ReferenceBlend(a, b, 12345, 32768));
+}
+
+// A destination sharing rows with a source one row down: the call reads the source as it
+// was before the call, not rows it has already written.
+TEST_F(RefHostTest, ASourceOverlappingTheDestinationIsReadAsItWas) {
+  const Image original = Pattern(523, 510, 7), other = Pattern(523, 509, 8);
+  for (unsigned threads : {1u, 2u}) {
+    host.SetThreads(threads);
+    for (int k = 0; k < 3; ++k) {
+      World world = MakeWorld(original);
+      PF_EffectWorld upper = world.world;
+      upper.height = 509;
+      PF_EffectWorld lower = upper;
+      lower.data = world.bytes.data() + world.world.rowbytes;
+      const Image before = Image::FromWorld(upper);
+      World second = MakeWorld(other);
+      Image expected;
+      if (k == 0) {
+        ASSERT_EQ(transform->blend(ref(), &upper, &second.world, 40000, &lower), PF_Err_NONE);
+        expected = ReferenceBlend(before, other, 40000, 32768);
+      } else if (k == 1) {
+        ASSERT_EQ(transform->blend(ref(), &second.world, &upper, 40000, &lower), PF_Err_NONE);
+        expected = ReferenceBlend(other, before, 40000, 32768);
+      } else {
+        ASSERT_EQ(utils().copy(ref(), &upper, &lower, nullptr, nullptr), PF_Err_NONE);
+        expected = before;
+      }
+      EXPECT_EQ(Image::FromWorld(lower), expected) << threads << " threads, case " << k;
+    }
+  }
 }
 
 class RefHostParamsTest : public RefHostTest {
