@@ -416,35 +416,34 @@ TEST_F(RefHostTest, ImageOperationsGiveTheirFormulasBytesOnAnyNumberOfThreads) {
   for (int y = rect.top; y < rect.bottom; ++y) {
     for (int x = rect.left; x < rect.right; ++x) filled.At(x, y) = colour;
   }
-  for (unsigned threads : {1u, 2u, 3u, 7u}) {
+  for (auto [threads, wide] :
+       {std::pair{1u, true}, {1u, false}, {2u, true}, {3u, false}, {7u, true}}) {
     host.SetThreads(threads);
-    for (bool wide : {true, false}) {
-      host.SetWideVectors(wide);
-      for (auto [flavour, half] :
-           {std::pair{Host::Flavour::Nearest, 32768u}, {Host::Flavour::Down, 0u}}) {
-        host.SetFlavour(flavour);
-        const auto where = ::testing::Message()
-                           << threads << " threads, wide " << wide << ", half " << half;
-        for (PF_Fixed ratio : {1, 40000, 65536}) {
-          EXPECT_EQ(Blend(first, second, ratio), ReferenceBlend(first, second, ratio, half))
-              << where << ", ratio " << ratio;
-        }
-        for (size_t k = 0; k < std::size(kernels); ++k) {
-          std::vector<A_long> taps[4] = {kernels[k].taps[0], kernels[k].taps[1], kernels[k].taps[2],
-                                         kernels[k].taps[3]};
-          EXPECT_EQ(Convolve(first, kernels[k].n, taps), convolved[k]) << where << ", kernel " << k;
-        }
-        const int h = half == 0 ? 1 : 0;
-        EXPECT_EQ(Copy(first, 523, 509), first) << where;
-        EXPECT_EQ(Copy(small, 523, 509), ReferenceScaledCopy(small, 523, 509, h)) << where;
-        EXPECT_EQ(Copy(first, 311, 257), ReferenceScaledCopy(first, 311, 257, h)) << where;
-        World world = MakeWorld(first);
-        ASSERT_EQ(utils().fill(ref(), &colour, &rect, &world.world), PF_Err_NONE);
-        EXPECT_EQ(Image::FromWorld(world.world), filled) << where;
-        ASSERT_EQ(utils().fill(ref(), &colour, nullptr, &world.world), PF_Err_NONE);
-        EXPECT_EQ(Image::FromWorld(world.world), Image(523, 509, colour)) << where;
-        EXPECT_EQ(world.bytes[523 * 4], 0xEE) << where;  // the padding
+    host.SetWideVectors(wide);
+    for (auto [flavour, half] :
+         {std::pair{Host::Flavour::Nearest, 32768u}, {Host::Flavour::Down, 0u}}) {
+      host.SetFlavour(flavour);
+      const auto where = ::testing::Message()
+                         << threads << " threads, wide " << wide << ", half " << half;
+      for (PF_Fixed ratio : {1, 40000, 65536}) {
+        EXPECT_EQ(Blend(first, second, ratio), ReferenceBlend(first, second, ratio, half))
+            << where << ", ratio " << ratio;
       }
+      for (size_t k = 0; k < std::size(kernels); ++k) {
+        std::vector<A_long> taps[4] = {kernels[k].taps[0], kernels[k].taps[1], kernels[k].taps[2],
+                                       kernels[k].taps[3]};
+        EXPECT_EQ(Convolve(first, kernels[k].n, taps), convolved[k]) << where << ", kernel " << k;
+      }
+      const int h = half == 0 ? 1 : 0;
+      EXPECT_EQ(Copy(first, 523, 509), first) << where;
+      EXPECT_EQ(Copy(small, 523, 509), ReferenceScaledCopy(small, 523, 509, h)) << where;
+      EXPECT_EQ(Copy(first, 311, 257), ReferenceScaledCopy(first, 311, 257, h)) << where;
+      World world = MakeWorld(first);
+      ASSERT_EQ(utils().fill(ref(), &colour, &rect, &world.world), PF_Err_NONE);
+      EXPECT_EQ(Image::FromWorld(world.world), filled) << where;
+      ASSERT_EQ(utils().fill(ref(), &colour, nullptr, &world.world), PF_Err_NONE);
+      EXPECT_EQ(Image::FromWorld(world.world), Image(523, 509, colour)) << where;
+      EXPECT_EQ(world.bytes[523 * 4], 0xEE) << where;  // the padding
     }
   }
 }
