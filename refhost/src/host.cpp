@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <memory>
 #include <stdexcept>
-#include <system_error>
 #include <thread>
 
 #include "host_impl.h"
@@ -21,7 +20,8 @@ constexpr PF_SpecVersion kSpecVersion{13, 17};
 
 }  // namespace
 
-Host::Impl::Impl() : threads(std::max(std::thread::hardware_concurrency(), 1u)) {
+// Operations on whole images are bound by memory bandwidth, which a few cores saturate.
+Host::Impl::Impl() : threads(std::clamp(std::thread::hardware_concurrency(), 1u, 8u)) {
   BindInteractCallbacks(inter);
   BindWorldCallbacks(utils);
   BindAnsiCallbacks(utils.ansi);
@@ -59,8 +59,8 @@ void ForRowBands(Host::Impl* host, A_long rows, size_t rowBytes, A_long step, Ba
     if (host->workers == nullptr) {
       try {
         host->workers = std::make_unique<Workers>(host->threads);
-      } catch (const std::system_error&) {
-        // No threads to be had: the calling thread does it all.
+      } catch (...) {
+        // No threads or memory to be had: the calling thread does it all.
       }
     }
     if (host->workers != nullptr) {
