@@ -221,7 +221,8 @@ inline PF_EffectWorld RowsOf(const PF_EffectWorld& world, RowRange rows) {
 // the last pixel of its last row).
 bool Overlap(const PF_EffectWorld& a, const PF_EffectWorld& b);
 // Whether a world that is written to and one that is read share bytes other than as the
-// same pixels: then no two threads may split the work, and one thread does it row by row.
+// same pixels, so that the operation could read bytes it has already written (and threads
+// writing one band could race with those reading another): then it reads a snapshot.
 inline bool SharesOtherPixels(const PF_EffectWorld& written, const PF_EffectWorld& read) {
   return Overlap(written, read) && (written.data != read.data || written.rowbytes != read.rowbytes);
 }
