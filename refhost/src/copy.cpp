@@ -24,15 +24,13 @@ struct Rects {
   PF_Rect d;
 };
 
-void CopySameSize(Host::Impl* host, const PF_EffectWorld& from, const PF_EffectWorld& dst,
-                  const Rects& r) {
+// Row by row on the calling thread: memcpy reaches the memory's speed on one core.
+void CopySameSize(const PF_EffectWorld& from, const PF_EffectWorld& dst, const Rects& r) {
   const size_t rowBytes = static_cast<size_t>(r.d.right - r.d.left) * 4;
-  ForRowBands(host, r.d.bottom - r.d.top, 2 * rowBytes, 1, [&](RowRange rows) {
-    for (A_long y = rows.first; y < rows.last; ++y) {
-      std::memcpy(Row(dst, r.d.top + y) + static_cast<size_t>(r.d.left) * 4,
-                  Row(from, r.s.top + y) + static_cast<size_t>(r.s.left) * 4, rowBytes);
-    }
-  });
+  for (A_long y = 0; y < r.d.bottom - r.d.top; ++y) {
+    std::memcpy(Row(dst, r.d.top + y) + static_cast<size_t>(r.d.left) * 4,
+                Row(from, r.s.top + y) + static_cast<size_t>(r.s.left) * 4, rowBytes);
+  }
 }
 
 // A scaled copy reads its whole source all the same, as a filtering host would: an
@@ -102,7 +100,7 @@ PF_Err Copy(PF_ProgPtr ref, PF_EffectWorld* src, PF_EffectWorld* dst, PF_Rect* s
     PF_EffectWorld from = *src;
     if (Overlap(*src, *dst)) from = Snapshot(*src, &snapshot);
     if (sw == dw && r.s.bottom - r.s.top == r.d.bottom - r.d.top) {
-      CopySameSize(host, from, *dst, r);
+      CopySameSize(from, *dst, r);
       return PF_Err_NONE;
     }
     ReadWholeSource(host, from, r.s);

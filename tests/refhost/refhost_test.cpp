@@ -316,9 +316,7 @@ TEST_F(RefHostTest, ConvolveRefusesWhatItCannotServeAndLeavesTheDestination) {
 // Small worlds reuse freed memory and full-HD ones come from their own mappings: either
 // way each starts zeroed, padding included, after the one before was scribbled on.
 TEST_F(RefHostTest, NewWorldIsZeroedWithPaddedRowsAndPoisonedWhenGivenBack) {
-  for (auto [width, height, threads] :
-       {std::tuple{5, 3, 1u}, std::tuple{1920, 1080, 1u}, std::tuple{1920, 1080, 3u}}) {
-    host.SetThreads(threads);
+  for (auto [width, height] : {std::pair{5, 3}, std::pair{1920, 1080}}) {
     void* previous = nullptr;
     for (int round = 0; round < 2; ++round) {
       PF_EffectWorld world = NewWorld(width, height);
@@ -329,15 +327,13 @@ TEST_F(RefHostTest, NewWorldIsZeroedWithPaddedRowsAndPoisonedWhenGivenBack) {
       }
       auto* bytes = static_cast<unsigned char*>(world.data);
       const std::ptrdiff_t size = std::ptrdiff_t{world.rowbytes} * world.height;
-      ASSERT_EQ(std::count(bytes, bytes + size, 0), size)
-          << width << "x" << height << ", " << threads;
+      ASSERT_EQ(std::count(bytes, bytes + size, 0), size) << width << "x" << height;
       std::fill(bytes, bytes + size, 0xA5);
       EXPECT_TRUE(host.IsLiveEffectWorld(world));
       EXPECT_EQ(host.GetLedger().liveWorlds, 1);
       previous = world.data;
       EXPECT_EQ(utils().dispose_world(ref(), &world), PF_Err_NONE);
-      // Poisoned, though still pooled.
-      EXPECT_EQ(std::count(bytes, bytes + size, 0xDB), size) << threads << " threads";
+      EXPECT_EQ(std::count(bytes, bytes + size, 0xDB), size);  // poisoned, though still pooled
       Ledger ledger = host.GetLedger();
       --ledger.acquiredSuites;  // the fixture's transform suite
       EXPECT_TRUE(ledger.Empty());
@@ -448,29 +444,24 @@ TEST_F(RefHostTest, BlendOfOneLongRowMatchesTheFormula) {
 // was before the call, not rows it has already written.
 TEST_F(RefHostTest, ASourceOverlappingTheDestinationIsReadAsItWas) {
   const Image original = Pattern(523, 510, 7), other = Pattern(523, 509, 8);
-  for (unsigned threads : {1u, 2u}) {
-    host.SetThreads(threads);
-    for (int k = 0; k < 3; ++k) {
-      World world = MakeWorld(original);
-      PF_EffectWorld upper = world.world;
-      upper.height = 509;
-      PF_EffectWorld lower = upper;
-      lower.data = world.bytes.data() + world.world.rowbytes;
-      const Image before = Image::FromWorld(upper);
-      World second = MakeWorld(other);
-      Image expected;
-      if (k == 0) {
-        ASSERT_EQ(transform->blend(ref(), &upper, &second.world, 40000, &lower), PF_Err_NONE);
-        expected = ReferenceBlend(before, other, 40000, 32768);
-      } else if (k == 1) {
-        ASSERT_EQ(transform->blend(ref(), &second.world, &upper, 40000, &lower), PF_Err_NONE);
-        expected = ReferenceBlend(other, before, 40000, 32768);
-      } else {
-        ASSERT_EQ(utils().copy(ref(), &upper, &lower, nullptr, nullptr), PF_Err_NONE);
-        expected = before;
-      }
-      EXPECT_EQ(Image::FromWorld(lower), expected) << threads << " threads, case " << k;
+  for (int k = 0; k < 3; ++k) {
+    World world = MakeWorld(original), second = MakeWorld(other);
+    PF_EffectWorld upper = world.world;
+    upper.height = 509;
+    PF_EffectWorld lower = upper;
+    lower.data = world.bytes.data() + world.world.rowbytes;
+    const Image before = Image::FromWorld(upper);
+    Image expected = before;
+    if (k == 0) {
+      ASSERT_EQ(transform->blend(ref(), &upper, &second.world, 40000, &lower), PF_Err_NONE);
+      expected = ReferenceBlend(before, other, 40000, 32768);
+    } else if (k == 1) {
+      ASSERT_EQ(transform->blend(ref(), &second.world, &upper, 40000, &lower), PF_Err_NONE);
+      expected = ReferenceBlend(other, before, 40000, 32768);
+    } else {
+      ASSERT_EQ(utils().copy(ref(), &upper, &lower, nullptr, nullptr), PF_Err_NONE);
     }
+    EXPECT_EQ(Image::FromWorld(lower), expected) << "case " << k;
   }
 }
 
