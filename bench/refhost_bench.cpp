@@ -133,35 +133,35 @@ void BM_ConvolveGeneral3x3(benchmark::State& state) {
 BENCHMARK(BM_ConvolveGeneral3x3)->Unit(benchmark::kMillisecond);
 
 void BM_Blend(benchmark::State& state) {
-  Rig rig(1);
+  Rig rig(ThreadsArg(state));
   for (auto _ : state) {
     rig.transform->blend(rig.ref(), &rig.a, &rig.b, 40000, &rig.b);
     benchmark::ClobberMemory();
   }
   SetPixels(state);
 }
-BENCHMARK(BM_Blend)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Blend)->Apply(Threads);
 
 // The effect's own blend, at 1/65536: both sources read, as at any other ratio.
 void BM_BlendAtTheEffectsRatio(benchmark::State& state) {
-  Rig rig(1);
+  Rig rig(ThreadsArg(state));
   for (auto _ : state) {
     rig.transform->blend(rig.ref(), &rig.a, &rig.b, 1, &rig.b);
     benchmark::ClobberMemory();
   }
   SetPixels(state);
 }
-BENCHMARK(BM_BlendAtTheEffectsRatio)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BlendAtTheEffectsRatio)->Apply(Threads);
 
 void BM_CopySameSize(benchmark::State& state) {
-  Rig rig(1);
+  Rig rig(ThreadsArg(state));
   for (auto _ : state) {
     rig.utils().copy(rig.ref(), &rig.a, &rig.b, nullptr, nullptr);
     benchmark::ClobberMemory();
   }
   SetPixels(state);
 }
-BENCHMARK(BM_CopySameSize)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CopySameSize)->Apply(Threads);
 
 void BM_CopyScaled(benchmark::State& state) {
   Rig rig(ThreadsArg(state));
@@ -177,7 +177,7 @@ void BM_CopyScaled(benchmark::State& state) {
 BENCHMARK(BM_CopyScaled)->Apply(Threads);
 
 void BM_Fill(benchmark::State& state) {
-  Rig rig(1);
+  Rig rig(ThreadsArg(state));
   const PF_Pixel black{255, 0, 0, 0};
   for (auto _ : state) {
     rig.utils().fill(rig.ref(), &black, nullptr, &rig.b);
@@ -185,12 +185,12 @@ void BM_Fill(benchmark::State& state) {
   }
   SetPixels(state);
 }
-BENCHMARK(BM_Fill)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Fill)->Apply(Threads);
 
 // The diffusion's temporary world: a world lent again from the host's pool (so cleared)
 // and filled black, then given back.
 void BM_NewWorldFilled(benchmark::State& state) {
-  Rig rig(1);
+  Rig rig(ThreadsArg(state));
   const PF_Pixel black{255, 0, 0, 0};
   for (auto _ : state) {
     PF_EffectWorld world{};
@@ -201,6 +201,6 @@ void BM_NewWorldFilled(benchmark::State& state) {
   }
   SetPixels(state);
 }
-BENCHMARK(BM_NewWorldFilled)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_NewWorldFilled)->Apply(Threads);
 
 }  // namespace

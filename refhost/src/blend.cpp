@@ -87,8 +87,10 @@ PF_Err Blend(PF_ProgPtr ref, const PF_EffectWorld* src1, const PF_EffectWorld* s
   } catch (const std::bad_alloc&) {
     return PF_Err_OUT_OF_MEMORY;
   }
-  // On the calling thread: a second one did not make it measurably faster.
-  RunPass<BlendRows>(host->wideVectors, sources[0], sources[1], *dst, weights);
+  ForRowBands(host, dst->height, static_cast<size_t>(dst->width) * 4 * 3, 1, [&](RowRange rows) {
+    RunPass<BlendRows>(host->wideVectors, RowsOf(sources[0], rows), RowsOf(sources[1], rows),
+                       RowsOf(*dst, rows), weights);
+  });
   return PF_Err_NONE;
 }
 

@@ -45,12 +45,14 @@ class OwnedWorld {
   unsigned char* Data() const { return bytes_.get(); }
   A_long Width() const { return width_; }
   A_long Height() const { return height_; }
-  // Every byte back to zero, as a new world starts.
-  void Clear();
+  // Every byte back to zero, as a new world starts; on the host's threads if large.
+  void Clear(Host::Impl* host);
   // Every byte kPoison, as a world given back is left.
-  void Poison();
+  void Poison(Host::Impl* host);
 
  private:
+  void SetEveryByte(Host::Impl* host, unsigned char value);
+
   std::unique_ptr<unsigned char[], PixelsDeleter> bytes_;
   A_long width_;
   A_long height_;

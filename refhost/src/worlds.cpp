@@ -83,12 +83,21 @@ PF_EffectWorld OwnedWorld::Record(std::uintptr_t token) const {
   return world;
 }
 
-void OwnedWorld::Clear() {
-  std::memset(bytes_.get(), 0, static_cast<size_t>(rowbytes_) * static_cast<size_t>(height_));
+void OwnedWorld::Clear(Host::Impl* host) {
+  SetEveryByte(host, 0);
 }
 
-void OwnedWorld::Poison() {
-  std::memset(bytes_.get(), kPoison, static_cast<size_t>(rowbytes_) * static_cast<size_t>(height_));
+void OwnedWorld::Poison(Host::Impl* host) {
+  SetEveryByte(host, kPoison);
+}
+
+// Padding included, so bands are runs of whole rows.
+void OwnedWorld::SetEveryByte(Host::Impl* host, unsigned char value) {
+  const size_t rowBytes = static_cast<size_t>(rowbytes_);
+  ForRowBands(host, height_, rowBytes, 1, [&](RowRange rows) {
+    std::memset(bytes_.get() + static_cast<size_t>(rows.first) * rowBytes, value,
+                static_cast<size_t>(rows.last - rows.first) * rowBytes);
+  });
 }
 
 bool UsableWorld(const PF_EffectWorld* world) {
@@ -141,7 +150,7 @@ std::unique_ptr<OwnedWorld> TakePooledWorld(Host::Impl* host, A_long width, A_lo
     if ((*it)->Width() == width && (*it)->Height() == height) {
       std::unique_ptr<OwnedWorld> world = std::move(*it);
       pool.erase(std::next(it).base());
-      world->Clear();
+      world->Clear(host);
       return world;
     }
   }
@@ -182,7 +191,7 @@ PF_Err DisposeWorld(PF_ProgPtr ref, PF_EffectWorld* world) {
   }
   // The record the effect holds is dead from here on: its token is not reused, so the
   // same address lent again later has another one.
-  if (host->poisonOnRelease) it->second.world->Poison();
+  if (host->poisonOnRelease) it->second.world->Poison(host);
   auto& pool = host->pooledWorlds;
   if (pool.size() == kPooledWorlds) pool.erase(pool.begin());
   try {
@@ -219,13 +228,14 @@ PF_Err Fill(PF_ProgPtr ref, const PF_Pixel* color, const PF_Rect* dst_rect, PF_E
   }
   // One row of the rectangle is written pixel by pixel, the others are copies of it.
   const size_t rowBytes = static_cast<size_t>(rect.right - rect.left) * 4;
-  unsigned char* first = Row(*world, rect.top) + static_cast<size_t>(rect.left) * 4;
-  for (size_t i = 0; i < rowBytes; i += 4) {
-    std::memcpy(first + i, color, 4);
-  }
-  for (A_long y = rect.top + 1; y < rect.bottom; ++y) {
-    std::memcpy(Row(*world, y) + static_cast<size_t>(rect.left) * 4, first, rowBytes);
-  }
+  const auto fillRows = [&](RowRange rows) {
+    unsigned char* first = Row(*world, rect.top + rows.first) + static_cast<size_t>(rect.left) * 4;
+    for (size_t i = 0; i < rowBytes; i += 4) std::memcpy(first + i, color, 4);
+    for (A_long y = rect.top + rows.first + 1; y < rect.top + rows.last; ++y) {
+      std::memcpy(Row(*world, y) + static_cast<size_t>(rect.left) * 4, first, rowBytes);
+    }
+  };
+  ForRowBands(host, rect.bottom - rect.top, rowBytes, 1, fillRows);
   return PF_Err_NONE;
 }
 

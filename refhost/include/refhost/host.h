@@ -122,9 +122,8 @@ class Host {
   // they have them (the default); off, they run the 128-bit loops every x86-64 and the
   // Windows build run. The bytes are the same either way; tests run both.
   void SetWideVectors(bool allowed);
-  // How many threads convolve and a scaled copy may split an image of 1 MiB or more
-  // between, the calling thread included (fill, blend and a same-size copy are bound by
-  // memory, which one thread keeps busy, and stay on the calling thread): by
+  // How many threads fill, copy, blend and convolve (and the clearing and poisoning of
+  // worlds) may split an image of 1 MiB or more between, the calling thread included: by
   // default the processor's hardware threads, up to 8; 0 counts as 1, which keeps all work
   // on the calling thread. The host's threads only compute, never call the host API; they
   // start when first needed and are joined when the host ends, and every call returns only
