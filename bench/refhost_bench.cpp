@@ -16,10 +16,12 @@ namespace {
 constexpr A_long kWidth = 1920;
 constexpr A_long kHeight = 1080;
 
-// A host with the world transform suite and two full-HD worlds of varied pixels.
+// A host with the world transform suite and two full-HD worlds of varied pixels, whose
+// image operations may use `threads` threads.
 class Rig {
  public:
-  Rig() : in_(host_.MakeInData(kWidth, kHeight)) {
+  explicit Rig(unsigned threads) : in_(host_.MakeInData(kWidth, kHeight)) {
+    host_.SetThreads(threads);
     const void* table = nullptr;
     in_.pica_basicP->AcquireSuite(kPFWorldTransformSuite, kPFWorldTransformSuiteVersion1, &table);
     transform = static_cast<const PF_WorldTransformSuite1*>(table);
@@ -58,10 +60,26 @@ void SetPixels(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * kWidth * kHeight);
 }
 
+// Wall time, since the host's own threads may share the work: on one thread and on two.
+void Threads(benchmark::internal::Benchmark* b) {
+  b->ArgName("threads")->Arg(1)->Arg(2)->UseRealTime()->Unit(benchmark::kMillisecond);
+}
+
+void WideAndThreads(benchmark::internal::Benchmark* b) {
+  b->ArgNames({"wide", "threads"})
+      ->ArgsProduct({{1, 0}, {1, 2}})
+      ->UseRealTime()
+      ->Unit(benchmark::kMillisecond);
+}
+
+unsigned ThreadsArg(const benchmark::State& state) {
+  return static_cast<unsigned>(state.range(0));
+}
+
 // Arg 1: the processor's wide vector loops where it has them; 0: the 128-bit loops that
-// the Windows build runs.
+// the Windows build runs. Then the threads the host may use.
 void BM_ConvolveDiffusion3x3(benchmark::State& state) {
-  Rig rig;
+  Rig rig(static_cast<unsigned>(state.range(1)));
   rig.host().SetWideVectors(state.range(0) != 0);
   std::vector<A_long> alpha(9, 2295);
   std::vector<A_long> colour(9, 255);
@@ -72,10 +90,10 @@ void BM_ConvolveDiffusion3x3(benchmark::State& state) {
   }
   SetPixels(state);
 }
-BENCHMARK(BM_ConvolveDiffusion3x3)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ConvolveDiffusion3x3)->Apply(WideAndThreads);
 
 void BM_ConvolveDecay1x1(benchmark::State& state) {
-  Rig rig;
+  Rig rig(static_cast<unsigned>(state.range(1)));
   rig.host().SetWideVectors(state.range(0) != 0);
   A_long alpha = 255;
   A_long colour = 230;
@@ -86,11 +104,11 @@ void BM_ConvolveDecay1x1(benchmark::State& state) {
   }
   SetPixels(state);
 }
-BENCHMARK(BM_ConvolveDecay1x1)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ConvolveDecay1x1)->Apply(WideAndThreads);
 
 // A uniform kernel of side n: the cost should not grow with n.
 void BM_ConvolveUniform(benchmark::State& state) {
-  Rig rig;
+  Rig rig(1);
   const auto n = static_cast<A_long>(state.range(0));
   std::vector<A_long> taps(static_cast<size_t>(n * n), 255);
   for (auto _ : state) {
@@ -103,7 +121,7 @@ void BM_ConvolveUniform(benchmark::State& state) {
 BENCHMARK(BM_ConvolveUniform)->Arg(3)->Arg(9)->Arg(31)->Unit(benchmark::kMillisecond);
 
 void BM_ConvolveGeneral3x3(benchmark::State& state) {
-  Rig rig;
+  Rig rig(1);
   std::vector<A_long> taps = {1, 2, 1, 2, 4, 2, 1, 2, 1};
   for (auto _ : state) {
     rig.transform->convolve(rig.ref(), &rig.a, nullptr, 0, 3, taps.data(), taps.data(), taps.data(),
@@ -115,38 +133,38 @@ void BM_ConvolveGeneral3x3(benchmark::State& state) {
 BENCHMARK(BM_ConvolveGeneral3x3)->Unit(benchmark::kMillisecond);
 
 void BM_Blend(benchmark::State& state) {
-  Rig rig;
+  Rig rig(ThreadsArg(state));
   for (auto _ : state) {
     rig.transform->blend(rig.ref(), &rig.a, &rig.b, 40000, &rig.b);
     benchmark::ClobberMemory();
   }
   SetPixels(state);
 }
-BENCHMARK(BM_Blend)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Blend)->Apply(Threads);
 
 // The effect's own blend, at 1/65536: both sources read, as at any other ratio.
 void BM_BlendAtTheEffectsRatio(benchmark::State& state) {
-  Rig rig;
+  Rig rig(ThreadsArg(state));
   for (auto _ : state) {
     rig.transform->blend(rig.ref(), &rig.a, &rig.b, 1, &rig.b);
     benchmark::ClobberMemory();
   }
   SetPixels(state);
 }
-BENCHMARK(BM_BlendAtTheEffectsRatio)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BlendAtTheEffectsRatio)->Apply(Threads);
 
 void BM_CopySameSize(benchmark::State& state) {
-  Rig rig;
+  Rig rig(ThreadsArg(state));
   for (auto _ : state) {
     rig.utils().copy(rig.ref(), &rig.a, &rig.b, nullptr, nullptr);
     benchmark::ClobberMemory();
   }
   SetPixels(state);
 }
-BENCHMARK(BM_CopySameSize)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CopySameSize)->Apply(Threads);
 
 void BM_CopyScaled(benchmark::State& state) {
-  Rig rig;
+  Rig rig(ThreadsArg(state));
   PF_EffectWorld small{};
   rig.utils().new_world(rig.ref(), 1280, 720, PF_NewWorldFlag_NONE, &small);
   for (auto _ : state) {
@@ -156,10 +174,10 @@ void BM_CopyScaled(benchmark::State& state) {
   rig.utils().dispose_world(rig.ref(), &small);
   SetPixels(state);
 }
-BENCHMARK(BM_CopyScaled)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CopyScaled)->Apply(Threads);
 
 void BM_Fill(benchmark::State& state) {
-  Rig rig;
+  Rig rig(ThreadsArg(state));
   const PF_Pixel black{255, 0, 0, 0};
   for (auto _ : state) {
     rig.utils().fill(rig.ref(), &black, nullptr, &rig.b);
@@ -167,12 +185,12 @@ void BM_Fill(benchmark::State& state) {
   }
   SetPixels(state);
 }
-BENCHMARK(BM_Fill)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Fill)->Apply(Threads);
 
 // The diffusion's temporary world: a world lent again from the host's pool (so cleared)
 // and filled black, then given back.
 void BM_NewWorldFilled(benchmark::State& state) {
-  Rig rig;
+  Rig rig(ThreadsArg(state));
   const PF_Pixel black{255, 0, 0, 0};
   for (auto _ : state) {
     PF_EffectWorld world{};
@@ -183,6 +201,6 @@ void BM_NewWorldFilled(benchmark::State& state) {
   }
   SetPixels(state);
 }
-BENCHMARK(BM_NewWorldFilled)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_NewWorldFilled)->Apply(Threads);
 
 }  // namespace

@@ -1,6 +1,9 @@
 // The Host object: one active per process, holding the state every callback reaches,
 // and the input record that binds an effect to it.
+#include <algorithm>
+#include <memory>
 #include <stdexcept>
+#include <thread>
 
 #include "host_impl.h"
 
@@ -17,7 +20,8 @@ constexpr PF_SpecVersion kSpecVersion{13, 17};
 
 }  // namespace
 
-Host::Impl::Impl() {
+// Operations on whole images are bound by memory bandwidth, which a few cores saturate.
+Host::Impl::Impl() : threads(std::clamp(std::thread::hardware_concurrency(), 1u, 8u)) {
   BindInteractCallbacks(inter);
   BindWorldCallbacks(utils);
   BindAnsiCallbacks(utils.ansi);
@@ -36,6 +40,35 @@ Host::Impl::Impl() {
   ParamSlot input;
   input.def.param_type = PF_Param_LAYER;
   params.push_back(std::move(input));
+}
+
+namespace {
+
+// Below this many bytes an image operation stays on the calling thread: waking the
+// helpers and waiting for them costs some microseconds.
+constexpr size_t kBytesWorthSharing = size_t{1} << 20;
+// Several bands per thread, so that a thread slowed by other work leaves its share to
+// the others.
+constexpr int kBandsPerThread = 4;
+
+}  // namespace
+
+void ForRowBands(Host::Impl* host, A_long rows, size_t rowBytes, A_long step, BandFunction band) {
+  if (host->threads > 1 && static_cast<size_t>(rows) * rowBytes >= kBytesWorthSharing &&
+      rows >= 2 * step) {
+    if (host->workers == nullptr) {
+      try {
+        host->workers = std::make_unique<Workers>(host->threads);
+      } catch (...) {
+        // No threads or memory to be had: the calling thread does it all.
+      }
+    }
+    if (host->workers != nullptr) {
+      host->workers->ForBands(rows, step, static_cast<int>(host->threads) * kBandsPerThread, band);
+      return;
+    }
+  }
+  band(RowRange{0, rows});
 }
 
 Host::Host() {
@@ -100,6 +133,11 @@ void Host::SetMemoryLimit(std::uint64_t bytes) {
 
 void Host::SetWideVectors(bool allowed) {
   impl_->wideVectors = allowed;
+}
+
+void Host::SetThreads(unsigned threads) {
+  impl_->threads = std::max(threads, 1u);
+  impl_->workers.reset();
 }
 
 void Host::SetFlavour(Flavour flavour) {

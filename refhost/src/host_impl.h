@@ -23,6 +23,7 @@
 #include "pf_suites.h"
 #include "refhost/host.h"
 #include "refhost/image.h"
+#include "workers.h"
 
 namespace refhost {
 
@@ -44,12 +45,14 @@ class OwnedWorld {
   unsigned char* Data() const { return bytes_.get(); }
   A_long Width() const { return width_; }
   A_long Height() const { return height_; }
-  // Every byte back to zero, as a new world starts.
-  void Clear();
+  // Every byte back to zero, as a new world starts; on the host's threads if large.
+  void Clear(Host::Impl* host);
   // Every byte kPoison, as a world given back is left.
-  void Poison();
+  void Poison(Host::Impl* host);
 
  private:
+  void SetEveryByte(Host::Impl* host, unsigned char value);
+
   std::unique_ptr<unsigned char[], PixelsDeleter> bytes_;
   A_long width_;
   A_long height_;
@@ -128,6 +131,10 @@ struct Host::Impl {
   std::uint64_t handleBytes = 0;
   std::uint64_t memoryLimit = UINT64_MAX;
   bool wideVectors = true;
+  // How many threads an image operation may use, the caller's included, and the helpers,
+  // started when an operation first needs them.
+  unsigned threads = 1;
+  std::unique_ptr<Workers> workers;
   Host::Flavour flavour = Host::Flavour::Nearest;
   bool poisonOnRelease = true;
   // The thread inside the entry point, and the calls that came from another one; read by
@@ -178,6 +185,9 @@ void BindBasicSuite(SPBasicSuite& basic);
 const PF_HandleSuite1* HandleSuiteTable();
 const PF_WorldTransformSuite1* WorldTransformSuiteTable();
 
+// blend of "PF World Transform Suite" 1, offered by the utility callbacks too.
+PF_Err Blend(PF_ProgPtr ref, const PF_EffectWorld* src1, const PF_EffectWorld* src2, PF_Fixed ratio,
+             PF_EffectWorld* dst);
 // The world copy of the utility callbacks, offered by "PF World Transform Suite" 1 too.
 PF_Err Copy(PF_ProgPtr ref, PF_EffectWorld* src, PF_EffectWorld* dst, PF_Rect* src_r,
             PF_Rect* dst_r);
@@ -189,6 +199,37 @@ bool SameSize(const PF_EffectWorld& a, const PF_EffectWorld& b);
 inline unsigned char* Row(const PF_EffectWorld& world, A_long y) {
   return static_cast<unsigned char*>(world.data) + static_cast<std::ptrdiff_t>(y) * world.rowbytes;
 }
+
+// band(range) over the rows [0, rows) of an image whose rows hold `rowBytes` bytes each:
+// at once on the calling thread for small images, where handing work over would cost more
+// than it saves, else split between the host's threads at multiples of `step` rows. Returns
+// when every row is done; rethrows what a band threw.
+void ForRowBands(Host::Impl* host, A_long rows, size_t rowBytes, A_long step, BandFunction band);
+
+// A rectangle (right and bottom exclusive) lying inside the world and not empty; null
+// stands for the whole world. False, with `out` unspecified, for any other.
+bool ResolveRect(const PF_Rect* rect, const PF_EffectWorld& world, PF_Rect* out);
+
+// Rows [rows.first, rows.last) of a world, as a world of their own.
+inline PF_EffectWorld RowsOf(const PF_EffectWorld& world, RowRange rows) {
+  PF_EffectWorld part = world;
+  part.data = Row(world, rows.first);
+  part.height = rows.last - rows.first;
+  return part;
+}
+// Whether two usable worlds share any pixel byte (a world's bytes run from its data to
+// the last pixel of its last row).
+bool Overlap(const PF_EffectWorld& a, const PF_EffectWorld& b);
+// Whether a world that is written to and one that is read share bytes other than as the
+// same pixels, so that the operation could read bytes it has already written (and threads
+// writing one band could race with those reading another): then it reads a snapshot.
+inline bool SharesOtherPixels(const PF_EffectWorld& written, const PF_EffectWorld& read) {
+  return Overlap(written, read) && (written.data != read.data || written.rowbytes != read.rowbytes);
+}
+
+// A copy of a world's bytes in `bytes`, and a record of it (same rowbytes). Throws
+// std::bad_alloc.
+PF_EffectWorld Snapshot(const PF_EffectWorld& world, std::vector<unsigned char>* bytes);
 
 // The record checkout_param hands out for a slot at frame position p; `presented` for the
 // records handed with a command rather than checked out.

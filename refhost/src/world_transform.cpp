@@ -1,7 +1,5 @@
-// "PF World Transform Suite" 1: blend and convolve.
+// "PF World Transform Suite" 1: convolve here, blend and copy in their own files.
 //
-// blend:    d = (s1 · (65536 − ratio) + s2 · ratio + 32768) >> 16 on every byte, ratio
-//           clamped to 0 … 65536 (without the 32768 in the Down flavour).
 // convolve: for each channel c with its kernel k_c of n × n taps (h = n / 2, pixels
 //           outside the image read as 0, D = 255 · n²):
 //             acc = Σ_i Σ_j k_c[i·n + j] · P_c(x + j − h, y + i − h)
@@ -21,30 +19,11 @@
 #include <vector>
 
 #include "host_impl.h"
+#include "vector_paths.h"
 
 namespace refhost {
 
 namespace {
-
-// Whether convolve may take its 256-bit (AVX2) paths: on x86-64 processors that have
-// them, unless the host was told otherwise. The bytes are the same either way: the wide
-// paths are the same loops compiled for wider registers. Not for Windows, where GCC
-// cannot align the stack for 32-byte spills; that build keeps the 128-bit loops.
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(_WIN32)
-#define VELUNARY_WIDE_VECTORS 1
-bool CpuHasWideVectors() {
-  static const bool has = [] {
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("avx2") != 0;
-  }();
-  return has;
-}
-#else
-#define VELUNARY_WIDE_VECTORS 0
-bool CpuHasWideVectors() {
-  return false;
-}
-#endif
 
 // Above this size a window of 2^21 in-image taps could be reached, and 2·acc might no
 // longer fit 64 bits (|tap| < 2^31, pixel < 2^8).
@@ -83,42 +62,6 @@ void RoundedTable(std::int64_t tap, std::int64_t d, unsigned char* table) {
       ++quotient;
     }
   }
-}
-
-PF_Err Blend(PF_ProgPtr ref, const PF_EffectWorld* src1, const PF_EffectWorld* src2, PF_Fixed ratio,
-             PF_EffectWorld* dst) {
-  Host::Impl* host = nullptr;
-  if (PF_Err err = EnterCallback(ref, Op::Blend, &host)) return err;
-  if (!UsableWorld(src1) || !UsableWorld(src2) || !UsableWorld(dst) || !SameSize(*src1, *dst) ||
-      !SameSize(*src2, *dst)) {
-    return PF_Err_BAD_CALLBACK_PARAM;
-  }
-  const PF_Fixed r = std::clamp<PF_Fixed>(ratio, 0, 65536);
-  const size_t rowBytes = static_cast<size_t>(dst->width) * 4;
-  // Both sources are read at every ratio, even where one weighs nothing: the weighing is
-  // the host's, and an effect must not count on a source going unread.
-  const std::uint32_t half = host->flavour == Host::Flavour::Down ? 0u : 32768u;
-  const auto blendRows = [&](auto firstWeight, auto secondWeight) {
-    for (A_long y = 0; y < dst->height; ++y) {
-      const unsigned char* a = Row(*src1, y);
-      const unsigned char* b = Row(*src2, y);
-      unsigned char* d = Row(*dst, y);
-      for (size_t i = 0; i < rowBytes; ++i) {
-        const std::uint32_t s1 = std::uint16_t{a[i]};
-        const std::uint32_t s2 = std::uint16_t{b[i]};
-        d[i] = static_cast<unsigned char>((s1 * firstWeight + s2 * secondWeight + half) >> 16);
-      }
-    }
-  };
-  // Between the ends both weights fit 16 bits, so the products are 16 × 16 → 32-bit
-  // multiplies, which vectorise on every x86-64 (there is no 32 × 32 one before SSE4.1).
-  // The largest sum, 255 · 65536 + 32768, fits 32 bits.
-  if (r > 0 && r < 65536) {
-    blendRows(static_cast<std::uint16_t>(65536 - r), static_cast<std::uint16_t>(r));
-  } else {
-    blendRows(static_cast<std::uint32_t>(65536 - r), static_cast<std::uint32_t>(r));
-  }
-  return PF_Err_NONE;
 }
 
 bool AllTapsEqual(const A_long* taps, A_long n) {
@@ -232,61 +175,39 @@ template <int kShift>
   }
 }
 
-// A pass over whole rows, inlined into two copies: one compiled for the processor's 256-bit
-// vectors, taken when `wide`, and one with the 128-bit vectors every x86-64 has. The
-// loops, and so the bytes, are the same.
-using RowPass = void(const PF_EffectWorld&, const PF_EffectWorld&, const RowArithmetic&);
-
-#if VELUNARY_WIDE_VECTORS
-template <RowPass* kPass>
-[[gnu::target("avx2")]] void WidePass(const PF_EffectWorld& src, const PF_EffectWorld& dst,
-                                      const RowArithmetic& arithmetic) {
-  kPass(src, dst, arithmetic);
-}
-#endif
-
-template <RowPass* kPass>
-void RunPass(const PF_EffectWorld& src, const PF_EffectWorld& dst, const RowArithmetic& arithmetic,
-             bool wide) {
-#if VELUNARY_WIDE_VECTORS
-  if (wide) {
-    WidePass<kPass>(src, dst, arithmetic);
-    return;
-  }
-#endif
-  static_cast<void>(wide);
-  kPass(src, dst, arithmetic);
-}
-
 // The 1 × 1 case: each output byte is a function of one input byte.
-void ConvolvePointwise(const PF_EffectWorld& src, const PF_EffectWorld& dst,
-                       const A_long* const taps[4], unsigned mask, bool wide) {
+void ConvolvePointwise(Host::Impl* host, const PF_EffectWorld& src, const PF_EffectWorld& dst,
+                       const A_long* const taps[4], unsigned mask) {
   unsigned char table[4][256];
   for (int c = 0; c < 4; ++c) RoundedTable(taps[c][0], 255, table[c]);
   const size_t values = static_cast<size_t>(src.width) * 4;
   const unsigned char* const tables[4] = {table[0], table[1], table[2], table[3]};
   RowArithmetic arithmetic;
   if (mask == 0xF && FindRowArithmetic(tables, 255, taps, kPointwiseShift, &arithmetic)) {
-    RunPass<MapRows>(src, dst, arithmetic, wide);
+    ForRowBands(host, src.height, 2 * values, 1, [&](RowRange rows) {
+      RunPass<MapRows>(host->wideVectors, RowsOf(src, rows), RowsOf(dst, rows), arithmetic);
+    });
     return;
   }
-  for (A_long y = 0; y < src.height; ++y) {
-    const unsigned char* in = Row(src, y);
-    unsigned char* out = Row(dst, y);
-    if (mask == 0xF) {
-      for (size_t i = 0; i < values; i += 4) {
-        out[i] = table[0][in[i]];
-        out[i + 1] = table[1][in[i + 1]];
-        out[i + 2] = table[2][in[i + 2]];
-        out[i + 3] = table[3][in[i + 3]];
+  ForRowBands(host, src.height, 2 * values, 1, [&](RowRange rows) {
+    for (A_long y = rows.first; y < rows.last; ++y) {
+      const unsigned char* in = Row(src, y);
+      unsigned char* out = Row(dst, y);
+      if (mask == 0xF) {
+        for (size_t i = 0; i < values; i += 4) {
+          out[i] = table[0][in[i]];
+          out[i + 1] = table[1][in[i + 1]];
+          out[i + 2] = table[2][in[i + 2]];
+          out[i + 3] = table[3][in[i + 3]];
+        }
+        continue;
       }
-      continue;
+      for (unsigned c = 0; c < 4; ++c) {
+        if (!(mask & (1u << c))) continue;
+        for (size_t i = c; i < values; i += 4) out[i] = table[c][in[i]];
+      }
     }
-    for (unsigned c = 0; c < 4; ++c) {
-      if (!(mask & (1u << c))) continue;
-      for (size_t i = c; i < values; i += 4) out[i] = table[c][in[i]];
-    }
-  }
+  });
 }
 
 // column += entering − leaving, for the rows that exist.
@@ -369,7 +290,8 @@ void BoxSumsAlongRow(const std::int32_t* column, std::int32_t* box, A_long width
 // sums in L1-resident buffers, and a second pass per output row maps them.
 [[gnu::always_inline]] inline void Box3InSixteenBits(const PF_EffectWorld& src,
                                                      const PF_EffectWorld& dst,
-                                                     const RowArithmetic& arithmetic) {
+                                                     const RowArithmetic& arithmetic,
+                                                     const RowRange& rows) {
   const size_t values = static_cast<size_t>(src.width) * 4;
   const std::vector<unsigned char> zeros(values, 0);
   std::vector<std::uint16_t> upperColumns(values + 8, 0);
@@ -382,7 +304,7 @@ void BoxSumsAlongRow(const std::int32_t* column, std::int32_t* box, A_long width
   const auto rowOrZeros = [&](A_long y) {
     return y >= 0 && y < height ? Row(src, y) : zeros.data();
   };
-  for (A_long y = 0; y < height; y += 2) {
+  for (A_long y = rows.first; y < rows.last; y += 2) {
     const unsigned char* r0 = rowOrZeros(y - 1);
     const unsigned char* r1 = Row(src, y);
     const unsigned char* r2 = rowOrZeros(y + 1);
@@ -396,7 +318,7 @@ void BoxSumsAlongRow(const std::int32_t* column, std::int32_t* box, A_long width
     const A_long last = height - 1;
     MapBox3Row(upperColumns.data(), Row(dst, y), values, a, Row(src, std::min(y + 3, last)),
                Row(dst, std::min(y + 2, last)));
-    if (y + 1 < height) {
+    if (y + 1 < rows.last) {
       MapBox3Row(lowerColumns.data(), Row(dst, y + 1), values, a, Row(src, std::min(y + 4, last)),
                  Row(dst, std::min(y + 3, last)));
     }
@@ -404,10 +326,10 @@ void BoxSumsAlongRow(const std::int32_t* column, std::int32_t* box, A_long width
 }
 
 // The channels in `mask`, whose kernels hold one repeated tap each, through box sums.
-void ConvolveBox(const PF_EffectWorld& src, const PF_EffectWorld& dst, A_long n,
-                 const A_long* const taps[4], unsigned mask, bool wide) {
+void ConvolveBox(Host::Impl* host, const PF_EffectWorld& src, const PF_EffectWorld& dst, A_long n,
+                 const A_long* const taps[4], unsigned mask) {
   if (n == 1) {
-    ConvolvePointwise(src, dst, taps, mask, wide);
+    ConvolvePointwise(host, src, dst, taps, mask);
     return;
   }
   const A_long width = src.width;
@@ -432,92 +354,83 @@ void ConvolveBox(const PF_EffectWorld& src, const PF_EffectWorld& dst, A_long n,
                                                    tables[2].data(), tables[3].data()};
     RowArithmetic arithmetic;
     if (FindRowArithmetic(tablePointers, d, taps, kBoxShift, &arithmetic)) {
-      RunPass<Box3InSixteenBits>(src, dst, arithmetic, wide);
+      // Bands start on even rows, as the pairs of rows do.
+      ForRowBands(host, height, 2 * values, 2, [&](RowRange rows) {
+        RunPass<Box3InSixteenBits>(host->wideVectors, src, dst, arithmetic, rows);
+      });
       return;
     }
   }
 
-  std::vector<std::int32_t> column(values, 0);  // per x and channel: sum over the rows
-  std::vector<std::int32_t> box(values);
-  for (A_long y = 0; y < std::min(h, height); ++y) {
-    UpdateColumnSums(Row(src, y), nullptr, column.data(), values);
-  }
-  for (A_long y = 0; y < height; ++y) {
-    UpdateColumnSums(y + h < height ? Row(src, y + h) : nullptr,
-                     y - h - 1 >= 0 ? Row(src, y - h - 1) : nullptr, column.data(), values);
-    BoxSumsAlongRow(column.data(), box.data(), width, h);
+  ForRowBands(host, height, 2 * values, 1, [&](RowRange rows) {
+    std::vector<std::int32_t> column(values, 0);  // per x and channel: sum over the rows
+    std::vector<std::int32_t> box(values);
+    // Before row y the columns hold the sums over rows y − 1 − h … y − 1 + h.
+    for (A_long y = std::max(rows.first - 1 - h, 0); y < std::min(rows.first + h, height); ++y) {
+      UpdateColumnSums(Row(src, y), nullptr, column.data(), values);
+    }
+    for (A_long y = rows.first; y < rows.last; ++y) {
+      UpdateColumnSums(y + h < height ? Row(src, y + h) : nullptr,
+                       y - h - 1 >= 0 ? Row(src, y - h - 1) : nullptr, column.data(), values);
+      BoxSumsAlongRow(column.data(), box.data(), width, h);
 
-    unsigned char* out = Row(dst, y);
-    if (useTable && mask == 0xF) {
-      const unsigned char* t0 = tables[0].data();
-      const unsigned char* t1 = tables[1].data();
-      const unsigned char* t2 = tables[2].data();
-      const unsigned char* t3 = tables[3].data();
-      for (size_t i = 0; i < values; i += 4) {
-        out[i] = t0[box[i]];
-        out[i + 1] = t1[box[i + 1]];
-        out[i + 2] = t2[box[i + 2]];
-        out[i + 3] = t3[box[i + 3]];
+      unsigned char* out = Row(dst, y);
+      if (useTable && mask == 0xF) {
+        const unsigned char* t0 = tables[0].data();
+        const unsigned char* t1 = tables[1].data();
+        const unsigned char* t2 = tables[2].data();
+        const unsigned char* t3 = tables[3].data();
+        for (size_t i = 0; i < values; i += 4) {
+          out[i] = t0[box[i]];
+          out[i + 1] = t1[box[i + 1]];
+          out[i + 2] = t2[box[i + 2]];
+          out[i + 3] = t3[box[i + 3]];
+        }
+        continue;
       }
-      continue;
-    }
-    for (unsigned c = 0; c < 4; ++c) {
-      if (!(mask & (1u << c))) continue;
-      if (useTable) {
-        const unsigned char* table = tables[c].data();
-        for (size_t i = c; i < values; i += 4) out[i] = table[box[i]];
-      } else {
-        for (size_t i = c; i < values; i += 4)
-          out[i] = Rounded(taps[c][0] * std::int64_t{box[i]}, d);
+      for (unsigned c = 0; c < 4; ++c) {
+        if (!(mask & (1u << c))) continue;
+        if (useTable) {
+          const unsigned char* table = tables[c].data();
+          for (size_t i = c; i < values; i += 4) out[i] = table[box[i]];
+        } else {
+          for (size_t i = c; i < values; i += 4)
+            out[i] = Rounded(taps[c][0] * std::int64_t{box[i]}, d);
+        }
       }
     }
-  }
+  });
 }
 
 // One channel by the formula itself: each tap adds its multiple of a shifted source row.
-void ConvolveGeneral(const PF_EffectWorld& src, const PF_EffectWorld& dst, A_long n,
-                     const A_long* taps, unsigned c) {
+void ConvolveGeneral(Host::Impl* host, const PF_EffectWorld& src, const PF_EffectWorld& dst,
+                     A_long n, const A_long* taps, unsigned c) {
   const A_long width = src.width;
   const A_long height = src.height;
   const A_long h = n / 2;
   const std::int64_t d = 255LL * n * n;
-  std::vector<std::int64_t> acc(static_cast<size_t>(width));
-  for (A_long y = 0; y < height; ++y) {
-    std::fill(acc.begin(), acc.end(), 0);
-    const A_long iFirst = std::max<A_long>(0, h - y);
-    const A_long iLast = std::min<A_long>(n - 1, height - 1 - y + h);
-    for (A_long i = iFirst; i <= iLast; ++i) {
-      const unsigned char* in = Row(src, y + i - h) + c;
-      for (A_long j = 0; j < n; ++j) {
-        const std::int64_t t =
-            taps[static_cast<size_t>(i) * static_cast<size_t>(n) + static_cast<size_t>(j)];
-        if (t == 0) continue;
-        const A_long dx = j - h;
-        const A_long x0 = std::max<A_long>(0, -dx);
-        const A_long x1 = std::min<A_long>(width, width - dx);
-        for (A_long x = x0; x < x1; ++x) acc[static_cast<size_t>(x)] += t * in[4 * (x + dx)];
+  ForRowBands(host, height, static_cast<size_t>(width) * 8, 1, [&](RowRange rows) {
+    std::vector<std::int64_t> acc(static_cast<size_t>(width));
+    for (A_long y = rows.first; y < rows.last; ++y) {
+      std::fill(acc.begin(), acc.end(), 0);
+      const A_long iFirst = std::max<A_long>(0, h - y);
+      const A_long iLast = std::min<A_long>(n - 1, height - 1 - y + h);
+      for (A_long i = iFirst; i <= iLast; ++i) {
+        const unsigned char* in = Row(src, y + i - h) + c;
+        for (A_long j = 0; j < n; ++j) {
+          const std::int64_t t =
+              taps[static_cast<size_t>(i) * static_cast<size_t>(n) + static_cast<size_t>(j)];
+          if (t == 0) continue;
+          const A_long dx = j - h;
+          const A_long x0 = std::max<A_long>(0, -dx);
+          const A_long x1 = std::min<A_long>(width, width - dx);
+          for (A_long x = x0; x < x1; ++x) acc[static_cast<size_t>(x)] += t * in[4 * (x + dx)];
+        }
       }
+      unsigned char* out = Row(dst, y) + c;
+      for (A_long x = 0; x < width; ++x) out[4 * x] = Rounded(acc[static_cast<size_t>(x)], d);
     }
-    unsigned char* out = Row(dst, y) + c;
-    for (A_long x = 0; x < width; ++x) out[4 * x] = Rounded(acc[static_cast<size_t>(x)], d);
-  }
-}
-
-// Whether two usable worlds share any pixel byte (a world's bytes run from its data to
-// the last pixel of its last row). A convolve into its own source would read pixels it
-// has already written.
-bool Overlap(const PF_EffectWorld& a, const PF_EffectWorld& b) {
-  const auto span = [](const PF_EffectWorld& w) {
-    const auto first = reinterpret_cast<std::uintptr_t>(w.data);
-    const std::uintptr_t end =
-        first +
-        static_cast<std::uintptr_t>(w.rowbytes) * static_cast<std::uintptr_t>(w.height - 1) +
-        static_cast<std::uintptr_t>(w.width) * 4;
-    return std::pair{first, end};
-  };
-  const auto [aFirst, aEnd] = span(a);
-  const auto [bFirst, bEnd] = span(b);
-  return aFirst < bEnd && bFirst < aEnd;
+  });
 }
 
 PF_Err Convolve(PF_ProgPtr ref, PF_EffectWorld* src, const PF_Rect* area, PF_KernelFlags flags,
@@ -539,10 +452,9 @@ PF_Err Convolve(PF_ProgPtr ref, PF_EffectWorld* src, const PF_Rect* area, PF_Ker
     if (AllTapsEqual(taps[c], kernel_size)) boxMask |= 1u << c;
   }
   try {
-    const bool wide = host->wideVectors && CpuHasWideVectors();
-    if (boxMask != 0) ConvolveBox(*src, *dst, kernel_size, taps, boxMask, wide);
+    if (boxMask != 0) ConvolveBox(host, *src, *dst, kernel_size, taps, boxMask);
     for (unsigned c = 0; c < 4; ++c) {
-      if (!(boxMask & (1u << c))) ConvolveGeneral(*src, *dst, kernel_size, taps[c], c);
+      if (!(boxMask & (1u << c))) ConvolveGeneral(host, *src, *dst, kernel_size, taps[c], c);
     }
   } catch (const std::bad_alloc&) {
     // The row buffers of a huge world: no exception may cross back into the effect.

@@ -8,6 +8,7 @@
 #include <iterator>
 #include <limits>
 #include <new>
+#include <utility>
 #include <vector>
 
 #include "host_impl.h"
@@ -82,17 +83,50 @@ PF_EffectWorld OwnedWorld::Record(std::uintptr_t token) const {
   return world;
 }
 
-void OwnedWorld::Clear() {
-  std::memset(bytes_.get(), 0, static_cast<size_t>(rowbytes_) * static_cast<size_t>(height_));
+void OwnedWorld::Clear(Host::Impl* host) {
+  SetEveryByte(host, 0);
 }
 
-void OwnedWorld::Poison() {
-  std::memset(bytes_.get(), kPoison, static_cast<size_t>(rowbytes_) * static_cast<size_t>(height_));
+void OwnedWorld::Poison(Host::Impl* host) {
+  SetEveryByte(host, kPoison);
+}
+
+// Padding included, so bands are runs of whole rows.
+void OwnedWorld::SetEveryByte(Host::Impl* host, unsigned char value) {
+  const size_t rowBytes = static_cast<size_t>(rowbytes_);
+  ForRowBands(host, height_, rowBytes, 1, [&](RowRange rows) {
+    std::memset(bytes_.get() + static_cast<size_t>(rows.first) * rowBytes, value,
+                static_cast<size_t>(rows.last - rows.first) * rowBytes);
+  });
 }
 
 bool UsableWorld(const PF_EffectWorld* world) {
   return world != nullptr && world->data != nullptr && world->width > 0 && world->height > 0 &&
          world->rowbytes / 4 >= world->width;
+}
+
+bool Overlap(const PF_EffectWorld& a, const PF_EffectWorld& b) {
+  const auto span = [](const PF_EffectWorld& w) {
+    const auto first = reinterpret_cast<std::uintptr_t>(w.data);
+    const std::uintptr_t end =
+        first +
+        static_cast<std::uintptr_t>(w.rowbytes) * static_cast<std::uintptr_t>(w.height - 1) +
+        static_cast<std::uintptr_t>(w.width) * 4;
+    return std::pair{first, end};
+  };
+  const auto [aFirst, aEnd] = span(a);
+  const auto [bFirst, bEnd] = span(b);
+  return aFirst < bEnd && bFirst < aEnd;
+}
+
+PF_EffectWorld Snapshot(const PF_EffectWorld& world, std::vector<unsigned char>* bytes) {
+  const auto* first = static_cast<const unsigned char*>(world.data);
+  bytes->assign(
+      first, first + static_cast<size_t>(world.rowbytes) * static_cast<size_t>(world.height - 1) +
+                 static_cast<size_t>(world.width) * 4);
+  PF_EffectWorld copy = world;
+  copy.data = bytes->data();
+  return copy;
 }
 
 bool SameSize(const PF_EffectWorld& a, const PF_EffectWorld& b) {
@@ -116,7 +150,7 @@ std::unique_ptr<OwnedWorld> TakePooledWorld(Host::Impl* host, A_long width, A_lo
     if ((*it)->Width() == width && (*it)->Height() == height) {
       std::unique_ptr<OwnedWorld> world = std::move(*it);
       pool.erase(std::next(it).base());
-      world->Clear();
+      world->Clear(host);
       return world;
     }
   }
@@ -157,7 +191,7 @@ PF_Err DisposeWorld(PF_ProgPtr ref, PF_EffectWorld* world) {
   }
   // The record the effect holds is dead from here on: its token is not reused, so the
   // same address lent again later has another one.
-  if (host->poisonOnRelease) it->second.world->Poison();
+  if (host->poisonOnRelease) it->second.world->Poison(host);
   auto& pool = host->pooledWorlds;
   if (pool.size() == kPooledWorlds) pool.erase(pool.begin());
   try {
@@ -168,6 +202,8 @@ PF_Err DisposeWorld(PF_ProgPtr ref, PF_EffectWorld* world) {
   host->effectWorlds.erase(it);
   return PF_Err_NONE;
 }
+
+}  // namespace
 
 // A rectangle (right and bottom exclusive) lying inside the world and not empty; null
 // stands for the whole world.
@@ -181,6 +217,8 @@ bool ResolveRect(const PF_Rect* rect, const PF_EffectWorld& world, PF_Rect* out)
          rect->top < rect->bottom && rect->right <= world.width && rect->bottom <= world.height;
 }
 
+namespace {
+
 PF_Err Fill(PF_ProgPtr ref, const PF_Pixel* color, const PF_Rect* dst_rect, PF_EffectWorld* world) {
   Host::Impl* host = nullptr;
   if (PF_Err err = EnterCallback(ref, Op::Fill, &host)) return err;
@@ -190,82 +228,18 @@ PF_Err Fill(PF_ProgPtr ref, const PF_Pixel* color, const PF_Rect* dst_rect, PF_E
   }
   // One row of the rectangle is written pixel by pixel, the others are copies of it.
   const size_t rowBytes = static_cast<size_t>(rect.right - rect.left) * 4;
-  unsigned char* first = Row(*world, rect.top) + static_cast<size_t>(rect.left) * 4;
-  for (size_t i = 0; i < rowBytes; i += 4) {
-    std::memcpy(first + i, color, 4);
-  }
-  for (A_long y = rect.top + 1; y < rect.bottom; ++y) {
-    std::memcpy(Row(*world, y) + static_cast<size_t>(rect.left) * 4, first, rowBytes);
-  }
+  const auto fillRows = [&](RowRange rows) {
+    unsigned char* first = Row(*world, rect.top + rows.first) + static_cast<size_t>(rect.left) * 4;
+    for (size_t i = 0; i < rowBytes; i += 4) std::memcpy(first + i, color, 4);
+    for (A_long y = rect.top + rows.first + 1; y < rect.top + rows.last; ++y) {
+      std::memcpy(Row(*world, y) + static_cast<size_t>(rect.left) * 4, first, rowBytes);
+    }
+  };
+  ForRowBands(host, rect.bottom - rect.top, rowBytes, 1, fillRows);
   return PF_Err_NONE;
 }
 
 }  // namespace
-
-// Where a scaled copy's reading of its whole source goes, so that it is not optimised away.
-volatile unsigned char sourceRead = 0;
-
-// Destination pixel (x, y) of the destination rectangle takes the source pixel
-// (⌊x · srcWidth / dstWidth⌋, ⌊y · srcHeight / dstHeight⌋) of the source rectangle, both
-// counted from the rectangles' corners; equal sizes make it an exact copy.
-PF_Err Copy(PF_ProgPtr ref, PF_EffectWorld* src, PF_EffectWorld* dst, PF_Rect* src_r,
-            PF_Rect* dst_r) {
-  Host::Impl* host = nullptr;
-  if (PF_Err err = EnterCallback(ref, Op::Copy, &host)) return err;
-  PF_Rect s;
-  PF_Rect d;
-  if (!UsableWorld(src) || !UsableWorld(dst) || !ResolveRect(src_r, *src, &s) ||
-      !ResolveRect(dst_r, *dst, &d)) {
-    return PF_Err_BAD_CALLBACK_PARAM;
-  }
-  const std::int64_t sw = s.right - s.left;
-  const std::int64_t sh = s.bottom - s.top;
-  const std::int64_t dw = d.right - d.left;
-  const std::int64_t dh = d.bottom - d.top;
-  // Within one world, read from a snapshot: the rows written may be rows still to read.
-  std::vector<unsigned char> snapshot;
-  PF_EffectWorld from = *src;
-  if (src->data == dst->data) {
-    const auto* bytes = static_cast<const unsigned char*>(src->data);
-    snapshot.assign(bytes,
-                    bytes + static_cast<size_t>(src->rowbytes) * static_cast<size_t>(src->height));
-    from.data = snapshot.data();
-  }
-  if (sw == dw && sh == dh) {
-    for (std::int64_t y = 0; y < dh; ++y) {
-      std::memcpy(Row(*dst, static_cast<A_long>(d.top + y)) + static_cast<size_t>(d.left) * 4,
-                  Row(from, static_cast<A_long>(s.top + y)) + static_cast<size_t>(s.left) * 4,
-                  static_cast<size_t>(dw) * 4);
-    }
-    return PF_Err_NONE;
-  }
-  // A scaled copy reads its whole source all the same, as a filtering host would: an
-  // effect writing any of it meanwhile is caught by a race detector, not by the scale.
-  unsigned char seen = 0;
-  for (std::int64_t y = 0; y < sh; ++y) {
-    const unsigned char* in =
-        Row(from, static_cast<A_long>(s.top + y)) + static_cast<size_t>(s.left) * 4;
-    for (std::int64_t i = 0; i < sw * 4; ++i) seen |= in[i];
-  }
-  sourceRead = seen;
-  // Nearest: the pixel at the destination pixel's corner; Down: at its centre.
-  const std::int64_t half = host->flavour == Host::Flavour::Down ? 1 : 0;
-  std::vector<size_t> sourceOffset(static_cast<size_t>(dw));
-  for (std::int64_t x = 0; x < dw; ++x) {
-    sourceOffset[static_cast<size_t>(x)] =
-        static_cast<size_t>(s.left + (2 * x + half) * sw / (2 * dw)) * 4;
-  }
-  for (std::int64_t y = 0; y < dh; ++y) {
-    const unsigned char* in =
-        Row(from, static_cast<A_long>(s.top + (2 * y + half) * sh / (2 * dh)));
-    unsigned char* out =
-        Row(*dst, static_cast<A_long>(d.top + y)) + static_cast<size_t>(d.left) * 4;
-    for (std::int64_t x = 0; x < dw; ++x) {
-      std::memcpy(out + x * 4, in + sourceOffset[static_cast<size_t>(x)], 4);
-    }
-  }
-  return PF_Err_NONE;
-}
 
 void BindWorldCallbacks(PF_UtilCallbacks& utils) {
   utils.new_world = NewWorld;

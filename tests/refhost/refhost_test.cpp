@@ -94,6 +94,33 @@ Image ReferenceConvolve(const Image& src, int n, const std::vector<A_long> kerne
   return out;
 }
 
+// d = (s1 · (65536 − r) + s2 · r + half) >> 16 on every byte, r clamped to 0 … 65536.
+Image ReferenceBlend(const Image& a, const Image& b, PF_Fixed ratio, std::uint32_t half) {
+  const auto r = static_cast<std::uint32_t>(std::clamp(ratio, 0, 65536));
+  Image out(a.width, a.height);
+  for (size_t i = 0; i < out.pixels.size(); ++i) {
+    A_u_char d[4];
+    for (int c = 0; c < 4; ++c) {
+      d[c] = static_cast<A_u_char>(
+          (Channel(a.pixels[i], c) * (65536 - r) + Channel(b.pixels[i], c) * r + half) >> 16);
+    }
+    out.pixels[i] = PF_Pixel{d[0], d[1], d[2], d[3]};
+  }
+  return out;
+}
+
+// Destination pixel (x, y) takes source pixel (⌊(2x + half) · sw / 2dw⌋, likewise in y).
+Image ReferenceScaledCopy(const Image& src, int width, int height, int half) {
+  Image out(width, height);
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      out.At(x, y) = src.At(static_cast<int>((2LL * x + half) * src.width / (2LL * width)),
+                            static_cast<int>((2LL * y + half) * src.height / (2LL * height)));
+    }
+  }
+  return out;
+}
+
 class RefHostTest : public ::testing::Test {
  protected:
   RefHostTest() : in(host.MakeInData(64, 48)) {
@@ -119,6 +146,11 @@ class RefHostTest : public ::testing::Test {
     EXPECT_EQ(transform->blend(ref(), &wa.world, &wb.world, ratio, &out.world), PF_Err_NONE);
     return Image::FromWorld(out.world);
   }
+  Image Copy(const Image& source, int width, int height) {
+    World src = MakeWorld(source), dst = MakeWorld(Image(width, height, PF_Pixel{1, 2, 3, 4}));
+    EXPECT_EQ(utils().copy(ref(), &src.world, &dst.world, nullptr, nullptr), PF_Err_NONE);
+    return Image::FromWorld(dst.world);
+  }
   // Into a world of other bytes, so a pixel left unwritten shows.
   Image Convolve(const Image& source, A_long n, std::vector<A_long> k[4]) {
     World src = MakeWorld(source);
@@ -135,7 +167,7 @@ class RefHostTest : public ::testing::Test {
 };
 
 // Each image operation must give its formula's bytes for every input it accepts: here the
-// blend in both flavours, at the ends and where its weights stop fitting 16 bits, for every
+// blend in both flavours, at the ends and either side of half weight, for every
 // pair of bytes once: channel c of pixel (x, y) holds x in the first image, 4y + c in the
 // second.
 TEST_F(RefHostTest, BlendMatchesItsFlavoursFormulaForEveryPairOfBytes) {
@@ -151,19 +183,9 @@ TEST_F(RefHostTest, BlendMatchesItsFlavoursFormulaForEveryPairOfBytes) {
   for (auto [flavour, half] :
        {std::pair{Host::Flavour::Nearest, 32768u}, {Host::Flavour::Down, 0u}}) {
     host.SetFlavour(flavour);
-    for (PF_Fixed ratio : {-5, 0, 1, 128, 129, 65535, 65536, 70000}) {
-      const Image blended = Blend(first, second, ratio);
-      const auto r = static_cast<std::uint32_t>(std::clamp(ratio, 0, 65536));
-      long wrong = 0;
-      for (size_t i = 0; i < blended.pixels.size(); ++i) {
-        for (int c = 0; c < 4; ++c) {
-          const std::uint32_t expected = (Channel(first.pixels[i], c) * (65536 - r) +
-                                          Channel(second.pixels[i], c) * r + half) >>
-                                         16;
-          wrong += Channel(blended.pixels[i], c) != expected ? 1 : 0;
-        }
-      }
-      EXPECT_EQ(wrong, 0) << "ratio " << ratio << ", half " << half;
+    for (PF_Fixed ratio : {-5, 0, 1, 128, 129, 32767, 32768, 65535, 65536, 70000}) {
+      EXPECT_EQ(Blend(first, second, ratio), ReferenceBlend(first, second, ratio, half))
+          << "ratio " << ratio << ", half " << half;
     }
   }
 }
@@ -294,6 +316,7 @@ TEST_F(RefHostTest, ConvolveRefusesWhatItCannotServeAndLeavesTheDestination) {
 // Small worlds reuse freed memory and full-HD ones come from their own mappings: either
 // way each starts zeroed, padding included, after the one before was scribbled on.
 TEST_F(RefHostTest, NewWorldIsZeroedWithPaddedRowsAndPoisonedWhenGivenBack) {
+  host.SetThreads(3);  // the full-HD world is cleared and poisoned in bands
   for (auto [width, height] : {std::pair{5, 3}, std::pair{1920, 1080}}) {
     void* previous = nullptr;
     for (int round = 0; round < 2; ++round) {
@@ -351,6 +374,96 @@ TEST_F(RefHostTest, FillSetsTheRectangleOrEveryPixelAndNoPadding) {
   ASSERT_EQ(utils().fill(ref(), &c, nullptr, &world.world), PF_Err_NONE);
   EXPECT_EQ(Image::FromWorld(world.world), Image(4, 3, c));
   EXPECT_EQ(world.bytes[4 * 4], 0xEE);
+}
+
+// Images large enough for the host to split into bands of rows (an odd width, so rows end
+// in a partial vector, and padded rows; an odd height, so the 3 × 3 pass's last band ends
+// on a lone row): on 1, 2, 3 and 7 threads, with the band boundaries each gives, and in
+// both flavours, every operation gives its formula's bytes.
+TEST_F(RefHostTest, ImageOperationsGiveTheirFormulasBytesOnAnyNumberOfThreads) {
+  const Image first = Pattern(523, 509, 3), second = Pattern(523, 509, 4);
+  const Image small = Pattern(311, 257, 5);
+  const std::vector<A_long> diffusion = std::vector<A_long>(9, 255);
+  struct Kernel {
+    A_long n;
+    std::vector<A_long> taps[4];
+  };
+  const Kernel kernels[] = {
+      {3, {std::vector<A_long>(9, 2295), diffusion, diffusion, diffusion}},
+      {1, {{255}, {230}, {230}, {230}}},
+      {3, {{1, 2, 1, 2, 4, 2, 1, 2, 1}, diffusion, {0, 0, 0, 0, 9, 0, 0, 0, 1}, diffusion}},
+      {5,
+       {std::vector<A_long>(25, 255), std::vector<A_long>(25, 7), std::vector<A_long>(25, 0),
+        std::vector<A_long>(25, 255)}}};
+  std::vector<Image> convolved;
+  for (const Kernel& k : kernels) convolved.push_back(ReferenceConvolve(first, k.n, k.taps));
+  const PF_Pixel colour{9, 8, 7, 6};
+  const PF_Rect rect{3, 5, 517, 508};
+  Image filled = first;
+  for (int y = rect.top; y < rect.bottom; ++y) {
+    for (int x = rect.left; x < rect.right; ++x) filled.At(x, y) = colour;
+  }
+  for (auto [threads, wide] :
+       {std::pair{1u, true}, {1u, false}, {2u, true}, {3u, false}, {7u, true}}) {
+    host.SetThreads(threads);
+    host.SetWideVectors(wide);
+    for (auto [flavour, half] :
+         {std::pair{Host::Flavour::Nearest, 32768u}, {Host::Flavour::Down, 0u}}) {
+      host.SetFlavour(flavour);
+      const auto where = ::testing::Message()
+                         << threads << " threads, wide " << wide << ", half " << half;
+      for (PF_Fixed ratio : {1, 40000, 65536}) {
+        EXPECT_EQ(Blend(first, second, ratio), ReferenceBlend(first, second, ratio, half))
+            << where << ", ratio " << ratio;
+      }
+      for (size_t k = 0; k < std::size(kernels); ++k) {
+        std::vector<A_long> taps[4] = {kernels[k].taps[0], kernels[k].taps[1], kernels[k].taps[2],
+                                       kernels[k].taps[3]};
+        EXPECT_EQ(Convolve(first, kernels[k].n, taps), convolved[k]) << where << ", kernel " << k;
+      }
+      const int h = half == 0 ? 1 : 0;
+      EXPECT_EQ(Copy(first, 523, 509), first) << where;
+      EXPECT_EQ(Copy(small, 523, 509), ReferenceScaledCopy(small, 523, 509, h)) << where;
+      EXPECT_EQ(Copy(first, 311, 257), ReferenceScaledCopy(first, 311, 257, h)) << where;
+      World world = MakeWorld(first);
+      ASSERT_EQ(utils().fill(ref(), &colour, &rect, &world.world), PF_Err_NONE);
+      EXPECT_EQ(Image::FromWorld(world.world), filled) << where;
+      ASSERT_EQ(utils().fill(ref(), &colour, nullptr, &world.world), PF_Err_NONE);
+      EXPECT_EQ(Image::FromWorld(world.world), Image(523, 509, colour)) << where;
+      EXPECT_EQ(world.bytes[523 * 4], 0xEE) << where;  // the padding
+    }
+  }
+}
+
+// A single row wider than any band's threshold, and of a width no vector divides.
+TEST_F(RefHostTest, BlendOfOneLongRowMatchesTheFormula) {
+  const Image a = Pattern(300001, 1, 1), b = Pattern(300001, 1, 2);
+  EXPECT_EQ(Blend(a, b, 12345), ReferenceBlend(a, b, 12345, 32768));
+}
+
+// A destination sharing rows with a source one row down: the call reads the source as it
+// was before the call, not rows it has already written.
+TEST_F(RefHostTest, ASourceOverlappingTheDestinationIsReadAsItWas) {
+  const Image original = Pattern(523, 510, 7), other = Pattern(523, 509, 8);
+  for (int k = 0; k < 3; ++k) {
+    World world = MakeWorld(original), second = MakeWorld(other);
+    PF_EffectWorld upper = world.world;
+    upper.height = 509;
+    PF_EffectWorld lower = upper;
+    lower.data = world.bytes.data() + world.world.rowbytes;
+    const Image before = Image::FromWorld(upper);
+    Image expected = before;
+    if (k == 0) {
+      ASSERT_EQ(transform->blend(ref(), &upper, &second.world, 40000, &lower), PF_Err_NONE);
+      expected = ReferenceBlend(before, other, 40000, 32768);
+    } else if (k == 1) {
+      ASSERT_EQ(transform->blend(ref(), &second.world, &upper, 40000, &lower), PF_Err_NONE);
+      expected = ReferenceBlend(other, before, 40000, 32768);
+    } else {
+      ASSERT_EQ(utils().copy(ref(), &upper, &lower, nullptr, nullptr), PF_Err_NONE);
+    }
+    EXPECT_EQ(Image::FromWorld(lower), expected) << "case " << k;
+  }
 }
 
 class RefHostParamsTest : public RefHostTest {

@@ -118,10 +118,17 @@ class Host {
   void SetMemoryLimit(std::uint64_t bytes);
 
   // ---- Speed ------------------------------------------------------------------------
-  // Whether convolve may use the processor's 256-bit vector instructions where it has
-  // them (the default); off, it runs the 128-bit loops every x86-64 and the Windows build
-  // run. The bytes are the same either way; tests run both.
+  // Whether blend and convolve may use the processor's 256-bit vector instructions where
+  // they have them (the default); off, they run the 128-bit loops every x86-64 and the
+  // Windows build run. The bytes are the same either way; tests run both.
   void SetWideVectors(bool allowed);
+  // How many threads fill, copy, blend and convolve (and the clearing and poisoning of
+  // worlds) may split an image of 1 MiB or more between, the calling thread included: by
+  // default the processor's hardware threads, up to 8; 0 counts as 1, which keeps all work
+  // on the calling thread. The host's threads only compute, never call the host API; they
+  // start when first needed and are joined when the host ends, and every call returns only
+  // when its work is done. The bytes are the same for any count.
+  void SetThreads(unsigned threads);
 
   // ---- Strictness -------------------------------------------------------------------
   // Where the host API leaves a pixel operation's arithmetic to the host, this host has
