@@ -25,7 +25,9 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <ctime>
 #include <memory>
+#include <new>
 #include <stdexcept>
 #include <thread>
 #include <vector>
@@ -38,7 +40,9 @@
 #include "refhost/session.h"
 #include "render/frame_params.h"
 #include "render/frame_worlds.h"
+#include "render/movement_progress.h"
 #include "render/sensing_workers.h"
+#include "render/steering_chunks.h"
 #include "rig/session_rig.h"
 #include "sim/diffuse_and_decay.h"
 #include "sim/move_and_deposit.h"
@@ -168,11 +172,48 @@ struct SensingWorlds {
   SensingImage two{};
 };
 
-// The sensing threads' memos, lent to each new thread as the frame lends its own.
-SinCosMemo& WorkerMemo(int worker) {
-  static SinCosMemo memos[2];
-  return memos[worker];
+// The sensing pass alone, every particle already moved: its chunks on `threads` threads,
+// the calling one among them, started and joined every pass as the frame's are.
+void SteerAll(const SensingWorlds& worlds, int count, int threads) {
+  if (!ReserveSteeringScratch(count, SteeringThreads())) throw std::bad_alloc();
+  MovementProgress moved;
+  moved.Publish(count);
+  SteeringChunks chunks(simulationState.particles, count, kWidth, kHeight, worlds.one, worlds.two,
+                        SeedBits(simulationSettings.randomSeed));
+  std::vector<std::jthread> others;
+  for (int k = 1; k < threads; ++k) {
+    others.emplace_back([&chunks, &moved, k] {
+      while (chunks.SteerNext(moved, SteeringMemo(k))) {
+      }
+    });
+  }
+  while (chunks.SteerNext(moved, SteeringMemo(0))) {
+  }
 }
+
+// Adds the CPU time of every thread of the process beside the wall time: their ratio is
+// how many cores the benchmark kept busy.
+class CoresBusy {
+ public:
+  CoresBusy() : cpu_(ProcessSeconds()), wall_(Clock::now()) {}
+  void Report(benchmark::State& state) const {
+    const double cpu = ProcessSeconds() - cpu_;
+    const double wall = std::chrono::duration<double>(Clock::now() - wall_).count();
+    const double n = static_cast<double>(state.iterations());
+    state.counters["cpu_ms"] = 1e3 * cpu / n;
+    state.counters["cores_busy"] = cpu / wall;
+  }
+
+ private:
+  using Clock = std::chrono::steady_clock;
+  static double ProcessSeconds() {
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + 1e-9 * static_cast<double>(t.tv_nsec);
+  }
+  double cpu_;
+  Clock::time_point wall_;
+};
 
 // Reports the time per particle (shown in seconds with an SI prefix, e.g. 40n).
 void PerParticle(benchmark::State& state, int count) {
@@ -235,7 +276,9 @@ class Floor {
 void BM_Frame(benchmark::State& state) {
   GrownSession grown;
   long frame = kGrownFrames;
+  const CoresBusy busy;
   for (auto _ : state) Check(grown.Session().RenderFrame(frame++));
+  busy.Report(state);
 }
 
 // Frame and floor timed alternately, so both see the same machine at the same moment.
@@ -280,10 +323,12 @@ void BM_Floor(benchmark::State& state) {
 
 // What scrubbing to frame 300 costs: 301 frames from nothing, and the output copy.
 void BM_CatchUpTo300(benchmark::State& state) {
+  const CoresBusy busy;
   for (auto _ : state) {
     DefaultSession fresh;
     Check(fresh.Session().RenderFrame(kGrownFrames));
   }
+  busy.Report(state);
 }
 
 void BM_StageCheckoutAndSettings(benchmark::State& state) {
@@ -336,56 +381,56 @@ void BM_StageMovement(benchmark::State& state) {
   PerParticle(state, setup.grown.Count());
 }
 
-// The sensing pass alone on two new threads, one per half, started and joined every pass.
+// The sensing pass alone, in chunks on as many threads as the frame steers with.
 void BM_StageSensing(benchmark::State& state) {
   StageSetup setup;
   SensingWorlds worlds(setup.grown.InData());
   const int count = setup.grown.Count();
-  const int half = count / 2;
-  const int seed = simulationSettings.randomSeed;
   for (auto _ : state) {
     state.PauseTiming();
     setup.grown.Restore();
     state.ResumeTiming();
-    std::jthread one([&] {
-      SenseAndSteer(simulationState.particles, 0, half, kWidth, kHeight, worlds.one, seed,
-                    WorkerMemo(0));
-    });
-    std::jthread two([&] {
-      SenseAndSteer(simulationState.particles, half, count, kWidth, kHeight, worlds.two, seed,
-                    WorkerMemo(1));
-    });
+    SteerAll(worlds, count, SteeringThreads());
   }
   PerParticle(state, count);
 }
 
 // The frame's middle as the driver runs it: the movement pass on its own thread once the
-// host's blend has read the TrailMap, the two sensing workers following the movement, and the
-// diffusion once the movement is done, while the workers steer. Compare with the sum of the
-// sensing worlds, movement, sensing and diffusion stages.
+// host's blend has read the TrailMap, the chunks of the sensing pass following it on this
+// thread, and the diffusion once the movement is done, while the movement thread steers the
+// rest. Compare with the sum of the sensing worlds, movement, sensing and diffusion stages.
 void BM_StageOverlapped(benchmark::State& state) {
   StageSetup setup;
   const PF_InData* in_data = setup.grown.InData();
+  const int count = setup.grown.Count();
+  const CoresBusy busy;
   for (auto _ : state) {
     state.PauseTiming();
     setup.grown.Restore();
+    if (!ReserveSteeringScratch(count, SteeringThreads())) throw std::bad_alloc();
     state.ResumeTiming();
     ParticlePasses passes;
     auto worlds = std::make_unique<SensingWorlds>(in_data);
     passes.StartMovement(in_data);
     passes.StartSensing(in_data, worlds->one, worlds->two);
-    if (!worlds->one.gray) passes.Join();
+    if (!worlds->one.gray) {
+      passes.SteerRest();
+      passes.Join();
+    }
     worlds.reset();
-    passes.JoinMovement();
+    passes.SteerWhileMoving();
+    passes.WaitForMovement();
     PF_Err err = PF_Err_NONE;
     DiffuseAndDecay(in_data, &err, simulationState.trailMap);
+    passes.SteerRest();
     passes.Join();
     Check(err);
   }
-  PerParticle(state, setup.grown.Count());
+  busy.Report(state);
+  PerParticle(state, count);
 }
 
-// The sensing pass over every particle on one new thread: its cost without the split.
+// The sensing pass over every particle on the calling thread: its cost without the split.
 void BM_StageSensingOneThread(benchmark::State& state) {
   StageSetup setup;
   SensingWorlds worlds(setup.grown.InData());
@@ -394,11 +439,7 @@ void BM_StageSensingOneThread(benchmark::State& state) {
     state.PauseTiming();
     setup.grown.Restore();
     state.ResumeTiming();
-    std::thread worker([&] {
-      SenseAndSteer(simulationState.particles, 0, count, kWidth, kHeight, worlds.one,
-                    simulationSettings.randomSeed, WorkerMemo(0));
-    });
-    worker.join();
+    SteerAll(worlds, count, 1);
   }
   PerParticle(state, count);
 }
@@ -428,7 +469,7 @@ void BM_StageOutputCopy(benchmark::State& state) {
 
 // Real time throughout: the sensing stage and the floor run on two threads while the
 // caller waits.
-BENCHMARK(BM_Frame)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_Frame)->Unit(benchmark::kMillisecond)->UseRealTime()->MeasureProcessCPUTime();
 BENCHMARK(BM_FrameOverFloor)->Unit(benchmark::kMillisecond)->UseManualTime();
 BENCHMARK(BM_Floor)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_FloorImageCopy)->Unit(benchmark::kMillisecond)->UseRealTime();

@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "sim/move_and_deposit.h"
-#include "sim/sense_and_steer.h"
 #include "sim/simulation_state.h"
 #include "sim/sin_cos.h"
 
@@ -11,18 +10,17 @@ namespace velunary {
 
 namespace {
 
-// Particles between two publications of the movement pass: small enough that a worker
-// starts soon after the movement, large enough that waking waiters costs nothing in
-// comparison (about a tenth of a millisecond of movement).
+// Particles between two publications of the movement pass: as many as a chunk of the
+// sensing pass, so that a chunk waits for at most one publication.
 constexpr std::int32_t kStretch = 4096;
 
-// The sensing workers' sine and cosine memos. The workers are new threads every frame, and
-// a memo of their own would start empty each time; these are lent to them instead, one
-// to each, and keep the frames' headings from one frame to the next.
-SinCosMemo workerMemos[2];
+// Which steering memo each thread uses.
+constexpr int kCallerMemo = 0;
+constexpr int kMovementMemo = 1;
+constexpr int kFirstHelperMemo = 2;
 
-void Move(const PF_InData* in_data, SinCosMemo* trig, MovementProgress* progress) {
-  const std::int32_t count = simulationState.particleRecords;
+void Move(const PF_InData* in_data, std::int32_t count, SinCosMemo* trig,
+          MovementProgress* progress) {
   for (std::int32_t first = 0; first < count;) {
     const std::int32_t last = count - first > kStretch ? first + kStretch : count;
     MoveAndDepositRange(in_data, first, last, *trig);
@@ -31,59 +29,75 @@ void Move(const PF_InData* in_data, SinCosMemo* trig, MovementProgress* progress
   }
 }
 
-// Steering [first, last) stretch by stretch on this thread: the thread's engine and memo
-// carry over from one call of SenseAndSteer to the next, so the draws are those of one
-// call over the whole range. An empty range still makes one call, which seeds the engine.
-void Steer(MovementProgress* progress, Particle* particles, int first, int last, int width,
-           int height, SensingImage sensing, int seed, SinCosMemo* trig) {
-  int begin = first;
-  do {
-    const int end = last - begin > kStretch ? begin + kStretch : last;
-    progress->WaitFor(end);
-    SenseAndSteer(particles, begin, end, width, height, sensing, seed, *trig);
-    begin = end;
-  } while (begin < last);
-}
-
 }  // namespace
 
-void MovementProgress::Publish(std::int32_t moved) {
-  {
-    const std::lock_guard<std::mutex> lock(mutex_);
-    moved_ = moved;
-  }
-  published_.notify_all();
+int SteeringThreads() {
+  return std::max(2, static_cast<int>(std::thread::hardware_concurrency()));
 }
 
-void MovementProgress::WaitFor(std::int32_t count) {
-  std::unique_lock<std::mutex> lock(mutex_);
-  published_.wait(lock, [&] { return moved_ >= count; });
+ParticlePasses::~ParticlePasses() {
+  {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    abandoned_ = true;
+  }
+  sensingDecided_.notify_all();
+  // The members' destructors join the threads.
 }
 
 void ParticlePasses::StartMovement(const PF_InData* in_data) {
-  movement_ = std::jthread(Move, in_data, &ThreadSinCosMemo(), &progress_);
+  count_ = simulationState.particleRecords;
+  movement_ = std::jthread([this, in_data, trig = &ThreadSinCosMemo()] {
+    Move(in_data, count_, trig, &progress_);
+    SteerAfterMoving();
+  });
 }
 
 void ParticlePasses::StartSensing(const PF_InData* in_data, const SensingImage& first,
                                   const SensingImage& second) {
-  Particle* particles = simulationState.particles;
-  const int count = simulationState.particleRecords;
-  // An odd count leaves the extra particle to the second thread.
-  const int half = count / 2;
-  const int seed = simulationSettings.randomSeed;
-  one_ = std::jthread(Steer, &progress_, particles, 0, half, in_data->width, in_data->height, first,
-                      seed, &workerMemos[0]);
-  two_ = std::jthread(Steer, &progress_, particles, half, count, in_data->width, in_data->height,
-                      second, seed, &workerMemos[1]);
+  {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    chunks_.emplace(simulationState.particles, count_, in_data->width, in_data->height, first,
+                    second, SeedBits(simulationSettings.randomSeed));
+  }
+  sensingDecided_.notify_all();
+  const int helpers = SteeringThreads() - kFirstHelperMemo;
+  helpers_.reserve(static_cast<std::size_t>(helpers));
+  for (int k = 0; k < helpers; ++k) {
+    helpers_.emplace_back([this, trig = &SteeringMemo(kFirstHelperMemo + k)] {
+      while (chunks_->SteerNext(progress_, *trig)) {
+      }
+    });
+  }
 }
 
-void ParticlePasses::JoinMovement() {
-  if (movement_.joinable()) movement_.join();
+void ParticlePasses::SteerAfterMoving() {
+  {
+    std::unique_lock<std::mutex> lock(mutex_);
+    sensingDecided_.wait(lock, [this] { return chunks_.has_value() || abandoned_; });
+    if (!chunks_.has_value()) return;
+  }
+  while (chunks_->SteerNext(progress_, SteeringMemo(kMovementMemo))) {
+  }
+}
+
+void ParticlePasses::SteerWhileMoving() {
+  while (!progress_.Reached(count_) && chunks_->SteerNext(progress_, SteeringMemo(kCallerMemo))) {
+  }
+}
+
+void ParticlePasses::WaitForMovement() {
+  progress_.WaitFor(count_);
+}
+
+void ParticlePasses::SteerRest() {
+  while (chunks_->SteerNext(progress_, SteeringMemo(kCallerMemo))) {
+  }
 }
 
 void ParticlePasses::Join() {
-  for (std::jthread* thread : {&movement_, &one_, &two_}) {
-    if (thread->joinable()) thread->join();
+  if (movement_.joinable()) movement_.join();
+  for (std::jthread& helper : helpers_) {
+    if (helper.joinable()) helper.join();
   }
 }
 

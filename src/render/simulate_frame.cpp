@@ -9,6 +9,7 @@
 #include "render/frame_params.h"
 #include "render/frame_worlds.h"
 #include "render/sensing_workers.h"
+#include "render/steering_chunks.h"
 #include "sim/diffuse_and_decay.h"
 #include "sim/seeding.h"
 #include "sim/sense_and_steer.h"
@@ -42,6 +43,7 @@ std::uint8_t* GrayPlaneRoom(const PF_InData* in_data) {
 
 void ReleaseSensingScratch() {
   std::vector<std::uint8_t>().swap(grayPlane);
+  ReleaseSteeringScratch();
 }
 
 void SimulateFrame(HostSuiteCache& suites, const PF_InData* in_data, A_long what_time,
@@ -71,6 +73,9 @@ void SimulateFrame(HostSuiteCache& suites, const PF_InData* in_data, A_long what
 
   // Taken before any pass starts: a shortage found later could not leave the frame whole.
   std::uint8_t* const plane = GrayPlaneRoom(in_data);
+  if (*err == PF_Err_NONE && !ReserveSteeringScratch(state.particleRecords, SteeringThreads())) {
+    *err = PF_Err_OUT_OF_MEMORY;
+  }
   PF_EffectWorld first{};
   PF_EffectWorld second{};
   ScopedWorld firstHolder(in_data, &first);
@@ -88,8 +93,6 @@ void SimulateFrame(HostSuiteCache& suites, const PF_InData* in_data, A_long what
     return;
   }
   passes.StartMovement(in_data);
-  // Each sensing worker reads its own image, so the two threads share no memory but the
-  // disjoint halves of the particle array.
   *err = HostCopy(in_data, &first, &second);
   // The render resets the simulation after an error; the movement runs to its end first.
   if (*err != PF_Err_NONE) {
@@ -104,21 +107,27 @@ void SimulateFrame(HostSuiteCache& suites, const PF_InData* in_data, A_long what
     const SensingImage image{plane, in_data->width, true};
     passes.StartSensing(in_data, image, image);
   } else {
+    // The half of the particles that reads the second image reads it while no host call
+    // runs; every chunk is steered before the images go back.
     passes.StartSensing(in_data, HostSensingImage(first), HostSensingImage(second));
+    passes.SteerRest();
     passes.Join();
   }
-  // Workers steering on the plane no longer read the host's images, which go back at their
-  // usual place among the host's calls; the diffusion needs every deposit but nothing the
-  // workers write, so it runs while they steer.
+  // Threads steering on the plane no longer read the host's images, which go back at
+  // their usual place among the host's calls.
   firstHolder.Release(err);
   secondHolder.Release(err);
-  passes.JoinMovement();
+  // The diffusion needs every deposit but nothing the steering writes, so this thread
+  // steers until the movement ends, and then diffuses while the movement thread steers.
+  passes.SteerWhileMoving();
+  passes.WaitForMovement();
 
   DiffuseAndDecay(in_data, err, state.trailMap);
   // Without an Infected Layer the InfectionMap holds only deposits, which stay sharp.
   if (InfectionFedByLayer()) {
     DiffuseAndDecay(in_data, err, state.infectionMap);
   }
+  passes.SteerRest();
   passes.Join();
   params.CheckIn(err);
 }

@@ -18,12 +18,6 @@ constexpr std::uint32_t kMaxOutput = 0xFFFFFFFFu;
 
 RandomEngine sharedRandom{5489u};
 
-RandomEngine& SensingRandom(std::uint32_t seed) {
-  // Initialised on the thread's first call only, with that call's seed.
-  thread_local RandomEngine engine{seed};
-  return engine;
-}
-
 double UniformUnit(RandomEngine& engine) {
   const std::uint32_t low = static_cast<std::uint32_t>(engine());
   const std::uint32_t high = static_cast<std::uint32_t>(engine());

@@ -15,11 +15,6 @@ using RandomEngine = std::mt19937;
 // both at once.
 extern RandomEngine sharedRandom;
 
-// The calling thread's sensing engine: created and seeded with `seed` on the thread's
-// first call; later calls on that thread return the same engine and ignore the seed.
-// Sensing threads are new every frame, so every sensing pass starts afresh.
-RandomEngine& SensingRandom(std::uint32_t seed);
-
 // u in [0, 1) from two outputs, the first the low word.
 double UniformUnit(RandomEngine& engine);
 // u * (hi - lo) + lo.

@@ -2,8 +2,8 @@
 // and a turn of t towards the brightest. Image rows run downwards, so a growing heading
 // turns clockwise on screen: the right sensor sits at h + a and the left one at h - a.
 //
-// Each worker thread draws from its own engine and reads its own copy of the image, so two
-// workers over disjoint ranges share nothing they write.
+// Ranges of particles share nothing they write, so any thread may sense any range; the
+// draws alone follow an engine through the particles in order.
 #include "sim/sense_and_steer.h"
 
 #include <algorithm>
@@ -91,11 +91,8 @@ void Place(const Particle& p, const SteeringSettings& s, SinCosMemo& trig, const
 }
 
 template <bool kGray>
-void Steer(Particle* particles, int first, int last, int width, int height,
-           const SensingImage& sensing, int seed, SinCosMemo& trig) {
-  // Taken before the range check: the engine is seeded on the thread's first call even
-  // when there is nothing to steer.
-  RandomEngine& random = SensingRandom(SeedBits(seed));
+int Steer(Particle* particles, int first, int last, int width, int height,
+          const SensingImage& sensing, SinCosMemo& trig, PendingDraw* pending) {
   const SteeringSettings healthy{simulationSettings.sensorDistance, simulationSettings.sensorAngle,
                                  simulationSettings.turnAngle};
   const SteeringSettings infected{simulationSettings.infectedSensorDistance,
@@ -105,7 +102,8 @@ void Steer(Particle* particles, int first, int last, int width, int height,
                     PixelGrid{static_cast<double>(width), static_cast<double>(height)}};
 
   // Each particle's sensing depends on that particle alone, so a batch is placed (and its
-  // pixels prefetched) ahead of the in-order decisions, which alone draw from the engine.
+  // pixels prefetched) ahead of the decisions.
+  int pendingCount = 0;
   Sensors batch[kBatch];
   for (int base = first; base < last; base += kBatch) {
     const int n = std::min(kBatch, last - base);
@@ -123,31 +121,32 @@ void Steer(Particle* particles, int first, int last, int width, int height,
       Particle& p = particles[base + j];
       const Sensors& sensors = batch[j];
       if (!sensors.inside) {
-        p.heading = RandomHeading(random);
+        pending[pendingCount++] = PendingDraw{base + j, true};
         continue;
       }
       const auto f = BrightnessAt<kGray>(image.data + sensors.front);
       const auto l = BrightnessAt<kGray>(image.data + sensors.left);
       const auto r = BrightnessAt<kGray>(image.data + sensors.right);
-      const double heading = p.heading;
-      const double turn = p.infected != 0 ? infected.turnAngle : healthy.turnAngle;
       // First matching row wins; every comparison is strict, so ties (an all-black image
       // above all) leave the heading as it is. Headings are never wrapped into [0, 2 pi).
       if (f > l && f > r) {
         continue;
       }
       if (l > f && r > f) {
-        p.heading = UniformUnit(random) > 0.5 ? heading + turn : heading - turn;
+        pending[pendingCount++] = PendingDraw{base + j, false};
         continue;
       }
       // Which side is brighter is chosen without a branch, on the headings' bits: to the
       // processor it is as good as random.
+      const double heading = p.heading;
+      const double turn = p.infected != 0 ? infected.turnAngle : healthy.turnAngle;
       auto bits = std::bit_cast<std::uint64_t>(heading);
       bits = r > l ? std::bit_cast<std::uint64_t>(heading + turn) : bits;
       bits = l > r ? std::bit_cast<std::uint64_t>(heading - turn) : bits;
       p.heading = std::bit_cast<double>(bits);
     }
   }
+  return pendingCount;
 }
 
 }  // namespace
@@ -196,12 +195,26 @@ bool MakeGrayPlane(const PF_LayerDef& world, int width, int height, std::uint8_t
   return true;
 }
 
-void SenseAndSteer(Particle* particles, int first, int last, int width, int height,
-                   const SensingImage& sensing, int seed, SinCosMemo& trig) {
+int SteerWithoutDraws(Particle* particles, int first, int last, int width, int height,
+                      const SensingImage& sensing, SinCosMemo& trig, PendingDraw* pending) {
   if (sensing.gray) {
-    Steer<true>(particles, first, last, width, height, sensing, seed, trig);
-  } else {
-    Steer<false>(particles, first, last, width, height, sensing, seed, trig);
+    return Steer<true>(particles, first, last, width, height, sensing, trig, pending);
+  }
+  return Steer<false>(particles, first, last, width, height, sensing, trig, pending);
+}
+
+void DrawPendingTurns(Particle* particles, const PendingDraw* pending, int count,
+                      RandomEngine& engine) {
+  const double healthyTurn = simulationSettings.turnAngle;
+  const double infectedTurn = simulationSettings.infectedTurnAngle;
+  for (int i = 0; i < count; ++i) {
+    Particle& p = particles[pending[i].index];
+    if (pending[i].offImage) {
+      p.heading = RandomHeading(engine);
+      continue;
+    }
+    const double turn = p.infected != 0 ? infectedTurn : healthyTurn;
+    p.heading = UniformUnit(engine) > 0.5 ? p.heading + turn : p.heading - turn;
   }
 }
 
