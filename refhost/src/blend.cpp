@@ -54,7 +54,9 @@ struct BlendWeights {
     const unsigned char* a = Row(src1, y);
     const unsigned char* b = Row(src2, y);
     unsigned char* d = Row(dst, y);
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC ivdep
+#endif
     for (size_t i = 0; i < values; ++i) d[i] = Blended(a[i], b[i], w);
   }
 }
