@@ -63,10 +63,7 @@ void ParticlePasses::StartSensing(const PF_InData* in_data, const SensingImage& 
   const int helpers = SteeringThreads() - kFirstHelperMemo;
   helpers_.reserve(static_cast<std::size_t>(helpers));
   for (int k = 0; k < helpers; ++k) {
-    helpers_.emplace_back([this, trig = &SteeringMemo(kFirstHelperMemo + k)] {
-      while (chunks_->SteerNext(progress_, *trig)) {
-      }
-    });
+    helpers_.emplace_back([this, k] { SteerUntilNoneLeft(SteeringMemo(kFirstHelperMemo + k)); });
   }
 }
 
@@ -76,7 +73,11 @@ void ParticlePasses::SteerAfterMoving() {
     sensingDecided_.wait(lock, [this] { return chunks_.has_value() || abandoned_; });
     if (!chunks_.has_value()) return;
   }
-  while (chunks_->SteerNext(progress_, SteeringMemo(kMovementMemo))) {
+  SteerUntilNoneLeft(SteeringMemo(kMovementMemo));
+}
+
+void ParticlePasses::SteerUntilNoneLeft(SinCosMemo& trig) {
+  while (chunks_->SteerNext(progress_, trig)) {
   }
 }
 
@@ -90,8 +91,7 @@ void ParticlePasses::WaitForMovement() {
 }
 
 void ParticlePasses::SteerRest() {
-  while (chunks_->SteerNext(progress_, SteeringMemo(kCallerMemo))) {
-  }
+  SteerUntilNoneLeft(SteeringMemo(kCallerMemo));
 }
 
 void ParticlePasses::Join() {

@@ -66,6 +66,8 @@ class ParticlePasses {
   // The movement thread's sensing: waits for StartSensing, or for the word that there
   // will be none, and steers chunks until none is left.
   void SteerAfterMoving();
+  // Steers chunks with `trig` until none is left to take.
+  void SteerUntilNoneLeft(SinCosMemo& trig);
 
   MovementProgress progress_;
   std::int32_t count_ = 0;
