@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <limits>
 #include <memory>
 #include <sstream>
 #include <stdexcept>
@@ -84,10 +85,19 @@ const OwnedWorld* ProvidedAt(const ParamSlot& slot, int frame, bool presented) {
   return world.get();
 }
 
+// The frame a position falls in. A time far from zero over a small time scale can lie
+// beyond any int frame; it takes the first or last one (and a NaN the first).
+int FrameAt(double p) {
+  const double frame = std::floor(p);
+  if (!(frame > std::numeric_limits<int>::min())) return std::numeric_limits<int>::min();
+  if (frame >= std::numeric_limits<int>::max()) return std::numeric_limits<int>::max();
+  return static_cast<int>(frame);
+}
+
 const OwnedWorld* LayerAt(const ParamSlot& slot, double p, bool presented) {
-  if (slot.provider) return ProvidedAt(slot, static_cast<int>(std::floor(p)), presented);
+  if (slot.provider) return ProvidedAt(slot, FrameAt(p), presented);
   if (slot.layerWorlds.empty()) return nullptr;
-  auto next = slot.layerWorlds.upper_bound(static_cast<int>(std::floor(p)));
+  auto next = slot.layerWorlds.upper_bound(FrameAt(p));
   const auto& chosen = next == slot.layerWorlds.begin() ? *next : *std::prev(next);
   return chosen.second.get();
 }
