@@ -10,6 +10,7 @@
 #include "sim/move_and_deposit.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 
@@ -69,6 +70,39 @@ std::uint8_t DepositGray(double deposit, double trailLuminance) {
   return RoundedByte(deposit + trailLuminance);
 }
 
+// DepositGray of a deposit on each gray pixel, by its gray value. The trail fields hold
+// gray pixels wherever the host's convolution keeps them gray, and then a deposit is a
+// table read: the table's bytes are DepositGray's own, so the result is the same to the bit.
+struct GrayDeposits {
+  std::uint64_t depositBits;  // of the deposit the table is for
+  bool made;
+  std::uint8_t after[256];
+};
+
+// The calling thread's table for `deposit`, made anew only when the deposit changes: a
+// pass runs in stretches, and a frame's deposits stay the same.
+const GrayDeposits& GrayDepositsFor(double deposit, GrayDeposits* table) {
+  const auto bits = std::bit_cast<std::uint64_t>(deposit);
+  if (!table->made || table->depositBits != bits) {
+    for (int value = 0; value < 256; ++value) {
+      const auto v = static_cast<std::uint8_t>(value);
+      table->after[value] = DepositGray(deposit, Luminance(v, v, v));
+    }
+    table->depositBits = bits;
+    table->made = true;
+  }
+  return *table;
+}
+
+// What a deposit of `deposit` turns the pixel at `argb` into.
+std::uint8_t Deposited(const std::uint8_t* argb, double deposit, const GrayDeposits& gray) {
+  const std::uint8_t red = argb[1];
+  if (red == argb[2] && red == argb[3]) {
+    return gray.after[red];
+  }
+  return DepositGray(deposit, LuminanceAt(argb));
+}
+
 }  // namespace
 
 void MoveAndDepositRange(const PF_InData* in_data, std::int32_t first, std::int32_t last,
@@ -84,6 +118,10 @@ void MoveAndDepositRange(const PF_InData* in_data, std::int32_t first, std::int3
   const bool infectionActive = simulationSettings.infectionEnabled && !IsAbsent(infection);
   const double healthyDeposit = simulationSettings.trailColor;
   const double infectedDeposit = simulationSettings.infectedTrailColor;
+  thread_local GrayDeposits healthyTable{};
+  thread_local GrayDeposits infectedTable{};
+  const GrayDeposits& healthyGray = GrayDepositsFor(healthyDeposit, &healthyTable);
+  const GrayDeposits& infectedGray = GrayDepositsFor(infectedDeposit, &infectedTable);
   const Layer layer{
       PixelGrid{static_cast<double>(in_data->width), static_cast<double>(in_data->height)},
       trail.rowbytes, infection.rowbytes};
@@ -119,8 +157,8 @@ void MoveAndDepositRange(const PF_InData* in_data, std::int32_t first, std::int3
       // trail this frame.
       const bool wasInfected = p.infected != 0;
       std::uint8_t* const trailPixel = trailData + step.trailOffset;
-      const std::uint8_t gray =
-          DepositGray(wasInfected ? infectedDeposit : healthyDeposit, LuminanceAt(trailPixel));
+      const std::uint8_t gray = wasInfected ? Deposited(trailPixel, infectedDeposit, infectedGray)
+                                            : Deposited(trailPixel, healthyDeposit, healthyGray);
 
       if (infectionActive) {
         std::uint8_t* const infectionPixel = infectionData + step.infectionOffset;
