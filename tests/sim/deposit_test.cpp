@@ -1,11 +1,11 @@
 // What a landing particle lays: round(deposit + the luminance of the pixel it lands on),
-// at most 255, written gray and opaque. Gray pixels take a table made once a pass, other
+// at most 255, written gray and opaque. Gray pixels take a table of each deposit, other
 // pixels the luminance of their own colour, which a host may leave on a trail field
 // wherever its convolution does not keep gray pixels gray.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdint>
-#include <utility>
 #include <vector>
 
 #include "pf_effect.h"
@@ -17,26 +17,18 @@ namespace velunary {
 namespace {
 
 constexpr int kWidth = 8;
-constexpr A_long kRowbytes = 4 * kWidth;
 
-struct Argb {
-  std::uint8_t alpha;
-  std::uint8_t red;
-  std::uint8_t green;
-  std::uint8_t blue;
-};
+using Argb = std::array<std::uint8_t, 4>;
 
-// One row of pixels as a world, the ones not listed black.
+// One row of pixels as a world.
 struct Row {
-  explicit Row(std::vector<std::pair<int, Argb>> pixels) : bytes(kRowbytes, 0) {
-    for (const auto& [x, argb] : pixels) At(x) = argb;
-    world.data = bytes.data();
-    world.rowbytes = kRowbytes;
+  Row() {
+    world.data = pixels.data();
+    world.rowbytes = 4 * kWidth;
     world.width = kWidth;
     world.height = 1;
   }
-  Argb& At(int x) { return *reinterpret_cast<Argb*>(bytes.data() + 4 * x); }
-  std::vector<std::uint8_t> bytes;
+  std::array<Argb, kWidth> pixels{};
   PF_EffectWorld world{};
 };
 
@@ -46,11 +38,12 @@ Particle LandingOn(int x, bool infected) {
 }
 
 TEST(Deposit, AddsToTheLuminanceOfGrayAndColouredPixelsAlike) {
-  Row trail({{1, Argb{255, 100, 100, 100}},
-             {3, Argb{255, 200, 10, 30}},
-             {5, Argb{0, 250, 250, 250}},
-             {6, Argb{255, 100, 100, 100}}});
-  Row infection({});
+  Row trail;
+  trail.pixels[1] = {255, 100, 100, 100};
+  trail.pixels[3] = {255, 200, 10, 30};
+  trail.pixels[5] = {0, 250, 250, 250};
+  trail.pixels[6] = {255, 100, 100, 100};
+  Row infection;
   std::vector<Particle> particles = {
       LandingOn(1, false),  // 100 + 5
       LandingOn(1, false),  // on what the one before laid: 105 + 5
@@ -64,29 +57,20 @@ TEST(Deposit, AddsToTheLuminanceOfGrayAndColouredPixelsAlike) {
   simulationSettings.infectionEnabled = true;
   simulationState = SimulationState{};
   simulationState.particles = particles.data();
-  simulationState.particleCount = static_cast<std::int32_t>(particles.size());
-  simulationState.particleRecords = simulationState.particleCount;
   simulationState.trailMap = trail.world;
   simulationState.infectionMap = infection.world;
   PF_InData in_data{};
   in_data.width = kWidth;
   in_data.height = 1;
-
   SinCosMemo trig{};
-  MoveAndDepositRange(&in_data, 0, simulationState.particleCount, trig);
+  MoveAndDepositRange(&in_data, 0, static_cast<std::int32_t>(particles.size()), trig);
 
-  const struct {
-    int x;
-    std::uint8_t trail;
-    std::uint8_t infection;  // what infected particles painted, 0 for none
-  } expected[] = {{1, 110, 0}, {3, 57, 0}, {5, 255, 255}, {6, 150, 150}};
-  for (const auto& e : expected) {
-    const Argb laid = trail.At(e.x);
-    EXPECT_EQ(laid.alpha, 255) << "pixel " << e.x;
-    EXPECT_EQ(laid.red, e.trail) << "pixel " << e.x;
-    EXPECT_EQ(laid.green, e.trail) << "pixel " << e.x;
-    EXPECT_EQ(laid.blue, e.trail) << "pixel " << e.x;
-    EXPECT_EQ(infection.At(e.x).red, e.infection) << "pixel " << e.x;
+  // Pixel, then what the trail and the InfectionMap (painted by infected particles) hold.
+  const std::array<std::array<std::uint8_t, 3>, 4> expected = {
+      {{1, 110, 0}, {3, 57, 0}, {5, 255, 255}, {6, 150, 150}}};
+  for (const auto& [x, trailGray, infectionGray] : expected) {
+    EXPECT_EQ(trail.pixels[x], (Argb{255, trailGray, trailGray, trailGray})) << "pixel " << +x;
+    EXPECT_EQ(infection.pixels[x][1], infectionGray) << "pixel " << +x;
   }
 
   // The next pass, with another deposit, lays that one.
@@ -94,7 +78,7 @@ TEST(Deposit, AddsToTheLuminanceOfGrayAndColouredPixelsAlike) {
   particles = {LandingOn(7, false)};
   simulationState.particles = particles.data();
   MoveAndDepositRange(&in_data, 0, 1, trig);
-  EXPECT_EQ(trail.At(7).red, 20);
+  EXPECT_EQ(trail.pixels[7][1], 20);
 
   simulationState = SimulationState{};
   simulationSettings = SimulationSettings{};
