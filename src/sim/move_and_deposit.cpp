@@ -74,7 +74,7 @@ std::uint8_t DepositGray(double deposit, double trailLuminance) {
 // gray pixels wherever the host's convolution keeps them gray, and then a deposit is a
 // table read: the table's bytes are DepositGray's own, so the result is the same to the bit.
 struct GrayDeposits {
-  std::uint64_t depositBits;  // of the deposit the table is for
+  double deposit;  // the table's; told apart by its bits, so that any value is remade
   bool made;
   std::uint8_t after[256];
 };
@@ -82,25 +82,25 @@ struct GrayDeposits {
 // The calling thread's table for `deposit`, made anew only when the deposit changes: a
 // pass runs in stretches, and a frame's deposits stay the same.
 const GrayDeposits& GrayDepositsFor(double deposit, GrayDeposits* table) {
-  const auto bits = std::bit_cast<std::uint64_t>(deposit);
-  if (!table->made || table->depositBits != bits) {
+  if (!table->made ||
+      std::bit_cast<std::uint64_t>(table->deposit) != std::bit_cast<std::uint64_t>(deposit)) {
     for (int value = 0; value < 256; ++value) {
       const auto v = static_cast<std::uint8_t>(value);
       table->after[value] = DepositGray(deposit, Luminance(v, v, v));
     }
-    table->depositBits = bits;
+    table->deposit = deposit;
     table->made = true;
   }
   return *table;
 }
 
-// What a deposit of `deposit` turns the pixel at `argb` into.
-std::uint8_t Deposited(const std::uint8_t* argb, double deposit, const GrayDeposits& gray) {
+// What the table's deposit turns the pixel at `argb` into.
+std::uint8_t Deposited(const std::uint8_t* argb, const GrayDeposits& table) {
   const std::uint8_t red = argb[1];
   if (red == argb[2] && red == argb[3]) {
-    return gray.after[red];
+    return table.after[red];
   }
-  return DepositGray(deposit, LuminanceAt(argb));
+  return DepositGray(table.deposit, LuminanceAt(argb));
 }
 
 }  // namespace
@@ -116,12 +116,11 @@ void MoveAndDepositRange(const PF_InData* in_data, std::int32_t first, std::int3
   auto* const trailData = static_cast<std::uint8_t*>(trail.data);
   auto* const infectionData = static_cast<std::uint8_t*>(infection.data);
   const bool infectionActive = simulationSettings.infectionEnabled && !IsAbsent(infection);
-  const double healthyDeposit = simulationSettings.trailColor;
-  const double infectedDeposit = simulationSettings.infectedTrailColor;
   thread_local GrayDeposits healthyTable{};
   thread_local GrayDeposits infectedTable{};
-  const GrayDeposits& healthyGray = GrayDepositsFor(healthyDeposit, &healthyTable);
-  const GrayDeposits& infectedGray = GrayDepositsFor(infectedDeposit, &infectedTable);
+  const GrayDeposits& healthy = GrayDepositsFor(simulationSettings.trailColor, &healthyTable);
+  const GrayDeposits& infected =
+      GrayDepositsFor(simulationSettings.infectedTrailColor, &infectedTable);
   const Layer layer{
       PixelGrid{static_cast<double>(in_data->width), static_cast<double>(in_data->height)},
       trail.rowbytes, infection.rowbytes};
@@ -157,8 +156,7 @@ void MoveAndDepositRange(const PF_InData* in_data, std::int32_t first, std::int3
       // trail this frame.
       const bool wasInfected = p.infected != 0;
       std::uint8_t* const trailPixel = trailData + step.trailOffset;
-      const std::uint8_t gray = wasInfected ? Deposited(trailPixel, infectedDeposit, infectedGray)
-                                            : Deposited(trailPixel, healthyDeposit, healthyGray);
+      const std::uint8_t gray = Deposited(trailPixel, wasInfected ? infected : healthy);
 
       if (infectionActive) {
         std::uint8_t* const infectionPixel = infectionData + step.infectionOffset;
